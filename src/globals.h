@@ -1,0 +1,17 @@
+// Every process-wide object of the program, declared in one place. They are
+// defined in globals.cpp, in an order that makes the message table and the
+// summary record exist before main runs.
+#ifndef QND_GLOBALS_H
+#define QND_GLOBALS_H
+
+#include <iosfwd>
+
+class Errors;
+
+// The numbered-message object and the log.
+extern Errors E;
+// The engine's message stream: the current project's log file. Before any log
+// exists it designates a stream that discards what it is given.
+extern std::ostream* _AOS_;
+
+#endif  // QND_GLOBALS_H
