@@ -8,6 +8,7 @@
 #ifndef QND_MODEL_HAPLOTYPES_H
 #define QND_MODEL_HAPLOTYPES_H
 
+#include <istream>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -106,6 +107,9 @@ class Haplo_DB {
   HaploDef* find_by_name(const my_string& id) const;
   // Appends h (the list owns it). Returns the new count, 0 on failure.
   int add(HaploDef* h);
+  // Reads the haplotype list block of a [[HaplotypeDefinition]] section (from the
+  // project file or an external file); returns 1 when the list was read.
+  int NewReadHaplotypeList(std::istream& in, ProfileSettings& prof, bool external, int& lineNo);
   // Empties the list and renames it "no_name".
   void reset();
   // Deletes all haplotypes, keeping the name.
