@@ -59,6 +59,17 @@ class PopGenetics {
   void* estimated_haplotypes = nullptr;  // list filled by the phasing computations
   int recessive_data = 0;                // copy of the recessive-data setting
 
+  // Per-locus flags (per site for DNA and RFLP data), set by the polymorphism
+  // evaluation of the data type and read by the per-locus pass, the diversity
+  // indices and the distances.
+  std::vector<double> missing_fraction;          // missing gene copies / sample size
+  std::vector<std::uint8_t> locus_usable;        // 1 when missing_fraction <= allowed
+  std::vector<std::uint8_t> locus_polymorphic;   // >= 2 different non-missing alleles
+  int num_loci = 0;
+  int num_usable_loci = 0;
+  int num_usable_poly_loci = 0;
+  double allowed_missing = 0.05;  // AllowedLevelOfMissingData copied from the settings
+
   int num_haplotypes() const { return haplotypes.GetItemsInContainer(); }
   int num_individuals() const { return individuals.GetItemsInContainer(); }
 
