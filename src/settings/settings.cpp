@@ -26,6 +26,8 @@ std::int32_t to_signed32(std::uint32_t bits) {
 }
 
 int to_int(const std::string& text) { return static_cast<int>(my_atol(text.c_str())); }
+double to_double(const std::string& text) { return my_atof(text.c_str()); }
+bool to_bool(const std::string& text) { return my_atol(text.c_str()) != 0; }
 
 // A part of a decimal number by the my_atol digit rule, accumulated in double
 // so that long digit runs do not wrap. Only the first max_digits digits (from
@@ -196,35 +198,37 @@ void settings::read_settings(const my_string& fileName) {
 
   TaskNumber = to_int(file.text("TaskNumber"));
   XMLOutput = to_int(file.text("XMLOutput"));
-  DeletionWeight = my_atof(file.text("DeletionWeight").c_str());
-  TransitionWeight = my_atof(file.text("TransitionWeight").c_str());
-  TranversionWeight = my_atof(file.text("TranversionWeight").c_str());
+  qndecore64 = to_int(file.text("qndecore64"));
+  DeletionWeight = to_double(file.text("DeletionWeight"));
+  TransitionWeight = to_double(file.text("TransitionWeight"));
+  TranversionWeight = to_double(file.text("TranversionWeight"));
   ComputeSumStatsWithinGroups = to_int(file.text("ComputeSumStatsWithinGroups"));
-  InferHaplotypeDefinitionFromDistanceMatrix = to_int(file.text("InferHaplotypeDefinitionFromDistanceMatrix"));
+  InferHaplotypeDefinitionFromDistanceMatrix =
+      to_int(file.text("InferHaplotypeDefinitionFromDistanceMatrix"));
   EliminateRedondHaplodefs = to_int(file.text("EliminateRedondHaplodefs"));
-  AllowedLevelOfMissingData = my_atof(file.text("AllowedLevelOfMissingData").c_str());
+  AllowedLevelOfMissingData = to_double(file.text("AllowedLevelOfMissingData"));
   GameticPhaseIsKnown = to_int(file.text("GameticPhaseIsKnown"));
   HardyWeinbergTestType = to_int(file.text("HardyWeinbergTestType"));
   MakeHWExactTest = to_int(file.text("MakeHWExactTest"));
   MarkovChainStepsHW = to_int(file.text("MarkovChainStepsHW"));
   MarkovChainDememorisationStepsHW = to_int(file.text("MarkovChainDememorisationStepsHW"));
-  PrecisionOnPValueHW = my_atof(file.text("PrecisionOnPValueHW").c_str());
+  PrecisionOnPValueHW = to_double(file.text("PrecisionOnPValueHW"));
   SignificanceLevelHW = to_int(file.text("SignificanceLevelHW"));
   TypeOfTestHW = to_int(file.text("TypeOfTestHW"));
   LinkageDisequilibriumTestType = to_int(file.text("LinkageDisequilibriumTestType"));
   MakeExactTestLD = to_int(file.text("MakeExactTestLD"));
   MarkovChainStepsLD = to_int(file.text("MarkovChainStepsLD"));
   MarkovChainDememorisationStepsLD = to_int(file.text("MarkovChainDememorisationStepsLD"));
-  PrecisionOnPValueLD = my_atof(file.text("PrecisionOnPValueLD").c_str());
-  SignificanceLevelLD = my_atof(file.text("SignificanceLevelLD").c_str());
+  PrecisionOnPValueLD = to_double(file.text("PrecisionOnPValueLD"));
+  SignificanceLevelLD = to_double(file.text("SignificanceLevelLD"));
   PrintFlagHistogramLD = to_int(file.text("PrintFlagHistogramLD"));
   InitialCondEMLD = to_int(file.text("InitialCondEMLD"));
   ComputeDvalues = to_int(file.text("ComputeDvalues"));
   ComputeStandardDiversityIndices = to_int(file.text("ComputeStandardDiversityIndices"));
-  ComputeAllAlleleFreqs = my_atol(file.text("ComputeAllAlleleFreqs").c_str()) != 0;
-  ComputeMissDataFreq = my_atol(file.text("ComputeMissDataFreq").c_str()) != 0;
+  ComputeAllAlleleFreqs = to_bool(file.text("ComputeAllAlleleFreqs"));
+  ComputeMissDataFreq = to_bool(file.text("ComputeMissDataFreq"));
   DistanceMethod = to_int(file.text("DistanceMethod"));
-  GammaAValue = my_atof(file.text("GammaAValue").c_str());
+  GammaAValue = to_double(file.text("GammaAValue"));
   PrintHaplDistMat = my_atoi(file.text("PrintHaplDistMat").c_str());
   ComputeTheta = to_int(file.text("ComputeTheta"));
   // A value given for PrintPopDistMat also replaces PrintHaplDistMat.
@@ -239,10 +243,10 @@ void settings::read_settings(const my_string& fileName) {
   ComputeMultiSFS = to_int(file.text("ComputeMultiSFS"));
   NumBootSFS = to_int(file.text("NumBootSFS"));
   MismatchDistanceMethod = to_int(file.text("MismatchDistanceMethod"));
-  MismatchDemogExp = my_atol(file.text("MismatchDemogExp").c_str()) != 0;
-  MismatchSpatialExp = my_atol(file.text("MismatchSpatialExp").c_str()) != 0;
+  MismatchDemogExp = to_bool(file.text("MismatchDemogExp"));
+  MismatchSpatialExp = to_bool(file.text("MismatchSpatialExp"));
   MismatchSpatialExpNumParams = to_int(file.text("MismatchSpatialExpNumParams"));
-  MismatchGammaAValue = my_atof(file.text("MismatchGammaAValue").c_str());
+  MismatchGammaAValue = to_double(file.text("MismatchGammaAValue"));
   NumBootExpDem = to_int(file.text("NumBootExpDem"));
   InitialConditionsEM = to_int(file.text("InitialConditionsEM"));
   MaximumNumOfIterationsEM = to_int(file.text("MaximumNumOfIterationsEM"));
@@ -254,8 +258,8 @@ void settings::read_settings(const my_string& fileName) {
   // Same field as EMEstimHaplFreqs, which is read later and decides.
   EMEstimHaplFreqs = to_int(file.text("ComputeAllHaplotypesEM"));
   ComputeAllAllelesEM = to_int(file.text("ComputeAllAllelesEM"));
-  EpsilonValue = my_atof(file.text("EpsilonValue").c_str());
-  FrequencyThreshold = my_atof(file.text("FrequencyThreshold").c_str());
+  EpsilonValue = to_double(file.text("EpsilonValue"));
+  FrequencyThreshold = to_double(file.text("FrequencyThreshold"));
   ComputeConventionalFST = to_int(file.text("ComputeConventionalFST"));
   IncludeIndividualLevel = to_int(file.text("IncludeIndividualLevel"));
   HaplAMOVA = to_int(file.text("HaplAMOVA"));
@@ -264,13 +268,13 @@ void settings::read_settings(const my_string& fileName) {
   PopSpecificFIS = to_int(file.text("PopSpecificFIS"));
   ComputeDistanceMatrixAMOVA = to_int(file.text("ComputeDistanceMatrixAMOVA"));
   DistanceMethodAMOVA = to_int(file.text("DistanceMethodAMOVA"));
-  GammaAValueAMOVA = my_atof(file.text("GammaAValueAMOVA").c_str());
+  GammaAValueAMOVA = to_double(file.text("GammaAValueAMOVA"));
   PrintDistanceMatrix = to_int(file.text("PrintDistanceMatrix"));
   TestSignificancePairewiseFST = to_int(file.text("TestSignificancePairewiseFST"));
   NumPermutationsFST = to_int(file.text("NumPermutationsFST"));
   ComputePairwiseFST = to_int(file.text("ComputePairwiseFST"));
   ComputeDeltaMuSqr = to_int(file.text("ComputeDeltaMuSqr"));
-  FSTSignifLevel = my_atof(file.text("FSTSignifLevel").c_str());
+  FSTSignifLevel = to_double(file.text("FSTSignifLevel"));
   TestSignificanceAMOVA = to_int(file.text("TestSignificanceAMOVA"));
   NumPermutationsAMOVA = to_int(file.text("NumPermutationsAMOVA"));
   NumPermutPopDiff = to_int(file.text("NumPermutPopDiff"));
@@ -278,7 +282,7 @@ void settings::read_settings(const my_string& fileName) {
   // Read as a whole number.
   PrecProbPopDiff = static_cast<double>(my_atol(file.text("PrecProbPopDiff").c_str()));
   PrintHistoPopDiff = to_int(file.text("PrintHistoPopDiff"));
-  SignLevelPopDiff = my_atof(file.text("SignLevelPopDiff").c_str());
+  SignLevelPopDiff = to_double(file.text("SignLevelPopDiff"));
   DetectSelectedLoci = to_int(file.text("DetectSelectedLoci"));
   UseHierarchicalIslandModel = to_int(file.text("UseHierarchicalIslandModel"));
   NumberOfGroupsForFDist2 = to_int(file.text("NumberOfGroupsForFDist2"));
@@ -286,9 +290,9 @@ void settings::read_settings(const my_string& fileName) {
   NumberOfSimsForFDist2 = to_int(file.text("NumberOfSimsForFDist2"));
   UseSimFileForFDist2 = to_int(file.text("UseSimFileForFDist2"));
   SimFileNameForFDist2 = my_string(file.text("SimFileNameForFDist2", kTextBufferSize));
-  TargetHetLowBound = my_atof(file.text("TargetHetLowBound").c_str());
-  TargetHetHighBound = my_atof(file.text("TargetHetHighBound").c_str());
-  MinDafFreq = my_atof(file.text("MinDafFreq").c_str());
+  TargetHetLowBound = to_double(file.text("TargetHetLowBound"));
+  TargetHetHighBound = to_double(file.text("TargetHetHighBound"));
+  MinDafFreq = to_double(file.text("MinDafFreq"));
   IterativeProcForFDist2 = to_int(file.text("IterativeProcForFDist2"));
   EwensWattersonHomozygosityTest = to_int(file.text("EwensWattersonHomozygosityTest"));
   NumIterationsNeutralityTests = to_int(file.text("NumIterationsNeutralityTests"));
@@ -296,7 +300,7 @@ void settings::read_settings(const my_string& fileName) {
   NumPermMantel = to_int(file.text("NumPermMantel"));
   IsFontKnown = to_int(file.text("IsFontKnown"));
   NbFrontSegments = to_int(file.text("NbFrontSegments"));
-  SegmentLength = my_atof(file.text("SegmentLength").c_str());
+  SegmentLength = to_double(file.text("SegmentLength"));
   NumOfGroups = to_int(file.text("NumOfGroups"));
   DiffusionMode = to_int(file.text("DiffusionMode"));
   NbFrontPerm = to_int(file.text("NbFrontPerm"));
@@ -310,7 +314,7 @@ void settings::read_settings(const my_string& fileName) {
   KeepNullDistrib = to_int(file.text("KeepNullDistrib"));
   EMEstimHaplFreqs = to_int(file.text("EMEstimHaplFreqs"));
   EMEstimateInbreedingCoeff = to_int(file.text("EMEstimateInbreedingCoeff"));
-  EMInbreedingFixedVal = my_atof(file.text("EMInbreedingFixedVal").c_str());
+  EMInbreedingFixedVal = to_double(file.text("EMInbreedingFixedVal"));
   EMUseZipper = to_int(file.text("EMUseZipper"));
   EMWinSize = to_int(file.text("EMWinSize"));
   EMLociRandOrder = to_int(file.text("EMLociRandOrder"));
@@ -322,16 +326,14 @@ void settings::read_settings(const my_string& fileName) {
   GibbsBurnIn = to_int(file.text("GibbsBurnIn"));
   GibbsSamplingInterval = to_int(file.text("GibbsSamplingInterval"));
   GibbsNumSamples = to_int(file.text("GibbsNumSamples"));
-  GibbsAlphaInitValue = my_atof(file.text("GibbsAlphaInitValue").c_str());
-  GibbsEpsilonValue = my_atof(file.text("GibbsEpsilonValue").c_str());
-  GibbsGamma = my_atof(file.text("GibbsGamma").c_str());
+  GibbsAlphaInitValue = to_double(file.text("GibbsAlphaInitValue"));
+  GibbsEpsilonValue = to_double(file.text("GibbsEpsilonValue"));
+  GibbsGamma = to_double(file.text("GibbsGamma"));
   GibbsHetSiteInfluenceZone = to_int(file.text("GibbsHetSiteInfluenceZone"));
-  GibbsPercentageOfRecSteps = my_atof(file.text("GibbsPercentageOfRecSteps").c_str());
+  GibbsPercentageOfRecSteps = to_double(file.text("GibbsPercentageOfRecSteps"));
   // The only key that keeps its value when the file does not give it.
   if (file.find("GibbsOutputGamPhase", value)) GibbsOutputGamPhase = to_int(value);
 
-  estimateHaplotypes = (ComputeAllAllelesEM != 0 || EMEstimHaplFreqs != 0 ||
-                        GibbsInferGamPhase != 0)
-                           ? 1
-                           : 0;
+  estimateHaplotypes =
+      (ComputeAllAllelesEM != 0 || EMEstimHaplFreqs != 0 || GibbsInferGamPhase != 0) ? 1 : 0;
 }

@@ -61,6 +61,7 @@ class settings {
   // Keys, in the order in which they are read.
   int TaskNumber = 0;
   int XMLOutput = 1;
+  int qndecore64 = 1;
   double DeletionWeight = 1.0;
   double TransitionWeight = 1.0;
   double TranversionWeight = 1.0;
