@@ -495,11 +495,14 @@ TEST_F(SettingsFile, CarriageReturnLineEndsGiveSameValues) {
 }
 
 TEST_F(SettingsFile, VeryLongLineIsOneLine) {
-  // A line longer than any fixed buffer must not spill over into further lines
-  // (which would make its tail look like a key line).
-  const std::string long_line(2000000, 'x');
-  EXPECT_EQ(read(long_line + "TaskNumber=7\nTaskNumber=3\n").TaskNumber, 3);
-  EXPECT_EQ(read(long_line + "\nTaskNumber=3").TaskNumber, 3);  // no final line feed
+  // A reader with a fixed line buffer of 1,001,099 bytes would cut this line in
+  // two: its tail would read as the key line TaskNumber=7, and the extra line
+  // would push the real key line past the 2000-line limit.
+  const std::string long_line = std::string(1001099, 'x') + "TaskNumber=7\n";
+  std::string filler;
+  for (int i = 0; i < 1998; ++i) filler += "#\n";
+  EXPECT_EQ(read(long_line + filler + "TaskNumber=3\n").TaskNumber, 3);  // line 2000
+  EXPECT_EQ(read(long_line + "TaskNumber=3").TaskNumber, 3);             // no final line feed
 }
 
 // ------------------------------------------------------- lookup function
