@@ -95,8 +95,9 @@ TEST(IncompleteGamma, ShapeOneIsExponential) {
 }
 
 TEST(IncompleteGamma, SeriesAndFractionAreComplementary) {
-  // For a = 3: Q(3, x) = e^-x (1 + x + x^2/2).
-  for (float x : {0.5f, 2.0f, 3.5f, 6.0f}) {
+  // For a = 3: Q(3, x) = e^-x (1 + x + x^2/2). The continued fraction is meant
+  // for x >= a + 1, the series for smaller x; both hold at a + 1 and beyond.
+  for (float x : {4.0f, 5.0f, 6.0f, 9.0f}) {
     const double q = std::exp(-x) * (1 + x + x * x / 2.0);
     float gamser = 0.0f;
     float gammcf = 0.0f;
@@ -106,6 +107,16 @@ TEST(IncompleteGamma, SeriesAndFractionAreComplementary) {
     EXPECT_NEAR(gamser, 1.0 - q, 2e-6) << x;
     EXPECT_NEAR(gammcf, q, 2e-6) << x;
     EXPECT_NEAR(gln, std::log(2.0), 1e-6);
+  }
+}
+
+TEST(IncompleteGamma, SeriesBelowShapePlusOne) {
+  for (float x : {0.5f, 2.0f, 3.5f}) {
+    const double q = std::exp(-x) * (1 + x + x * x / 2.0);
+    float gamser = 0.0f;
+    float gln = 0.0f;
+    gser(&gamser, 3.0f, x, &gln);
+    EXPECT_NEAR(gamser, 1.0 - q, 2e-6) << x;
   }
 }
 
