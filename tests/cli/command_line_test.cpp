@@ -274,7 +274,8 @@ TEST(DefinitionFile, MissingFileLeavesAnOverwrittenFileEmpty) {
 
 // Until the batch loop runs projects, a run with a level keyword collects no
 // pass at all, so nothing (not even a line feed) reaches the output file. Once
-// projects run, an empty project gives "\n\n" here with header mode 1.
+// projects run, these calls need a real project file and expect its header and
+// value lines.
 TEST(PendingBatchLoop, PopLevelRunWritesNothingYet) {
   TempDir dir;
   write_file(dir.file("ssdefs.txt"), "POP_LEVEL ALL_K\n");

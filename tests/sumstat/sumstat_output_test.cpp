@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
+#include <random>
+#include <sstream>
 #include <string>
 
 #include "sumstat/sumstat.h"
@@ -34,6 +37,29 @@ TEST(ValueFormat, PrintsSixSignificantDigitsInGeneralNotation) {
   EXPECT_EQ(
       s.statsLine,
       "0.5\t12\t1.23457e+06\t1e-05\t-0.25\t0.333333\t100000\t1e+06\t0\t-1.23457\t2.5e-300\t\n");
+}
+
+TEST(ValueFormat, MatchesADefaultFormattedStreamOverManyMagnitudes) {
+  std::mt19937_64 gen(12345);
+  std::uniform_real_distribution<double> mantissa(-10.0, 10.0);
+  std::uniform_int_distribution<int> exponent(-12, 12);
+  TSumStat s;
+  s.checkForStat("POP_LEVEL ALL_H");
+  std::ostringstream expected;
+  auto add = [&](double v) {
+    s.H.Add(v);
+    expected << v << '\t';
+  };
+  for (int i = 0; i < 2000; ++i) add(mantissa(gen) * std::pow(10.0, exponent(gen)));
+  for (const double v :
+       {0.0, -0.0, 999999.5, 9999995.0, 0.0001, 0.00009999995,
+        std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+        std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::max(),
+        std::numeric_limits<double>::denorm_min()})
+    add(v);
+  expected << '\n';
+  s.outputStats(STANDARD);
+  EXPECT_EQ(s.statsLine, expected.str());
 }
 
 TEST(ColumnOrder, DnaSelectionShowsDnaColumnsOnly) {
