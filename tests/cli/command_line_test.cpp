@@ -15,6 +15,10 @@
 
 #include "cli/temp_dir.h"
 
+using qnd_test::read_file;
+using qnd_test::TempDir;
+using qnd_test::write_file;
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -11,6 +11,8 @@
 #include <stdexcept>
 #include <string>
 
+namespace qnd_test {
+
 class TempDir {
  public:
   TempDir() {
@@ -43,5 +45,7 @@ inline std::string read_file(const std::string& path) {
   text << in.rdbuf();
   return text.str();
 }
+
+}  // namespace qnd_test
 
 #endif  // QND_TESTS_CLI_TEMP_DIR_H

@@ -9,6 +9,10 @@
 #include "cli/temp_dir.h"
 #include "sumstat/sumstat.h"
 
+using qnd_test::read_file;
+using qnd_test::TempDir;
+using qnd_test::write_file;
+
 namespace {
 
 // Every selection flag with its keyword, written out independently of the code

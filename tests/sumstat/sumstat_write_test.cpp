@@ -11,6 +11,10 @@
 #include "cli/temp_dir.h"
 #include "sumstat/sumstat.h"
 
+using qnd_test::read_file;
+using qnd_test::TempDir;
+using qnd_test::write_file;
+
 namespace {
 
 // Writes "h\t\n" / "v\t\n" with the given mode over a file that holds "old\n".
