@@ -11,7 +11,7 @@
 
 namespace {
 
-using qnd_test::LogCapture;
+using qnd_project_test::LogCapture;
 
 constexpr const char* kContext = "DistMat::ReadDistanceMatrix()";
 constexpr int kLine = 0;

@@ -9,8 +9,8 @@
 
 namespace {
 
-using qnd_test::DataTypeScope;
-using qnd_test::LogCapture;
+using qnd_project_test::DataTypeScope;
+using qnd_project_test::LogCapture;
 
 constexpr const char* kContext = "Haplo_DB::NewReadHaplotypeList()";
 

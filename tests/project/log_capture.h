@@ -12,7 +12,7 @@
 #include "globals.h"
 #include "model/profile.h"
 
-namespace qnd_test {
+namespace qnd_project_test {
 
 class LogCapture {
  public:
@@ -73,6 +73,6 @@ class DataTypeScope {
   char saved_separator_;
 };
 
-}  // namespace qnd_test
+}  // namespace qnd_project_test
 
 #endif  // QND_TESTS_PROJECT_LOG_CAPTURE_H

@@ -1,44 +1,20 @@
 // The [[Structure]] section: groups of samples.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "cli/temp_dir.h"
 #include "model/samples.h"
 #include "model/structure.h"
 #include "project/log_capture.h"
 
 namespace {
 
-using qnd_test::LogCapture;
+using qnd_project_test::LogCapture;
 
 constexpr const char* kContext = "Structure::NewReadStructure";
-
-// A temporary directory removed with the object.
-class TempDir {
- public:
-  TempDir() {
-    path_ = std::filesystem::temp_directory_path() /
-            ("qnd_structure_test_" + std::to_string(getpid()) + "_" + std::to_string(counter_++));
-    std::filesystem::create_directories(path_);
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  std::string write(const std::string& text) const {
-    const std::string file = (path_ / "structure.txt").string();
-    std::ofstream(file) << text;
-    return file;
-  }
-
- private:
-  static inline int counter_ = 0;
-  std::filesystem::path path_;
-};
 
 void add_samples(Samples& samples, const std::vector<std::string>& names) {
   for (const std::string& n : names) {
@@ -60,8 +36,10 @@ struct StructureRead {
 
 StructureRead read_structure(Structure& st, Samples& samples, const std::string& text,
                              int firstLine = 0) {
-  TempDir dir;
-  std::ifstream in(dir.write(text));
+  qnd_test::TempDir dir;
+  const std::string file = dir.file("structure.txt");
+  qnd_test::write_file(file, text);
+  std::ifstream in(file);
   ProfileSettings prof;
   StructureRead r;
   r.lineNo = firstLine;
