@@ -16,9 +16,6 @@
 
 namespace {
 
-constexpr int kAmovaTask = 512;
-constexpr int kPairwiseFstTask = 1024;
-
 // The lookup key of a gene copy: runs of consecutive locus separators count as one.
 std::string collapse_separators(const std::string& content, char separator) {
   if (separator == '\0') return content;
@@ -68,7 +65,7 @@ void Population::phen_to_gam(Haplo_DB* list, ProfileSettings* /*profile*/, setti
   gametes.Flush();
   if (list == nullptr) return;
 
-  const bool per_copy_list = s != nullptr && (s->TaskNumber & (kAmovaTask | kPairwiseFstTask)) != 0;
+  const bool per_copy_list = s != nullptr && (s->TaskNumber & (kTaskAmova | kTaskPairwiseFst)) != 0;
   int running_number = list->size();
   // Entry of each haplotype in this sample (the same object, not the same content).
   std::unordered_map<const HaploDef*, PHaploDef*> entry_of;
