@@ -120,7 +120,46 @@ class PopGenetics {
   // ---------------------------------------------------------------------------
   // Linkage disequilibrium (betweenpop/linkage.cpp).
   // ---------------------------------------------------------------------------
+  // Two loci of the sample (indices in its own locus numbering, from 0).
+  struct LocusPair {
+    int num_loci = 2;
+    int locus_a = 0;
+    int locus_b = 0;
+  };
+  // Working data of the pair computations, rebuilt by every calc_all_gam_des.
+  struct LdWorkspace {
+    std::vector<int> poly_loci;    // polymorphic loci, increasing index
+    std::vector<int> position;     // per locus: its place in poly_loci, -1 when monomorphic
+    std::vector<int> num_alleles;  // per polymorphic locus
+    // Allele number per (polymorphic locus, haplotype), one row per locus;
+    // -1 missing data, -2 locus beyond the haplotype's content.
+    std::vector<int> codes;
+    int num_haplotypes = 0;
+    // Contingency table of the last pair: rows = alleles of A, columns = alleles
+    // of B, numbered in order of first appearance among the counted haplotypes.
+    std::vector<int> table;
+    std::vector<int> row_totals;
+    std::vector<int> col_totals;
+    int rows = 0;
+    int cols = 0;
+    int n = 0;
+    std::vector<int> local_a;  // renumbering scratch
+    std::vector<int> local_b;
+  };
+  LdWorkspace ld;
+
+  // All pairs of polymorphic loci of the sample; appends to the eight
+  // linkage-disequilibrium lists of SumStat. Returns 1, 0 for a sample without
+  // haplotypes.
   int calc_all_gam_des(std::ostream& out, int chain_length, const settings& s);
+  // One pair: adds its |D'| and r^2 to the sums (under MEAN_ALL_DPRIME and
+  // MEAN_ALL_R2) and appends to the adjacent and flanking lists; the flanking
+  // pair is (first_flank, last_flank). Returns 1, 0 when the table fails.
+  int calc_d_sd_values(const LocusPair& pair, const settings& s, double& dprime_sum,
+                       double& r2_sum, int first_flank, int last_flank, std::ostream& out);
+  // Builds ld.table for the pair; both loci must be polymorphic loci of the
+  // workspace. Returns 1, 0 (error 60) for any other locus or a haplotype too short.
+  int make_all_table(const LocusPair& pair);
 
   // ---------------------------------------------------------------------------
   // AMOVA and pairwise differentiation (betweenpop/amova.cpp, betweenpop/pairwise.cpp).
