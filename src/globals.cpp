@@ -14,3 +14,4 @@ std::ostream g_discard_stream(nullptr);
 
 std::ostream* _AOS_ = &g_discard_stream;
 Errors E;
+char DistanceNames[9][40] = {};

@@ -13,5 +13,7 @@ extern Errors E;
 // The engine's message stream: the current project's log file. Before any log
 // exists it designates a stream that discards what it is given.
 extern std::ostream* _AOS_;
+// Labels of the distance methods, nine rows of 40 characters (betweenpop/distances.h).
+extern char DistanceNames[9][40];
 
 #endif  // QND_GLOBALS_H
