@@ -160,7 +160,8 @@ bool read_allele_sizes(const PopGenetics& pop, std::vector<double>& sizes, int& 
   const int n = pop.num_haplotypes();
   std::vector<size_t> usable;
   size_t num_loci = 0;
-  for (int h = 0; h < n; ++h) num_loci = std::max(num_loci, allele_tokens(pop.haplotypes[h]->hap->content).size());
+  for (int h = 0; h < n; ++h)
+    num_loci = std::max(num_loci, allele_tokens(pop.haplotypes[h]->hap->content).size());
   for (size_t k = 0; k < num_loci; ++k) {
     if (pop.site_usable(k)) usable.push_back(k);
   }
@@ -283,7 +284,8 @@ int PopGenetics::compute_dist_mat_for_conventional_FST() {
     return 1;
   }
   conventional_matrix.resize(n);
-  const bool by_locus = ProfileSettings::DataType == MICROSAT || ProfileSettings::DataType == STANDARD;
+  const bool by_locus =
+      ProfileSettings::DataType == MICROSAT || ProfileSettings::DataType == STANDARD;
   const std::string missing(1, profile.MissingData);
   std::vector<std::vector<std::string_view>> tokens;
   if (by_locus) {

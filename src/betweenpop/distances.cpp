@@ -26,7 +26,8 @@ class NucleotideClasses {
   NucleotideClasses() {
     both('A', 'G', 1);
     both('C', 'T', 1);
-    for (const char* p : {"AC", "AT", "GC", "GT", "AY", "GY", "CR", "TR", "RY"}) both(p[0], p[1], 2);
+    for (const char* p : {"AC", "AT", "GC", "GT", "AY", "GY", "CR", "TR", "RY"})
+      both(p[0], p[1], 2);
     for (const char* c = "ABCDGHKMNRSTVWY"; *c; ++c) both('-', *c, 3);
     set('0', '-', 3);
     set('3', '-', 3);
@@ -79,7 +80,7 @@ std::uint8_t transversion_category(char a, char b) {
   const int i = std::min(base_index(a), base_index(b));
   const int j = std::max(base_index(a), base_index(b));
   if (i == 0) return j == 1 ? kTvAC : kTvAT;  // A-C, A-T
-  return i == 1 ? kTvCG : kTvGT;               // C-G, G-T
+  return i == 1 ? kTvCG : kTvGT;              // C-G, G-T
 }
 
 // Grouped tallies of one pair, shared by the formulas.
@@ -138,8 +139,8 @@ int finish_diff(PopulDNA& pop, const SiteCounts& c) {
     pop.dist_v = T * p * (1.0 - p);
   }
   pop.dist_L = t.ts + t.tv + t.u + t.id + t.same + t.same_gap + t.nc;
-  pop.dist_num_diff = (wts > 0 ? t.ts + (wu > 0 ? t.u : 0) : 0) + (wtv > 0 ? t.tv : 0) +
-                      (wdel > 0 ? t.id : 0);
+  pop.dist_num_diff =
+      (wts > 0 ? t.ts + (wu > 0 ? t.u : 0) : 0) + (wtv > 0 ? t.tv : 0) + (wdel > 0 ? t.id : 0);
   return 1;
 }
 
@@ -219,7 +220,10 @@ int finish_kimura(PopulDNA& pop, const SiteCounts& c) {
   const int tv = pop.w_tv > 0 ? t.tv : 0;
   pop.dist_L = L;
   pop.dist_num_diff = ts + tv;
-  if (L == 0) return 1;
+  if (L == 0) {  // every result 0, the ratio included
+    pop.dist_ratio = pop.dist_ratio_var = 0.0;
+    return 1;
+  }
   const double P = static_cast<double>(ts) / L, Q = static_cast<double>(tv) / L;
   pop.dist_P = P;
   pop.dist_Q = Q;
@@ -329,7 +333,10 @@ int finish_tamura_nei(PopulDNA& pop, const SiteCounts& c) {
   const int nq = pop.w_tv > 0 ? t.tv : 0;
   pop.dist_L = L;
   pop.dist_num_diff = n1 + n2 + nq;
-  if (n1 + n2 + nq == 0 || L == 0) return 1;
+  if (n1 + n2 + nq == 0 || L == 0) {  // every result 0, the ratio included
+    pop.dist_ratio = pop.dist_ratio_var = 0.0;
+    return 1;
+  }
   const char* where = "PopulDNA::tamnei_dist(s1, s2)";
   const double gA = pop.nucl_freq[0], gC = pop.nucl_freq[1], gG = pop.nucl_freq[2],
                gT = pop.nucl_freq[3];

@@ -36,18 +36,18 @@ enum DnaMethod : int {
 
 // What one site of a pair of sequences is, for every DNA distance at once.
 enum SiteCategory : std::uint8_t {
-  kSkip = 0,    // both characters are the missing-data character
-  kSameGap,     // both "-"
-  kSameAcgt,    // both the same one of A, C, G, T
-  kSameOther,   // both the same other character (ambiguity code, digit ...)
-  kTsAG,        // purine transition
-  kTsCT,        // pyrimidine transition
-  kTvAC,        // transversions between the four bases, by unordered pair
+  kSkip = 0,   // both characters are the missing-data character
+  kSameGap,    // both "-"
+  kSameAcgt,   // both the same one of A, C, G, T
+  kSameOther,  // both the same other character (ambiguity code, digit ...)
+  kTsAG,       // purine transition
+  kTsCT,       // pyrimidine transition
+  kTvAC,       // transversions between the four bases, by unordered pair
   kTvAT,
   kTvCG,
   kTvGT,
-  kTvCode,      // transversion involving an ambiguity code (A-Y, R-Y ...)
-  kUnknown,     // substitution of unknown type (class 4)
+  kTvCode,   // transversion involving an ambiguity code (A-Y, R-Y ...)
+  kUnknown,  // substitution of unknown type (class 4)
   // Class 0 (not comparable) and class 3 (indel) sites, each with three bits
   // saying which routines leave the site out: +1 Jukes-Cantor, +2 Kimura,
   // +4 Tamura and Tamura-Nei.

@@ -49,7 +49,8 @@ TEST(DnaMatrix, VariableSitePathEqualsPerPairRoutinesForEveryMethod) {
   LogCapture log;
   int matrices = 0;
   for (unsigned seed : {1u, 2u, 3u}) {
-    SampleOf<PopulDNA> sample(random_sequences(12, 400, seed, 0.04), {1, 2, 1, 1, 3, 1, 1, 1, 2, 1, 1, 1});
+    SampleOf<PopulDNA> sample(random_sequences(12, 400, seed, 0.04),
+                              {1, 2, 1, 1, 3, 1, 1, 1, 2, 1, 1, 1});
     PopulDNA& pop = sample.pop;
     pop.allowed_missing = 0.15;
     pop.evaluate_usable_mask();
@@ -68,9 +69,9 @@ TEST(DnaMatrix, VariableSitePathEqualsPerPairRoutinesForEveryMethod) {
           bool all_ok = true;
           for (int i = 1; i < n; ++i) {
             for (int j = 0; j < i; ++j) {
-              all_ok = pop.distance(pop.haplotypes[i]->hap->content,
-                                    pop.haplotypes[j]->hap->content) &&
-                       all_ok;
+              all_ok =
+                  pop.distance(pop.haplotypes[i]->hap->content, pop.haplotypes[j]->hap->content) &&
+                  all_ok;
               d.push_back(pop.dist_d * factor);
               sd.push_back(pop.dist_v > 0 ? std::sqrt(pop.dist_v) * factor : 0.0);
             }
@@ -159,7 +160,8 @@ TEST(RflpMatrix, VariableSitePathEqualsPerPairRoutines) {
       for (int j = 0; j < i; ++j) {
         const double stored = pop.dist_matrix(i, j);
         if (method == 0) {
-          ASSERT_EQ(pop.diff_no_weight(seqs[static_cast<size_t>(i)], seqs[static_cast<size_t>(j)]), 1);
+          ASSERT_EQ(pop.diff_no_weight(seqs[static_cast<size_t>(i)], seqs[static_cast<size_t>(j)]),
+                    1);
         } else {
           ASSERT_EQ(pop.p_diff(seqs[static_cast<size_t>(i)], seqs[static_cast<size_t>(j)]), 1);
         }
@@ -343,9 +345,8 @@ TEST_F(AmovaMatrix, KimuraPerSequenceDistancesAndRestoredSettings) {
   s_.TaskNumber = 512 + 1;
   s_.HaplAMOVA = 1;
   s_.AllowedLevelOfMissingData = 0.2;  // 1 of 5 copies missing at the last sites
-  ASSERT_EQ(calc_haplotype_dist_matrix(list_, profile_, {2, 2, 1}, s_, result_dir_, distmat_, 2,
-                                       0.0),
-            1);
+  ASSERT_EQ(
+      calc_haplotype_dist_matrix(list_, profile_, {2, 2, 1}, s_, result_dir_, distmat_, 2, 0.0), 1);
   EXPECT_EQ(s_.DistanceMethodAMOVA, 0);
   EXPECT_EQ(s_.GammaAValueAMOVA, 0.3);
   EXPECT_EQ(s_.TaskNumber, 513);
