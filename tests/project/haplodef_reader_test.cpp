@@ -9,7 +9,7 @@
 
 namespace {
 
-class HaploContent : public qnd_test::ProjectFileTest {
+class HaploContent : public qnd_reader_test::ProjectFileTest {
  protected:
   // Checks text for data type t with separator sep and missing character '?'.
   int check(TDataType t, char sep, const std::string& text) {

@@ -14,21 +14,21 @@
 
 namespace {
 
-using qnd_test::profile_header;
+using qnd_reader_test::profile_header;
 
 const char* const kOneDnaSample = "SampleName=\"pop1\"\nSampleSize=1\nSampleData={\nh1 1 ACGT\n}\n";
 
-class ProfileKeys : public qnd_test::ProjectFileTest {
+class ProfileKeys : public qnd_reader_test::ProjectFileTest {
  protected:
   // A complete project whose profile is exactly the given lines.
   int open_profile(const std::string& profile_lines, const std::string& samples = kOneDnaSample) {
     return open_text("[Profile]\n" + profile_lines + "[Data]\n[[Samples]]\n" + samples);
   }
 };
-class KeywordOrder : public qnd_test::ProjectFileTest {};
-class SectionOrder : public qnd_test::ProjectFileTest {};
-class FinalChecks : public qnd_test::ProjectFileTest {};
-class BrokenProjectCorpus : public qnd_test::ProjectFileTest {};
+class KeywordOrder : public qnd_reader_test::ProjectFileTest {};
+class SectionOrder : public qnd_reader_test::ProjectFileTest {};
+class FinalChecks : public qnd_reader_test::ProjectFileTest {};
+class BrokenProjectCorpus : public qnd_reader_test::ProjectFileTest {};
 
 const std::string kMinimalDna =
     "NbSamples=1\nDataType=DNA\nGenotypicData=0\nLocusSeparator=NONE\nMissingData='?'\n";

@@ -4,19 +4,22 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "driver/errors.h"
 #include "globals.h"
 
-namespace qnd_test {
+namespace qnd_reader_test {
 
 void ProjectFileTest::SetUp() {
   std::string pattern = (std::filesystem::temp_directory_path() / "qnd_reader_XXXXXX").string();
   ASSERT_NE(mkdtemp(pattern.data()), nullptr);
   dir_ = pattern + "/";
   saved_log_ = _AOS_;
-  E.init_log_file((dir_ + "log.txt").c_str(), false);
+  saved_log_open_ = E.logOpen;
+  saved_type_ = ProfileSettings::DataType;
+  saved_separator_ = ProfileSettings::LocusSeparator;
+  _AOS_ = &log_;
+  E.logOpen = 1;
   ProfileSettings::DataType = DataTypeDefault;
   ProfileSettings::LocusSeparator = '\0';
   project_ = std::make_unique<Project>();
@@ -24,10 +27,10 @@ void ProjectFileTest::SetUp() {
 
 void ProjectFileTest::TearDown() {
   project_.reset();
-  E.CloseLog_file();
   _AOS_ = saved_log_;
-  E.logStream.reset();
-  E.logOpen = 0;
+  E.logOpen = saved_log_open_;
+  ProfileSettings::DataType = saved_type_;
+  ProfileSettings::LocusSeparator = saved_separator_;
   std::error_code ec;
   std::filesystem::remove_all(dir_, ec);
 }
@@ -48,15 +51,7 @@ int ProjectFileTest::open_path(const std::string& path) {
   return project_->newOpen();
 }
 
-std::string ProjectFileTest::log_text() {
-  _AOS_->flush();
-  std::ifstream in(dir_ + "log.txt", std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-int ProjectFileTest::count_logged(int number) {
+int ProjectFileTest::count_logged(int number) const {
   const std::string needle = "\" : " + E.message(number).str() + "\n";
   const std::string log = log_text();
   int n = 0;
@@ -65,7 +60,7 @@ int ProjectFileTest::count_logged(int number) {
   return n;
 }
 
-bool ProjectFileTest::logged(int number) { return count_logged(number) > 0; }
+bool ProjectFileTest::logged(int number) const { return count_logged(number) > 0; }
 
 std::string profile_header(const std::string& data_type, int nb_samples, const std::string& extra,
                            int genotypic) {
@@ -79,4 +74,4 @@ std::string profile_header(const std::string& data_type, int nb_samples, const s
   return text;
 }
 
-}  // namespace qnd_test
+}  // namespace qnd_reader_test

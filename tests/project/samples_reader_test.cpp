@@ -11,14 +11,14 @@
 
 namespace {
 
-using qnd_test::profile_header;
+using qnd_reader_test::profile_header;
 
-class HaplotypicBlock : public qnd_test::ProjectFileTest {};
-class SampleList : public qnd_test::ProjectFileTest {};
-class RelativeFrequencies : public qnd_test::ProjectFileTest {};
-class GenotypicBlock : public qnd_test::ProjectFileTest {};
-class LongInput : public qnd_test::ProjectFileTest {};
-class ExternalSampleFile : public qnd_test::ProjectFileTest {};
+class HaplotypicBlock : public qnd_reader_test::ProjectFileTest {};
+class SampleList : public qnd_reader_test::ProjectFileTest {};
+class RelativeFrequencies : public qnd_reader_test::ProjectFileTest {};
+class GenotypicBlock : public qnd_reader_test::ProjectFileTest {};
+class LongInput : public qnd_reader_test::ProjectFileTest {};
+class ExternalSampleFile : public qnd_reader_test::ProjectFileTest {};
 
 // The haplotype entry of a sample at position i.
 const PHaploDef& entry(Project& p, int sample, int i) { return *p.samples[sample]->haplotypes[i]; }
