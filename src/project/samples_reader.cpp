@@ -78,7 +78,7 @@ void report_missing_brace_at_end(const my_string& sample, const char* context) {
 bool frequency_to_count(double value, bool relative, double declared_size, double& count) {
   if (value < 0.0) return false;
   count = relative ? std::floor(value * declared_size + 0.5) : std::trunc(value);
-  return count <= static_cast<double>(std::numeric_limits<int>::max());
+  return count >= 0.0 && count <= static_cast<double>(std::numeric_limits<int>::max());
 }
 
 // The final check of a block: warns when the frequencies do not add up to what
@@ -438,7 +438,8 @@ int Samples::NewReadSamples(std::ifstream& in, ProfileSettings& prof, Haplo_DB& 
       sawSize = true;
       if (!checkForPresenceOfEqualSign(line, "SampleSize", lineNo)) continue;
       double value = 0.0;
-      if (!getValue(line, value, "SampleSize", lineNo)) {
+      // A negative size cannot scale relative frequencies into counts.
+      if (!getValue(line, value, "SampleSize", lineNo) || value < 0.0) {
         log << "\tProject file, Line #" << lineNo << " : Unable to read the size of sample #"
             << samples_read << ". Aborting reading project.\n";
         E.error(Error, kSamplesContext, 66);

@@ -222,6 +222,17 @@ TEST_F(SampleList, UnreadableSampleSizeFailsTheProject) {
   EXPECT_TRUE(logged(203));
 }
 
+TEST_F(SampleList, NegativeSampleSizeFailsTheProject) {
+  const std::string text = profile_header("DNA", 1, "Frequency=REL\n") +
+                           "SampleName=\"pop1\"\nSampleSize=-4\nSampleData={\nh1 1 ACGT\n}\n";
+  EXPECT_EQ(open_text(text), 0);
+  EXPECT_NE(log_text().find("\tProject file, Line #12 : Unable to read the size of sample #1. "
+                            "Aborting reading project.\n"),
+            std::string::npos);
+  EXPECT_TRUE(logged(66));
+  EXPECT_EQ(project_->samples.size(), 0);
+}
+
 TEST_F(SampleList, CommentedOutKeyDoesNotAct) {
   const std::string text = profile_header("DNA", 1) +
                            "SampleName=\"pop1\"\nSampleSize=2\n# SampleSize=9\nSampleData={\n"
