@@ -247,24 +247,35 @@ int PopGenetics::make_all_table(const LocusPair& pair) {
   // Cells are indexed by the loci's own allele numbers while counting; the
   // table's rows and columns follow first appearance among counted haplotypes.
   ld.table.assign(static_cast<size_t>(alleles_a) * static_cast<size_t>(alleles_b), 0);
+  // Plain locals and pointers keep the counting loop in registers.
+  int* const table = ld.table.data();
+  int* const local_a = ld.local_a.data();
+  int* const local_b = ld.local_b.data();
+  const int* const weights = ld.weights.data();
+  int rows = 0;
+  int cols = 0;
+  int n = 0;
   for (size_t h = 0; h < h_count; ++h) {
     const int a = codes_a[h];
     const int b = codes_b[h];
-    if (a == linkage::kAbsent || b == linkage::kAbsent) {
-      E.error(Error, kTableContext, 60);
-      ld.rows = ld.cols = ld.n = 0;
-      return 0;
+    if (a < 0 || b < 0) {
+      if (a == linkage::kAbsent || b == linkage::kAbsent) {
+        E.error(Error, kTableContext, 60);
+        ld.rows = ld.cols = ld.n = 0;
+        return 0;
+      }
+      continue;  // missing data at A or B
     }
-    if (a == linkage::kMissing || b == linkage::kMissing) continue;
-    int& row = ld.local_a[static_cast<size_t>(a)];
-    if (row < 0) row = ld.rows++;
-    int& col = ld.local_b[static_cast<size_t>(b)];
-    if (col < 0) col = ld.cols++;
-    const int count = haplotypes[static_cast<int>(h)]->count;
-    ld.table[static_cast<size_t>(row) * static_cast<size_t>(alleles_b) +
-             static_cast<size_t>(col)] += count;
-    ld.n += count;
+    int& row = local_a[a];
+    if (row < 0) row = rows++;
+    int& col = local_b[b];
+    if (col < 0) col = cols++;
+    table[row * alleles_b + col] += weights[h];
+    n += weights[h];
   }
+  ld.rows = rows;
+  ld.cols = cols;
+  ld.n = n;
   // Compact to rows x cols, row by row.
   for (int r = 0; r < ld.rows; ++r)
     for (int c = 0; c < ld.cols; ++c)
@@ -341,6 +352,8 @@ int PopGenetics::calc_all_gam_des(std::ostream& out, int chain_length, const set
   for (const PHaploDef* e : haplotypes) contents.push_back(&e->hap->content);
   linkage::code_alleles(contents, ProfileSettings::DataType, ProfileSettings::LocusSeparator,
                         profile.MissingData, ld);
+  ld.weights.clear();
+  for (const PHaploDef* e : haplotypes) ld.weights.push_back(e->count);
   const int num_poly = static_cast<int>(ld.poly_loci.size());
   if (num_poly < 2) {
     E.error(Warning, kAllPairsContext, 167);

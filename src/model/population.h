@@ -183,6 +183,7 @@ class PopGenetics {
     // -1 missing data, -2 locus beyond the haplotype's content.
     std::vector<int> codes;
     int num_haplotypes = 0;
+    std::vector<int> weights;  // per haplotype: its count
     // Contingency table of the last pair: rows = alleles of A, columns = alleles
     // of B, numbered in order of first appearance among the counted haplotypes.
     std::vector<int> table;
