@@ -321,7 +321,7 @@ int PopGenetics::calc_d_sd_values(const LocusPair& pair, const settings&, double
       out << "Pair (" << pair.locus_a << ", " << pair.locus_b << "): n = " << ld.n << ", "
           << ld.rows << " x " << ld.cols << " alleles, D = " << m.d << ", D' = " << m.dprime
           << ", r2 = " << r2 << ", chi2 = " << m.chi2
-          << ", P = " << Prob_of_chi_sq(1.0f, static_cast<float>(m.chi2))
+          << ", P = " << (m.chi2 > 0.0 ? Prob_of_chi_sq(1.0f, static_cast<float>(m.chi2)) : 1.0)
           << ", sum pq|D'| = " << weighted_dprime << ", sum pq r2 = " << weighted_r2 << '\n';
     }
   } else if (built && out) {
@@ -342,18 +342,21 @@ int PopGenetics::calc_d_sd_values(const LocusPair& pair, const settings&, double
 }
 
 int PopGenetics::calc_all_gam_des(std::ostream& out, int chain_length, const settings& s) {
-  if (num_haplotypes() == 0) {
+  // Haplotypes without copies carry no allele of the sample.
+  std::vector<const std::string*> contents;
+  ld.weights.clear();
+  for (const PHaploDef* e : haplotypes) {
+    if (e->count <= 0) continue;
+    contents.push_back(&e->hap->content);
+    ld.weights.push_back(e->count);
+  }
+  if (contents.empty()) {
     E.error(Error, kAllPairsContext, 108);
     append_unit_zeros();
     return 0;
   }
-  std::vector<const std::string*> contents;
-  contents.reserve(static_cast<size_t>(num_haplotypes()));
-  for (const PHaploDef* e : haplotypes) contents.push_back(&e->hap->content);
   linkage::code_alleles(contents, ProfileSettings::DataType, ProfileSettings::LocusSeparator,
                         profile.MissingData, ld);
-  ld.weights.clear();
-  for (const PHaploDef* e : haplotypes) ld.weights.push_back(e->count);
   const int num_poly = static_cast<int>(ld.poly_loci.size());
   if (num_poly < 2) {
     E.error(Warning, kAllPairsContext, 167);

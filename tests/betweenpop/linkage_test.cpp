@@ -465,6 +465,16 @@ TEST_F(LdUnits, NoHaplotypesIsAnErrorAndStillOneZeroPerUnitList) {
       << log.text();
 }
 
+TEST_F(LdUnits, HaplotypeWithoutCopiesAddsNoAllele) {
+  LogCapture log;
+  // Without the empty entry only locus 0 varies: a single polymorphic locus.
+  Population p = sample({{"AC", 10}, {"GC", 10}, {"AT", 0}});
+  EXPECT_EQ(run(p), 1);
+  expect_values(SumStat.meanDprime, {0.0}, "meanDprime");
+  EXPECT_EQ(SumStat.adjDprime.size(), 0);
+  EXPECT_NE(log.text().find("cannot be computed on a single locus"), std::string::npos);
+}
+
 TEST_F(LdUnits, LocusBeyondAHaplotypeFailsOnlyItsPairs) {
   LogCapture log;
   // Locus 2 is missing from the third haplotype: pairs (0,2) and (1,2) fail and
