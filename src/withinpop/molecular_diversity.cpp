@@ -7,6 +7,7 @@
 // Sites are evaluated in one pass over the distinct haplotypes' characters,
 // haplotype by haplotype, into flat per-site arrays: a long alignment of many
 // haplotypes costs one read per character and a few bytes per site.
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -34,6 +35,21 @@ std::uint8_t base_bit(char c) {
     default:
       return 0;
   }
+}
+
+// The characters a DNA site can hold; each has a bit in a site's set of
+// characters met. Any other character is not comparable with a base.
+constexpr char kAlphabet[] = "ACGT-RYMKSWHBVDN0123";
+constexpr int kAlphabetSize = static_cast<int>(sizeof(kAlphabet)) - 1;
+constexpr std::uint32_t kPlainBases = 0xF;  // A, C, G, T
+
+const std::array<std::uint32_t, 256>& alphabet_bits() {
+  static const std::array<std::uint32_t, 256> bits = [] {
+    std::array<std::uint32_t, 256> t{};
+    for (int b = 0; b < kAlphabetSize; ++b) t[static_cast<unsigned char>(kAlphabet[b])] = 1U << b;
+    return t;
+  }();
+  return bits;
 }
 
 // Number of plain bases recorded in the high nibble.
@@ -79,20 +95,12 @@ void PopGenetics::reset_site_counters(int num_sites) {
 // DNA sites.
 // ---------------------------------------------------------------------------
 
-void PopulDNA::evaluate_polymorphism(const settings& s) {
-  allowed_missing = s.AllowedLevelOfMissingData;
-  if (profile.GenotypicData && !profile.GameticPhase) {
-    compare_phenotypes(s);
-    return;
-  }
-  // The site pass sets every per-site flag that the allele-string evaluation
-  // would, so it is the whole evaluation for sequences.
-  compare_DNA_sequences(s);
-}
-
-// Each site is compared with a reference character: the first non-missing
-// character met in haplotype order. Every other character is classified
-// against it (compare_nucleotides) and its kind is recorded for the site.
+// Each site is compared with a reference character: the first plain base (A,
+// C, G, T) met in haplotype order, or, at a site without one, the first
+// non-missing character. The pass over the haplotypes only records which
+// characters occur at each site; every character that occurs is then
+// classified against the reference (compare_nucleotides), so the result does
+// not depend on which haplotype comes first.
 void PopulDNA::compare_DNA_sequences(const settings& s) {
   allowed_missing = s.AllowedLevelOfMissingData;
   const int L = site_count(haplotypes);
@@ -100,7 +108,9 @@ void PopulDNA::compare_DNA_sequences(const settings& s) {
   if (L == 0) return;
 
   const char missing = profile.MissingData;
+  const auto& bit_of = alphabet_bits();
   std::vector<char> reference(static_cast<size_t>(L), missing);
+  std::vector<std::uint32_t> present(static_cast<size_t>(L), 0);
   std::vector<double> missing_copies(static_cast<size_t>(L), 0.0);
   for (const PHaploDef* h : haplotypes) {
     const std::string& seq = h->hap->content;
@@ -112,13 +122,20 @@ void PopulDNA::compare_DNA_sequences(const settings& s) {
         missing_copies[i] += copies;
         continue;
       }
+      const std::uint32_t bit = bit_of[static_cast<unsigned char>(c)];
+      present[i] |= bit;
       char& ref = reference[i];
-      if (c == ref) continue;
-      if (ref == missing) {
+      if (ref == missing || ((bit & kPlainBases) && !(bit_of[static_cast<unsigned char>(ref)] & kPlainBases)))
         ref = c;
-        continue;
-      }
-      switch (compare_nucleotides(ref, c)) {
+    }
+  }
+  for (size_t i = 0; i < static_cast<size_t>(L); ++i) {
+    const std::uint32_t others = present[i] & ~bit_of[static_cast<unsigned char>(reference[i])];
+    for (int b = 0; b < kAlphabetSize; ++b) {
+      if (!(others & (1U << b))) continue;
+      const char c = kAlphabet[b];
+      if (c == missing) continue;
+      switch (compare_nucleotides(reference[i], c)) {
         case 1:
           site_diff[i] |= kSiteTransition;
           break;
@@ -200,15 +217,6 @@ void PopulDNA::compare_DNA_sequences(const settings& s) {
 // ---------------------------------------------------------------------------
 // RFLP sites.
 // ---------------------------------------------------------------------------
-
-void PopulRFLP::evaluate_polymorphism(const settings& s) {
-  allowed_missing = s.AllowedLevelOfMissingData;
-  if (profile.GenotypicData && !profile.GameticPhase) {
-    compare_phenotypes(s);
-    return;
-  }
-  compare_RFLP_haplotypes(s);
-}
 
 // A site is polymorphic when two non-missing, non-gap states differ; it is an
 // indel site when a gap meets a state.
