@@ -7,22 +7,38 @@
 namespace {
 int bases_of(char c) {
   switch (c) {
-    case 'A': return 1;
-    case 'C': return 2;
-    case 'G': return 4;
-    case 'T': return 8;
-    case 'R': return 1 | 4;
-    case 'Y': return 2 | 8;
-    case 'M': return 1 | 2;
-    case 'K': return 4 | 8;
-    case 'S': return 2 | 4;
-    case 'W': return 1 | 8;
-    case 'H': return 1 | 2 | 8;
-    case 'B': return 2 | 4 | 8;
-    case 'V': return 1 | 2 | 4;
-    case 'D': return 1 | 4 | 8;
-    case 'N': return 15;
-    default: return 0;
+    case 'A':
+      return 1;
+    case 'C':
+      return 2;
+    case 'G':
+      return 4;
+    case 'T':
+      return 8;
+    case 'R':
+      return 1 | 4;
+    case 'Y':
+      return 2 | 8;
+    case 'M':
+      return 1 | 2;
+    case 'K':
+      return 4 | 8;
+    case 'S':
+      return 2 | 4;
+    case 'W':
+      return 1 | 8;
+    case 'H':
+      return 1 | 2 | 8;
+    case 'B':
+      return 2 | 4 | 8;
+    case 'V':
+      return 1 | 2 | 4;
+    case 'D':
+      return 1 | 4 | 8;
+    case 'N':
+      return 15;
+    default:
+      return 0;
   }
 }
 bool purine(int m) { return (m & ~5) == 0; }

@@ -42,7 +42,8 @@ void CoalescentSimulator::simulate(int n, double theta) {
   for (int v = 0; v < nodes - 1; ++v) {
     const int p = parent_[static_cast<size_t>(v)];
     const double length = time_[static_cast<size_t>(p)] - time_[static_cast<size_t>(v)];
-    const int m = theta > 0 ? static_cast<int>(poidev(static_cast<float>(theta * length / 2), &idum)) : 0;
+    const int m =
+        theta > 0 ? static_cast<int>(poidev(static_cast<float>(theta * length / 2), &idum)) : 0;
     mutations_[static_cast<size_t>(v)] = m;
     num_mutations_ += m;
     const double d = leaves_below_[static_cast<size_t>(v)];
@@ -56,9 +57,10 @@ void CoalescentSimulator::simulate(int n, double theta) {
   int classes = 1;
   haplotype_class_[static_cast<size_t>(nodes - 1)] = 0;
   for (int v = nodes - 2; v >= 0; --v) {
-    haplotype_class_[static_cast<size_t>(v)] = mutations_[static_cast<size_t>(v)] == 0
-                                                   ? haplotype_class_[static_cast<size_t>(parent_[static_cast<size_t>(v)])]
-                                                   : classes++;
+    haplotype_class_[static_cast<size_t>(v)] =
+        mutations_[static_cast<size_t>(v)] == 0
+            ? haplotype_class_[static_cast<size_t>(parent_[static_cast<size_t>(v)])]
+            : classes++;
   }
   std::vector<char> seen(static_cast<size_t>(classes), 0);
   num_haplotypes_ = 0;
@@ -77,7 +79,8 @@ double CoalescentSimulator::mean_pairwise_differences() const {
 }
 
 std::vector<std::string> CoalescentSimulator::sequences() const {
-  std::vector<std::string> seqs(static_cast<size_t>(n_), std::string(static_cast<size_t>(num_mutations_), '0'));
+  std::vector<std::string> seqs(static_cast<size_t>(n_),
+                                std::string(static_cast<size_t>(num_mutations_), '0'));
   int site = 0;
   const int nodes = 2 * n_ - 1;
   for (int v = 0; v < nodes - 1; ++v) {

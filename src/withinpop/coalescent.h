@@ -31,13 +31,13 @@ class CoalescentSimulator {
   int n_ = 0;
   int num_mutations_ = 0;
   int num_haplotypes_ = 0;
-  double pair_diff_sum_ = 0.0;       // sum over branches of m * d * (n - d)
-  std::vector<int> parent_;          // node -> parent (the root has -1)
-  std::vector<double> time_;         // node -> time of the node
-  std::vector<int> mutations_;       // node -> mutations on the branch above it
-  std::vector<int> leaves_below_;    // node -> leaves under it
-  std::vector<int> haplotype_class_; // node -> class shared by identical leaves
-  std::vector<int> active_;          // lineages still to coalesce
+  double pair_diff_sum_ = 0.0;        // sum over branches of m * d * (n - d)
+  std::vector<int> parent_;           // node -> parent (the root has -1)
+  std::vector<double> time_;          // node -> time of the node
+  std::vector<int> mutations_;        // node -> mutations on the branch above it
+  std::vector<int> leaves_below_;     // node -> leaves under it
+  std::vector<int> haplotype_class_;  // node -> class shared by identical leaves
+  std::vector<int> active_;           // lineages still to coalesce
 };
 
 #endif  // QND_WITHINPOP_COALESCENT_H

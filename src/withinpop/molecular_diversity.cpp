@@ -64,7 +64,8 @@ int bases_in(std::uint8_t diff) {
 int site_count(const MY_TIArrayAsVector<PHaploDef>& haplotypes) {
   size_t len = 0;
   for (const PHaploDef* h : haplotypes) {
-    if (h != nullptr && h->hap != nullptr && h->hap->content.size() > len) len = h->hap->content.size();
+    if (h != nullptr && h->hap != nullptr && h->hap->content.size() > len)
+      len = h->hap->content.size();
   }
   return static_cast<int>(len);
 }
@@ -125,7 +126,8 @@ void PopulDNA::compare_DNA_sequences(const settings& s) {
       const std::uint32_t bit = bit_of[static_cast<unsigned char>(c)];
       present[i] |= bit;
       char& ref = reference[i];
-      if (ref == missing || ((bit & kPlainBases) && !(bit_of[static_cast<unsigned char>(ref)] & kPlainBases)))
+      if (ref == missing ||
+          ((bit & kPlainBases) && !(bit_of[static_cast<unsigned char>(ref)] & kPlainBases)))
         ref = c;
     }
   }
@@ -288,11 +290,13 @@ void PopGenetics::set_pairwise_diversity(double pair_sum, double n, int L) {
   mean_pair_diff = mean_pair_diff_sd = nucl_diversity = nucl_diversity_sd = 0.0;
   if (!(n > 1) || L <= 0) return;
   const double pi = pair_sum / (n * (n - 1) / 2);
-  const double var_pi = (3 * n * (n + 1) * pi + 2 * (n * n + n + 3) * pi * pi) / (11 * n * n - 7 * n + 6);
+  const double var_pi =
+      (3 * n * (n + 1) * pi + 2 * (n * n + n + 3) * pi * pi) / (11 * n * n - 7 * n + 6);
   mean_pair_diff = pi;
   mean_pair_diff_sd = var_pi > 0 ? std::sqrt(var_pi) : 0.0;
   const double pis = pi / L;
-  const double var_pis = (n + 1) * pis / (3 * (n - 1) * L) + 2 * (n * n + n + 3) * pis * pis / (9 * n * (n - 1));
+  const double var_pis =
+      (n + 1) * pis / (3 * (n - 1) * L) + 2 * (n * n + n + 3) * pis * pis / (9 * n * (n - 1));
   nucl_diversity = pis;
   nucl_diversity_sd = var_pis > 0 ? std::sqrt(var_pis) : 0.0;
 }
@@ -340,7 +344,8 @@ void PopulRFLP::compute_molecular_diversity(settings&) {
   // Only the sites that vary in the sample can differ between two haplotypes.
   std::vector<int> varying;
   for (int i = 0; i < num_loci; ++i) {
-    if (locus_usable[static_cast<size_t>(i)] && locus_polymorphic[static_cast<size_t>(i)]) varying.push_back(i);
+    if (locus_usable[static_cast<size_t>(i)] && locus_polymorphic[static_cast<size_t>(i)])
+      varying.push_back(i);
   }
   const char missing = profile.MissingData;
   auto at = [missing](const std::string& seq, int i) {
@@ -389,7 +394,8 @@ void PopGenetics::theta_pi(const double& pi) {
   const double n = std::floor(sample_size);
   if (n < 2) return;
   theta_pi_value = pi;
-  const double var = (n + 1) / (3 * (n - 1)) * pi + 2 * (n * n + n + 3) / (9 * n * (n - 1)) * pi * pi;
+  const double var =
+      (n + 1) / (3 * (n - 1)) * pi + 2 * (n * n + n + 3) / (9 * n * (n - 1)) * pi * pi;
   theta_pi_sd = var > 0 ? std::sqrt(var) : 0.0;
 }
 
@@ -440,7 +446,8 @@ void Samples::computeNumPrivateSubstSitesPerPop(settings& s) {
   const int np = size();
   for (int p = 0; p < np; ++p) pops[p]->num_private_subst_sites = 0;
   const std::vector<int>& global = PopGenetics::globalSubstPolymSites;
-  constexpr std::uint8_t kSubst = PopGenetics::kCountedTransition | PopGenetics::kCountedTransversion;
+  constexpr std::uint8_t kSubst =
+      PopGenetics::kCountedTransition | PopGenetics::kCountedTransversion;
   for (size_t site = 0; site < global.size(); ++site) {
     if (!global[site]) continue;
     int holders = 0;

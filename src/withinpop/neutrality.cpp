@@ -83,7 +83,14 @@ long double b_sum_less_than_k(int k, int n, double theta) {
   return sum * std::exp(gammlnl(theta) + factlnl(n) - gammlnl(static_cast<long double>(n) + theta));
 }
 
-enum class FsOutcome { kComputed, kNoDiversity, kSPrimeZero, kSPrimeOne, kNotANumber, kThetaTooLarge };
+enum class FsOutcome {
+  kComputed,
+  kNoDiversity,
+  kSPrimeZero,
+  kSPrimeOne,
+  kNotANumber,
+  kThetaTooLarge
+};
 
 // Fs = ln(S' / (1 - S')) for n genes, theta and k haplotypes.
 FsOutcome compute_fs(int n, double theta, int k, double& Fs) {
@@ -171,7 +178,8 @@ void PopGenetics::get_B_num_mat() {
 // Ewens sampling formula.
 // ---------------------------------------------------------------------------
 
-void neutrality::log_prob_k_tails(int n, int k, double theta, double& log_s_prime, double& log_one_minus) {
+void neutrality::log_prob_k_tails(int n, int k, double theta, double& log_s_prime,
+                                  double& log_one_minus) {
   if (k <= 1) {
     log_s_prime = 0.0;
     log_one_minus = kNegInf;
@@ -206,8 +214,9 @@ double PopGenetics::proba_exactly_k(const int& k, const int& n, const double& th
   if (theta <= 0) return k == 1 ? 1.0 : 0.0;
   if (theta > kMaxTheta || k < 1 || k > n) return 0.0;
   if (n <= BnumMat::kMaxRows && k <= BnumMat::kMaxCols && ensure_b_matrix(n, k)) {
-    const double p = BnumMat::shared()(n, k) *
-                     std::exp(k * std::log(theta) + factln(n) + gammln(theta) - factln(k) - gammln(n + theta));
+    const double p =
+        BnumMat::shared()(n, k) *
+        std::exp(k * std::log(theta) + factln(n) + gammln(theta) - factln(k) - gammln(n + theta));
     if (std::isfinite(p)) return p;
   }
   std::vector<double> row;
@@ -313,7 +322,8 @@ void PopGenetics::run_tajima_test(const settings& s) {
   for (int r = 0; r < rounds; ++r) {
     sim.simulate(n, theta);
     double d = 0.0;
-    (void)neutrality::tajima_d(n, sim.mean_pairwise_differences(), sim.segregating_sites(), true, d);
+    (void)neutrality::tajima_d(n, sim.mean_pairwise_differences(), sim.segregating_sites(), true,
+                               d);
     sum += d;
     sum2 += d * d;
     if (d <= tajima_d) ++below;
@@ -350,7 +360,8 @@ void PopGenetics::run_fu_test(const settings& s) {
   for (int r = 0; r < rounds; ++r) {
     sim.simulate(n, theta_pi_value);
     double fs = 0.0;
-    const FsOutcome outcome = compute_fs(n, sim.mean_pairwise_differences(), sim.num_haplotypes(), fs);
+    const FsOutcome outcome =
+        compute_fs(n, sim.mean_pairwise_differences(), sim.num_haplotypes(), fs);
     if (outcome == FsOutcome::kComputed) {
       ++defined;
       sum += fs;

@@ -37,7 +37,8 @@ bool is_base(char c) { return c == 'A' || c == 'C' || c == 'G' || c == 'T'; }
 
 // Brute-force pi: mean over pairs of expanded copies of the usable sites
 // where both carry different plain bases.
-double naive_pi(const std::vector<std::pair<std::string, int>>& data, const std::vector<std::uint8_t>& usable) {
+double naive_pi(const std::vector<std::pair<std::string, int>>& data,
+                const std::vector<std::uint8_t>& usable) {
   std::vector<std::string> copies;
   for (const auto& [seq, c] : data)
     for (int i = 0; i < c; ++i) copies.push_back(seq);
@@ -46,7 +47,9 @@ double naive_pi(const std::vector<std::pair<std::string, int>>& data, const std:
   for (size_t a = 0; a < copies.size(); ++a)
     for (size_t b = a + 1; b < copies.size(); ++b, ++pairs)
       for (size_t i = 0; i < usable.size(); ++i)
-        if (usable[i] && copies[a][i] != copies[b][i] && is_base(copies[a][i]) && is_base(copies[b][i])) ++sum;
+        if (usable[i] && copies[a][i] != copies[b][i] && is_base(copies[a][i]) &&
+            is_base(copies[b][i]))
+          ++sum;
   return pairs ? sum / pairs : 0.0;
 }
 
@@ -298,8 +301,9 @@ TEST(PairwiseDiversity, SingleCopyAndEmptySample) {
   EXPECT_EQ(one.pop.mean_pair_diff_sd, 0.0);
   DnaSample none;
   none.pop.compute_molecular_diversity(s);
-  EXPECT_NE(log.text().find("\"PopulDNA::compute_molecular_diversity()\" : haplotype list is empty"),
-            std::string::npos);
+  EXPECT_NE(
+      log.text().find("\"PopulDNA::compute_molecular_diversity()\" : haplotype list is empty"),
+      std::string::npos);
 }
 
 TEST(PairwiseDiversity, RflpPiCountsDifferencesIncludingGaps) {
@@ -318,7 +322,8 @@ TEST(PairwiseDiversity, RflpPiCountsDifferencesIncludingGaps) {
   for (size_t a = 0; a < copies.size(); ++a)
     for (size_t b = a + 1; b < copies.size(); ++b)
       for (size_t i = 0; i < 4; ++i)
-        if (r.pop.locus_usable[i] && copies[a][i] != copies[b][i] && copies[a][i] != '?' && copies[b][i] != '?')
+        if (r.pop.locus_usable[i] && copies[a][i] != copies[b][i] && copies[a][i] != '?' &&
+            copies[b][i] != '?')
           ++sum;
   EXPECT_NEAR(r.pop.mean_pair_diff, sum / 15, 1e-12);
 }
@@ -328,7 +333,8 @@ TEST(ThetaEstimators, ThetaSOfTheReferenceSample) {
   p.theta_S(10, 16);
   EXPECT_NEAR(p.theta_s_value, 5.655772198, 1e-8);
   const double a1 = 2.82896825397, a2 = 1.53976773117;
-  EXPECT_NEAR(p.theta_s_sd, std::sqrt((256 * a2 + 16 * a1 * a1) / (a1 * a1 * (a1 * a1 + a2))), 1e-9);
+  EXPECT_NEAR(p.theta_s_sd, std::sqrt((256 * a2 + 16 * a1 * a1) / (a1 * a1 * (a1 * a1 + a2))),
+              1e-9);
   // Watterson's variance theta/a1 + a2 theta^2/a1^2 at theta(S).
   const double t = p.theta_s_value;
   EXPECT_NEAR(t / a1 + a2 * t * t / (a1 * a1), 8.153595, 1e-6);
@@ -358,7 +364,8 @@ TEST(ThetaEstimators, ExpectedNumberOfAlleles) {
 
 TEST(ThetaEstimators, ThetaKSolvesExpectedAllelesEqualsK) {
   PopGenetics p;
-  for (const auto& [n, k] : std::vector<std::pair<int, int>>{{10, 3}, {50, 20}, {200, 2}, {30, 29}}) {
+  for (const auto& [n, k] :
+       std::vector<std::pair<int, int>>{{10, 3}, {50, 20}, {200, 2}, {30, 29}}) {
     p.theta_k(n, k, 1e-7);
     EXPECT_NEAR(PopGenetics::k_est(p.theta_k_value, n), k, 1e-5) << n << " " << k;
   }

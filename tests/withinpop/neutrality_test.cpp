@@ -26,7 +26,9 @@ std::vector<long double> stirling_row(int n) {
   std::vector<long double> row(static_cast<size_t>(n) + 1, 0.0L);
   row[0] = 1.0L;
   for (int m = 1; m <= n; ++m) {
-    for (int j = m; j >= 1; --j) row[static_cast<size_t>(j)] = (m - 1) * row[static_cast<size_t>(j)] + row[static_cast<size_t>(j) - 1];
+    for (int j = m; j >= 1; --j)
+      row[static_cast<size_t>(j)] =
+          (m - 1) * row[static_cast<size_t>(j)] + row[static_cast<size_t>(j) - 1];
     row[0] = 0.0L;  // |s(m, 0)| = 0 once m >= 1
   }
   return row;
@@ -37,7 +39,8 @@ long double stirling_s_prime(int n, int k, long double theta) {
   const std::vector<long double> s = stirling_row(n);
   long double rising = 1.0L, num = 0.0L;
   for (int i = 0; i < n; ++i) rising *= theta + i;
-  for (int j = k; j <= n; ++j) num += s[static_cast<size_t>(j)] * std::pow(theta, static_cast<long double>(j));
+  for (int j = k; j <= n; ++j)
+    num += s[static_cast<size_t>(j)] * std::pow(theta, static_cast<long double>(j));
   return num / rising;
 }
 
@@ -55,7 +58,8 @@ void log_stirling_tails(int n, int k, double theta, double& log_sp, double& log_
   row[1] = 0.0;  // |s(1,1)| = 1
   for (int m = 2; m <= n; ++m)
     for (int j = m; j >= 1; --j)
-      row[static_cast<size_t>(j)] = add(std::log(m - 1.0) + row[static_cast<size_t>(j)], row[static_cast<size_t>(j) - 1]);
+      row[static_cast<size_t>(j)] =
+          add(std::log(m - 1.0) + row[static_cast<size_t>(j)], row[static_cast<size_t>(j) - 1]);
   double log_rising = 0.0;
   for (int i = 0; i < n; ++i) log_rising += std::log(theta + i);
   log_sp = log_rest = ninf;
@@ -136,7 +140,8 @@ TEST(BNumbers, MatchStirlingNumbersTimesFactorials) {
     for (int k = 1; k <= std::min(n, 12); ++k) {
       kfact *= k;
       const long double expected = s[static_cast<size_t>(k)] * kfact / nfact;
-      EXPECT_NEAR(b(n, k), static_cast<double>(expected), 1e-12 * static_cast<double>(expected)) << n << "," << k;
+      EXPECT_NEAR(b(n, k), static_cast<double>(expected), 1e-12 * static_cast<double>(expected))
+          << n << "," << k;
     }
   }
 }
@@ -167,8 +172,9 @@ TEST(FuFs, ReferenceTable) {
     int n, k;
     double theta, fs;
   };
-  const Row rows[] = {{7, 3, 1.0, 0.0285734},     {10, 10, 3.888889, -7.0273259}, {10, 5, 3.888889, 0.9358693},
-                      {20, 5, 2.0, 0.6887490},    {50, 10, 5.0, 1.8495142},       {100, 30, 12.345, -0.7364183771}};
+  const Row rows[] = {{7, 3, 1.0, 0.0285734},       {10, 10, 3.888889, -7.0273259},
+                      {10, 5, 3.888889, 0.9358693}, {20, 5, 2.0, 0.6887490},
+                      {50, 10, 5.0, 1.8495142},     {100, 30, 12.345, -0.7364183771}};
   for (const Row& r : rows) {
     int ok = 0;
     const double fs = fs_of(r.n, r.k, r.theta, &ok);
@@ -193,7 +199,10 @@ TEST(FuFs, ProbabilitiesOfTheEwensFormula) {
   for (int k = 1; k <= n; ++k) {
     const double pk = p.proba_exactly_k(k, n, theta);
     total += pk;
-    EXPECT_NEAR(pk, static_cast<double>(s[static_cast<size_t>(k)] * std::pow(theta, static_cast<long double>(k)) / rising), 1e-12);
+    EXPECT_NEAR(pk,
+                static_cast<double>(s[static_cast<size_t>(k)] *
+                                    std::pow(theta, static_cast<long double>(k)) / rising),
+                1e-12);
   }
   EXPECT_NEAR(total, 1.0, 1e-10);  // ln Gamma is accurate to about 1e-10
   EXPECT_EQ(p.proba_exactly_k(1, n, 0.0), 1.0);
@@ -224,7 +233,8 @@ TEST(FuFs, NoDiversityWarnsOnlyWhenReporting) {
   EXPECT_EQ(log.text(), "");
   EXPECT_EQ(p.Fu_Fs(0.0, 3, fs, true), 0);
   EXPECT_NE(log.text().find("#[WARNING # "), std::string::npos);
-  EXPECT_NE(log.text().find("No molecular diversity within a sample while performing Fu's test"), std::string::npos);
+  EXPECT_NE(log.text().find("No molecular diversity within a sample while performing Fu's test"),
+            std::string::npos);
   EXPECT_EQ(fs, 3.0);
 }
 
@@ -267,7 +277,8 @@ TEST(FuFs, SamplesBeyondFiveThousandGenesOrAThousandHaplotypes) {
   EXPECT_NEAR(below, above, 0.05);
   double log_sp = 0, log_rest = 0;
   log_stirling_tails(1500, 1000, 500.0, log_sp, log_rest);
-  EXPECT_NEAR(fs_of(1500, 1000, 500.0, &ok), log_sp - log_rest, 1e-6 * std::fabs(log_sp - log_rest));
+  EXPECT_NEAR(fs_of(1500, 1000, 500.0, &ok), log_sp - log_rest,
+              1e-6 * std::fabs(log_sp - log_rest));
 }
 
 TEST(FuFs, ThousandGenesThreeHundredHaplotypesIsFast) {
@@ -275,7 +286,8 @@ TEST(FuFs, ThousandGenesThreeHundredHaplotypesIsFast) {
   const auto start = std::chrono::steady_clock::now();
   int ok = 0;
   const double fs = fs_of(1000, 300, 80.0, &ok);
-  const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  const double ms =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   EXPECT_EQ(ok, 1);
   EXPECT_TRUE(std::isfinite(fs));
   EXPECT_LT(ms, 100.0);
@@ -330,7 +342,8 @@ TEST(CoalescentSimulator, SummariesMatchTheSimulatedSequences) {
       for (size_t b = a + 1; b < seqs.size(); ++b)
         for (size_t i = 0; i < seqs[a].size(); ++i) diff += seqs[a][i] != seqs[b][i];
     EXPECT_NEAR(sim.mean_pairwise_differences(), diff / 66.0, 1e-12);
-    EXPECT_EQ(sim.num_haplotypes(), static_cast<int>(std::set<std::string>(seqs.begin(), seqs.end()).size()));
+    EXPECT_EQ(sim.num_haplotypes(),
+              static_cast<int>(std::set<std::string>(seqs.begin(), seqs.end()).size()));
   }
 }
 
