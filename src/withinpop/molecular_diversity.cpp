@@ -325,6 +325,7 @@ void PopulDNA::compute_molecular_diversity(settings& s) {
     E.error(Error, "PopulDNA::compute_molecular_diversity()", 108);
     return;
   }
+  copy_distance_settings(s, false);  // DistanceMethod and GammaAValue
   if (!compute_distance_matrix(nullptr, s, true)) {
     E.error(Error, "PopulDNA::compute_molecular_diversity()", 136);
     return;

@@ -438,3 +438,32 @@ TEST_F(PrivateSites, NothingIsDoneForOtherDataOrZeroTransitionWeight) {
   samples_.computeNumPrivateSubstSitesPerPop(s);
   EXPECT_EQ(a->num_private_subst_sites, 7);
 }
+
+TEST(PairwiseDiversity, DistanceMethodGivesPerSequenceDistances) {
+  // Jukes-Cantor at p = 0.1 over 10 usable sites, scaled to the sequence.
+  DnaSample d;
+  d.add("AAAAAAAAAA", 2);
+  d.add("GAAAAAAAAA", 1);
+  settings s;
+  s.DistanceMethod = 1;
+  d.pop.compare_DNA_sequences(s);
+  d.pop.compute_molecular_diversity(s);
+  const double jc = -0.75 * std::log(1 - 4 * 0.1 / 3) * 10;
+  EXPECT_NEAR(d.pop.mean_pair_diff, 2 * jc / 3, 1e-12);
+}
+
+TEST(PairwiseDiversity, FailedDistanceReportsErrorAndZeroes) {
+  LogCapture log;
+  DnaSample d;
+  d.add("AC", 1);
+  d.add("CA", 1);
+  settings s;
+  s.DistanceMethod = 1;  // p = 1: Jukes-Cantor undefined
+  d.pop.compare_DNA_sequences(s);
+  d.pop.compute_molecular_diversity(s);
+  EXPECT_EQ(d.pop.mean_pair_diff, 0.0);
+  EXPECT_NE(
+      log.text().find(
+          "\"PopulDNA::compute_molecular_diversity()\" : distance matrix could not be computed"),
+      std::string::npos);
+}
