@@ -1,14 +1,14 @@
-// Samples as read: construction, copies (haplotype entries are copied, the
-// haplotypes they refer to are shared) and the per-data-type factory.
+// Samples as read: construction, copies (haplotype entries and individuals are
+// copied, the haplotypes they refer to are shared) and the per-data-type factory.
 #include "model/population.h"
 
 TAlleleDB PopGenetics::globalAllelicDB;
+std::vector<int> PopGenetics::globalSubstPolymSites;
 
-Population::Population() : haplotypes(10, 10, true), gametes(10, 10, true), individuals(10, 10, true) {}
+PopGenetics::PopGenetics() : haplotypes(10, 10, true), gametes(10, 10, true), individuals(10, 10, true) {}
 
-Population::Population(const Population& other)
-    : PopGenetics(other),
-      profile(other.profile),
+PopGenetics::PopGenetics(const PopGenetics& other)
+    : profile(other.profile),
       name(other.name),
       index(other.index),
       haplotypes(other.haplotypes.Limit(), 10, true),
@@ -26,9 +26,8 @@ Population::Population(const Population& other)
   for (const TPhenotype* t : other.individuals) individuals.Add(new TPhenotype(*t));
 }
 
-Population& Population::operator=(const Population& other) {
+PopGenetics& PopGenetics::operator=(const PopGenetics& other) {
   if (this == &other) return *this;
-  PopGenetics::operator=(other);
   profile = other.profile;
   name = other.name;
   index = other.index;

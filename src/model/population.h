@@ -1,16 +1,18 @@
 // One sample (population) of a project and its per-data-type kinds.
 //  - TPhenotype: one diploid individual of genotypic data (two gene copies).
-//  - PopGenetics: the statistical state of a sample, filled by the
-//    within-population computations.
-//  - Population: the sample as read (name, haplotypes with counts, individuals).
+//  - PopGenetics: a sample's data (haplotypes with counts, individuals) and its
+//    statistical state, filled by the within- and between-population work.
+//  - Population: the sample as read, with the reading and model operations.
 //  - PopulDNA, PopulRFLP, PopulMicrosat, PopulStandard: the sample with the
-//    statistics of its data type; each is copy-constructed from a read Population.
+//    analyses of its data type; each is copy-constructed from a read Population.
 // Member functions are defined in the subsystem that owns them: reading in
-// project/, statistics in withinpop/, distances and between-sample work in
-// betweenpop/.
+// project/, model operations in model/, statistics in withinpop/, distances and
+// between-sample work in betweenpop/. Each concern keeps its members in its own
+// marked block below.
 #ifndef QND_MODEL_POPULATION_H
 #define QND_MODEL_POPULATION_H
 
+#include <cstdint>
 #include <fstream>
 #include <iosfwd>
 #include <string>
@@ -18,6 +20,7 @@
 
 #include "model/containers.h"
 #include "model/haplotypes.h"
+#include "model/matrices.h"
 #include "model/profile.h"
 #include "text/my_string.h"
 
@@ -26,10 +29,6 @@ class Haplo_DB;
 
 class TPhenotype {
  public:
-  TPhenotype() = default;
-  TPhenotype(const TPhenotype&) = default;
-  TPhenotype& operator=(const TPhenotype&) = default;
-
   my_string id;
   double count = 0.0;  // number of such individuals
   std::string copy1;   // content of the first gene copy
@@ -38,43 +37,14 @@ class TPhenotype {
 
 class PopGenetics {
  public:
-  PopGenetics() = default;
-  PopGenetics(const PopGenetics&) = default;
-  PopGenetics& operator=(const PopGenetics&) = default;
+  PopGenetics();
+  PopGenetics(const PopGenetics& other);
+  PopGenetics& operator=(const PopGenetics& other);
   virtual ~PopGenetics() = default;
 
-  // The process-wide allele database shared by all samples of a run.
-  static TAlleleDB globalAllelicDB;
-
-  // Statistical state (filled by the within-population computations).
-};
-
-class Population : public PopGenetics {
- public:
-  Population();
-  Population(const Population& other);
-  Population& operator=(const Population& other);
-  ~Population() override = default;
-
-  // Analyses selected by the settings (defined per data type).
-  virtual int test_methods(settings& s);
-  virtual void clean_bnum() {}
-
-  // Reading (one block of the [[Samples]] section).
-  int New_read_gametic_data(std::ifstream& in, Haplo_DB& haplotypes, int external, int& lineNo,
-                            my_string& line);
-  int New_read_genotypic_data(std::ifstream& in, int external, int& lineNo, my_string& line);
-
-  // Merges another sample into this one (pooling samples into groups).
-  Population& operator+=(const Population& other);
-  // Rebuilds the haplotype entries from the individuals' gene copies.
-  void phen_to_gam(Haplo_DB* list, ProfileSettings* profile, settings* s);
-
-  // Removes every haplotype entry.
-  void clear_haplotypes() { haplotypes.Flush(); }
-  int num_haplotypes() const { return haplotypes.GetItemsInContainer(); }
-  int num_individuals() const { return individuals.GetItemsInContainer(); }
-
+  // ---------------------------------------------------------------------------
+  // Sample data (filled by reading, pooling and gene-copy building).
+  // ---------------------------------------------------------------------------
   ProfileSettings profile;
   my_string name{"NoName"};
   int index = -1;
@@ -85,10 +55,102 @@ class Population : public PopGenetics {
   double sample_size = 0.0;
   double inverse_size = 1.0;
   int gametes_built = 0;
-
-  TAlleleDB* allele_db = nullptr;       // the project's allele database
+  TAlleleDB* allele_db = nullptr;        // the project's allele database
   void* estimated_haplotypes = nullptr;  // list filled by the phasing computations
   int recessive_data = 0;                // copy of the recessive-data setting
+
+  // Per-locus flags (per site for DNA and RFLP data), set by the polymorphism
+  // evaluation of the data type and read by the per-locus pass, the diversity
+  // indices and the distances.
+  std::vector<double> missing_fraction;          // missing gene copies / sample size
+  std::vector<std::uint8_t> locus_usable;        // 1 when missing_fraction <= allowed
+  std::vector<std::uint8_t> locus_polymorphic;   // >= 2 different non-missing alleles
+  int num_loci = 0;
+  int num_usable_loci = 0;
+  int num_usable_poly_loci = 0;
+  double allowed_missing = 0.05;  // AllowedLevelOfMissingData copied from the settings
+
+  int num_haplotypes() const { return haplotypes.GetItemsInContainer(); }
+  int num_individuals() const { return individuals.GetItemsInContainer(); }
+
+  // The process-wide allele database shared by all samples of a run.
+  static TAlleleDB globalAllelicDB;
+  // Sites that are substitution sites in at least one sample of the pass.
+  static std::vector<int> globalSubstPolymSites;
+
+  // ---------------------------------------------------------------------------
+  // Allele frequencies, numbers of alleles, gene diversity, microsatellite sizes
+  // (withinpop/gene_diversity.cpp, withinpop/microsat.cpp).
+  // ---------------------------------------------------------------------------
+  void OutputAllelelNumberAndHetPerLocusHapl(std::ostream& out, const settings& s, bool a, bool b,
+                                             bool c);
+  void OutputAllelelNumberAndHetPerLocusDipl(std::ostream& out, const settings& s, bool a, bool b,
+                                             bool c);
+  void calc_sample_homozygosity();
+  double calc_sample_homozygosity(const std::vector<double>& freqs) const;
+  void calc_sample_sd_heterozygosity();
+  // Polymorphism evaluation of allele-string data.
+  void compare_haplotypes(const settings& s);
+  void compare_phenotypes(const settings& s);
+  void computeMeanAlleleSizes();
+
+  // ---------------------------------------------------------------------------
+  // Sequence polymorphism and diversity indices (withinpop/molecular_diversity.cpp).
+  // ---------------------------------------------------------------------------
+  void theta_S(const int& n, const int& S);
+  void theta_pi(const double& pi);
+  void theta_k(const int& n, const int& k, const double& precision);
+  static double k_est(const double& theta, const int& n);
+
+  // ---------------------------------------------------------------------------
+  // Neutrality tests (withinpop/neutrality.cpp).
+  // ---------------------------------------------------------------------------
+  void tajimaD(const int& n, const double& pi, const double& S);
+  void fast_tajimaD(const int& n, const double& pi, const double& S);
+  int Fu_Fs(const double& theta, const int& k, double& Fs, bool report);
+  long double proba_less_than_k(const int& k, const int& n, const double& theta);
+  double proba_exactly_k(const int& k, const int& n, const double& theta);
+  static void get_B_num_mat();
+
+  // ---------------------------------------------------------------------------
+  // Distances between haplotypes (betweenpop/distances.cpp).
+  // ---------------------------------------------------------------------------
+  int compute_dist_mat_for_conventional_FST();
+
+  // ---------------------------------------------------------------------------
+  // Linkage disequilibrium (betweenpop/linkage.cpp).
+  // ---------------------------------------------------------------------------
+  int calc_all_gam_des(std::ostream& out, int chain_length, const settings& s);
+
+  // ---------------------------------------------------------------------------
+  // AMOVA and pairwise differentiation (betweenpop/amova.cpp, betweenpop/pairwise.cpp).
+  // ---------------------------------------------------------------------------
+};
+
+class Population : public PopGenetics {
+ public:
+  Population() = default;
+  Population(const Population& other) = default;
+  Population& operator=(const Population& other) = default;
+  ~Population() override = default;
+
+  // Analyses selected by the settings (defined per data type).
+  virtual int test_methods(settings& s);
+  virtual int check_data() { return 1; }
+  virtual void clean_bnum() {}
+
+  // Reading (one block of the [[Samples]] section).
+  int New_read_gametic_data(std::ifstream& in, Haplo_DB& haplotypes, int external, int& lineNo,
+                            my_string& line);
+  int New_read_genotypic_data(std::ifstream& in, int external, int& lineNo, my_string& line);
+
+  // Merges another sample into this one (pooling samples into groups).
+  Population& operator+=(const Population& other);
+  // Rebuilds the haplotype entries from the individuals' gene copies.
+  void phen_to_gam(Haplo_DB* list, ProfileSettings* prof, settings* s);
+
+  // Removes every haplotype entry.
+  void clear_haplotypes() { haplotypes.Flush(); }
 };
 
 class PopulDNA : public Population {
@@ -96,6 +158,9 @@ class PopulDNA : public Population {
   PopulDNA() = default;
   explicit PopulDNA(const Population& p) : Population(p) {}
   int test_methods(settings& s) override;
+
+  // Sequence analyses (withinpop/molecular_diversity.cpp).
+  // Distances (betweenpop/distances.cpp).
 };
 
 class PopulRFLP : public Population {
