@@ -24,9 +24,10 @@
 
 namespace {
 
-// The one Project of the process: created by qndestart, reused for every
-// project of a batch, deleted by main through delete_project.
-std::unique_ptr<Project> PPP;
+// Owner of the one Project of the process (PPP designates it): created by
+// qndestart, reused for every project of a batch, deleted by main through
+// delete_project.
+std::unique_ptr<Project> g_project;
 
 // Longest accepted lines of the run list.
 constexpr std::size_t kPathBound = 398;
@@ -192,18 +193,36 @@ bool create_log_dir(const char* coreDirectory, const char* projectPath, my_strin
   return true;
 }
 
-Project* current_project() { return PPP.get(); }
+Project* current_project() { return g_project.get(); }
 
-void delete_project() { PPP.reset(); }
+void delete_project() {
+  PPP = nullptr;
+  g_project.reset();
+}
 
 namespace {
 
-// What the run list says about the batch as a whole.
+// What the run list says about the batch as a whole. The paths are mirrored in
+// the process-wide QuendrisExeDirectory, set_file and proj_file.
 struct RunList {
   my_string core_directory;
   my_string command;
   my_string settings_file;
 };
+
+void set_settings_file(RunList& batch, Project& project, const my_string& path) {
+  batch.settings_file = path;
+  set_file = path.str();
+  // The settings file is re-read after a group pass; whatever the command word,
+  // the project knows the file it was read from.
+  project.settings_file = path;
+}
+
+void set_project_path(my_string& project_path, const my_string& line) {
+  project_path = line;
+  project_path.remove_eol_and_lf();
+  proj_file = project_path.str();
+}
 
 // Runs every project of the open run list; stops early (returning) when the
 // settings file is missing.
@@ -212,20 +231,18 @@ void run_projects(std::ifstream& run_list, RunList& batch) {
   const bool associated = batch.command == "use_ass_settings";
   const bool exploring = batch.command == "explore";
 
+  my_string line;
   if (batch.command == "use_spe_settings") {
-    read_bounded_line(run_list, batch.settings_file, kPathBound);
+    read_bounded_line(run_list, line, kPathBound);
+    line.remove_eol_and_lf();
   } else {
-    batch.settings_file = batch.core_directory + "qnd_run.qns";
+    line = batch.core_directory + "qnd_run.qns";
   }
-  // The settings file is re-read after a group pass; every command word names
-  // the file it was read from.
-  project.settings_file = batch.settings_file;
+  set_settings_file(batch, project, line);
 
   my_string project_path;
-  read_bounded_line(run_list, project_path, kPathBound);
-  project_path.remove_eol_and_lf();
-  batch.core_directory.remove_eol_and_lf();
-  batch.settings_file.remove_eol_and_lf();
+  read_bounded_line(run_list, line, kPathBound);
+  set_project_path(project_path, line);
 
   while (!is_end_word(project_path) && run_list.good()) {
     settings::input_file = project_path;
@@ -252,8 +269,7 @@ void run_projects(std::ifstream& run_list, RunList& batch) {
     log_line("done !");
 
     if (associated) {
-      batch.settings_file = associated_settings_path(project_path);
-      project.settings_file = batch.settings_file;
+      set_settings_file(batch, project, associated_settings_path(project_path));
       if (!can_open_for_reading(batch.settings_file) && !exploring) {
         log_line(("The Core Routine did not find the associated settings:\n    " +
                   batch.settings_file)
@@ -287,8 +303,8 @@ void run_projects(std::ifstream& run_list, RunList& batch) {
       log_line(((ok ? "Successful run of " : "Error during run of ") + project_path).view());
     }
 
-    read_bounded_line(run_list, project_path, kPathBound);
-    project_path.remove_eol_and_lf();
+    read_bounded_line(run_list, line, kPathBound);
+    set_project_path(project_path, line);
     E.CloseLog_file();
     ++settings::num_proj_done;
   }
@@ -308,21 +324,25 @@ void reject_translation(const RunList& batch) {
 }  // namespace
 
 int qndestart(char* coreDirectory) {
-  PPP = std::make_unique<Project>();
+  g_project = std::make_unique<Project>();
+  PPP = g_project.get();
   PopGenetics::globalAllelicDB.destroy();
 
   RunList batch;
   if (coreDirectory != nullptr) batch.core_directory = coreDirectory;
+  QuendrisExeDirectory = batch.core_directory.str();
 
   BatchSummaryFiles summary;
   read_global_flags(batch.core_directory.c_str(), summary);
   initialize_quendris_global_objects(summary, batch.core_directory);
 
-  const my_string run_file = batch.core_directory + getQndRunString();
-  std::ifstream run_list(run_file.c_str());
+  run_file = (batch.core_directory + getQndRunString()).str();
+  std::ifstream run_list(run_file);
   if (run_list.is_open()) {
     read_bounded_line(run_list, batch.core_directory, kPathBound);
+    batch.core_directory.remove_eol_and_lf();
     end_core_directory_with_slash(batch.core_directory);
+    QuendrisExeDirectory = batch.core_directory.str();
     settings::num_proj_done = 0;
     read_bounded_line(run_list, batch.command, kCommandBound);
     if (run_list.good()) {

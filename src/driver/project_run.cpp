@@ -21,15 +21,12 @@
 
 namespace {
 
-// TaskNumber bits and groups tested by the run.
-constexpr int kHardyWeinberg = 32;
-constexpr int kEwensWatterson = 128;
-constexpr int kChakraborty = 256;
-constexpr int kAmova = 512;
-constexpr int kPairwiseFst = 1024;
-constexpr int kGenotypeAssignment = 32768;
+// TaskNumber groups tested by the run.
 constexpr int kWithinPopulationTasks = 16895;  // 1 to 256 and 16384
 constexpr int kGeneticStructureTasks = 75264;  // 512, 1024, 8192, 65536
+static_assert(kWithinPopulationTasks == 511 + kTaskFuFsTest);
+static_assert(kGeneticStructureTasks ==
+              kTaskAmova + kTaskPairwiseFst + kTaskExactPopDifferentiation + kTaskMantelTest);
 // Burn-ins below this are too short to forget the starting state.
 constexpr int kMinDememorisationSteps = 500;
 constexpr int kDefaultDememorisationSteps = 1000;
@@ -125,7 +122,7 @@ int Project::make_run_possible() {
 
   const bool need_pseudo_haplotypes =
       phase_known ||
-      (s.RecessiveAllelesEM == 0 && ((s.TaskNumber & 3) != 0 || s.DetectSelectedLoci != 0));
+      (s.RecessiveAllelesEM == 0 && ((s.TaskNumber & (kTaskStandardIndices | kTaskMolecularDiversity)) != 0 || s.DetectSelectedLoci != 0));
   if (genotypic && need_pseudo_haplotypes && !pseudo_haplotypes_built) {
     run_log() << "\t\tProcessing phenotypes into pseudo-haplotypes..." << std::endl;
     current.phen_to_gam(&haplotypes, &profile, &s);
@@ -137,27 +134,27 @@ int Project::make_run_possible() {
     }
   }
 
-  if ((s.TaskNumber & kHardyWeinberg) != 0) {
+  if ((s.TaskNumber & kTaskHardyWeinberg) != 0) {
     if (!genotypic) {
-      s.TaskNumber &= ~kHardyWeinberg;
+      s.TaskNumber &= ~kTaskHardyWeinberg;
       run_log() << "     !!!Hardy-Weinberg disequilibrium test is not possible on Haplotypic data,\n"
             << "        this task will be skipped." << std::endl;
     } else if (profile.RecessiveData != 0) {
-      s.TaskNumber &= ~kHardyWeinberg;
+      s.TaskNumber &= ~kTaskHardyWeinberg;
       run_log() << "   !!!Hardy-Weinberg disequilibrium test is not possible with recessive data,\n"
             << "      skipping task...\n"
             << std::flush;
     }
   }
-  if ((s.TaskNumber & kGenotypeAssignment) != 0 && !genotypic) {
-    s.TaskNumber &= ~kGenotypeAssignment;
+  if ((s.TaskNumber & kTaskGenotypeAssignment) != 0 && !genotypic) {
+    s.TaskNumber &= ~kTaskGenotypeAssignment;
     run_log() << "   !!!The computation of the likelihood of all individuals in each\n"
           << "      population is only possible for Genotypic data \n"
           << "      skipping the task...\n"
           << std::flush;
   }
-  if ((s.TaskNumber & kAmova) != 0 && structure.num_groups() == 0) {
-    s.TaskNumber &= ~kAmova;
+  if ((s.TaskNumber & kTaskAmova) != 0 && structure.num_groups() == 0) {
+    s.TaskNumber &= ~kTaskAmova;
     run_log() << "  An AMOVA analysis was selected and no Genetic structure\n"
           << "  is defined, AMOVA task is skipped." << std::endl;
   }
@@ -175,7 +172,7 @@ int Project::make_run_possible() {
   }
 
   const TDataType type = ProfileSettings::DataType;
-  if (type == MICROSAT) s.TaskNumber &= ~(kEwensWatterson | kChakraborty);
+  if (type == MICROSAT) s.TaskNumber &= ~(kTaskEwensWattersonTest | kTaskChakrabortyTest);
   if (type == FREQUENCY) s.InferHaplotypeDefinitionFromDistanceMatrix = 0;
 
   if ((s.InferHaplotypeDefinitionFromDistanceMatrix != 0 || s.EliminateRedondHaplodefs != 0) &&
@@ -193,7 +190,7 @@ int Project::make_run_possible() {
   }
 
   // The genetic-structure analyses need distances between haplotypes.
-  if ((s.TaskNumber & (kAmova | kPairwiseFst)) != 0 && distmat.is_empty()) {
+  if ((s.TaskNumber & (kTaskAmova | kTaskPairwiseFst)) != 0 && distmat.is_empty()) {
     run_log() << "    !!!No matrix was specified in input file, Quendris will compute it from the "
              "data\n"
           << std::flush;
@@ -217,11 +214,10 @@ void run_pass(Project& project, const char* heading) {
   settings& s = project.s;
   // A pass prints only the values it computes, never those of the pass before.
   SumStat.clearValues();
-  if ((s.TaskNumber & kGenotypeAssignment) != 0)
+  if ((s.TaskNumber & kTaskGenotypeAssignment) != 0)
     run_log() << "The genotype assignment test is not available in qndsumstat: skipped." << std::endl;
   if ((s.TaskNumber & kWithinPopulationTasks) != 0) run_log() << heading << std::endl;
-  // The global list of polymorphic sites is emptied here once the sequence
-  // statistics keep one.
+  PopGenetics::globalSubstPolymSites.clear();
   project.current_samples->compute_stuff(&project, s);
   if ((s.TaskNumber & kGeneticStructureTasks) != 0) project.GenStructCalculations(run_log());
 }
