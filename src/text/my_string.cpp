@@ -95,7 +95,15 @@ my_string operator+(const my_string& a, const my_string& b) {
 }
 
 my_string operator+(const my_string& a, const char* b) {
-  return a + my_string(std::string_view(b == nullptr ? "" : b));
+  // Joined directly: going through a my_string would drop a b of exactly MAX
+  // bytes, although the sum of the lengths does not pass the limit.
+  const std::string_view tail(b == nullptr ? "" : b);
+  my_string r;
+  if (a.s_.size() + tail.size() > static_cast<size_t>(my_string::MAX)) return r;
+  r.s_.reserve(a.s_.size() + tail.size());
+  r.s_ = a.s_;
+  r.s_ += tail;
+  return r;
 }
 
 bool my_string::contains(const char* pattern) const {

@@ -1,0 +1,193 @@
+// The project clean-up: one pass per line over a reused buffer, so that
+// projects of tens of megabytes with lines of a million characters are copied
+// at the speed of the disk.
+#include "project/cleaner.h"
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+constexpr int kProjectFile = 0;
+constexpr int kExternalFile = 1;
+constexpr size_t kStreamBufferSize = 1 << 20;
+
+// True when text contains pattern, comparing ASCII letters without regard to
+// case. pattern must be upper case. No copy of text is made.
+bool contains_upper(std::string_view text, std::string_view pattern) {
+  if (pattern.size() > text.size()) return false;
+  auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+  for (size_t start = 0; start + pattern.size() <= text.size(); ++start) {
+    size_t k = 0;
+    while (k < pattern.size() && upper(text[start + k]) == pattern[k]) ++k;
+    if (k == pattern.size()) return true;
+  }
+  return false;
+}
+
+bool is_absolute(std::string_view path) {
+  if (path.empty()) return false;
+  if (path[0] == '/' || path[0] == '\\') return true;
+  return path.size() > 1 && path[1] == ':';  // drive letter
+}
+
+// A pair of file streams with large buffers for the line-by-line copy.
+struct CopyStreams {
+  std::vector<char> in_buffer = std::vector<char>(kStreamBufferSize);
+  std::vector<char> out_buffer = std::vector<char>(kStreamBufferSize);
+  std::ifstream in;
+  std::ofstream out;
+
+  bool open_source(const char* path) {
+    in.rdbuf()->pubsetbuf(in_buffer.data(), static_cast<std::streamsize>(in_buffer.size()));
+    in.open(path, std::ios::in | std::ios::binary);
+    return in.is_open();
+  }
+  // A copy that cannot be created is written to nowhere: the reader that opens
+  // it later reports the missing file.
+  void open_copy(const char* path) {
+    out.rdbuf()->pubsetbuf(out_buffer.data(), static_cast<std::streamsize>(out_buffer.size()));
+    out.open(path, std::ios::out | std::ios::trunc | std::ios::binary);
+  }
+  void write_line(const std::string& line) {
+    out.write(line.data(), static_cast<std::streamsize>(line.size()));
+    out.put('\n');
+  }
+};
+
+}  // namespace
+
+cleaner::cleaner() : source_files_(10, 10), cleaned_files_(10, 10), file_kinds_(10, 10) {}
+
+int cleaner::execute(char separator, const char* projectPath) {
+  source_path_ = projectPath != nullptr ? projectPath : "";
+  separator_ = separator;
+  source_files_.Flush();
+  cleaned_files_.Flush();
+  file_kinds_.Flush();
+  source_files_.Add(my_string(std::string_view(source_path_)));
+  file_kinds_.Add(kProjectFile);
+  // External files are appended while the project is cleaned, so this loop
+  // reaches them after it.
+  for (int i = 0; i < source_files_.GetItemsInContainer(); ++i) {
+    if (file_kinds_[i] == kProjectFile) {
+      clean_proj_file(i);
+    } else {
+      clean_haplo_file(i);
+    }
+  }
+  return 1;
+}
+
+my_string cleaner::get_clean_proj() const {
+  if (cleaned_files_.GetItemsInContainer() == 0) return my_string();
+  return cleaned_files_[0];
+}
+
+my_string cleaner::get_orig_proj() const { return my_string(std::string_view(source_path_)); }
+
+my_string cleaner::get_proj_dir() const { return result_dir_; }
+
+void cleaner::rm_clean_files() {
+  for (const my_string& path : cleaned_files_) std::remove(path.c_str());
+}
+
+int cleaner::clean_proj_file(int file_index) {
+  CopyStreams streams;
+  if (!streams.open_source(source_files_[file_index].c_str())) return 0;
+
+  my_string path{std::string_view(source_path_)};
+  path.remove_extension();
+  result_dir_ = path + ".res/";
+  const size_t last_separator = source_path_.find_last_of("/\\");
+  project_dir_ = last_separator == std::string::npos ? std::string()
+                                                     : source_path_.substr(0, last_separator + 1);
+  mkdir(result_dir_.c_str(), 0777);  // an existing directory is fine
+
+  my_string file_name{std::string_view(source_path_)};
+  file_name.rm_path();
+  const my_string cleaned_path = result_dir_ + file_name;
+  cleaned_files_.Add(cleaned_path);
+  streams.open_copy(cleaned_path.c_str());
+
+  while (std::getline(streams.in, curr_line_)) {
+    clean_curr_line();
+    line_has_external();
+    line_locus_sep();
+    if (!curr_line_.empty()) streams.write_line(curr_line_);
+  }
+  return 1;
+}
+
+int cleaner::clean_haplo_file(int file_index) {
+  CopyStreams streams;
+  if (!streams.open_source(source_files_[file_index].c_str())) return 0;
+  streams.open_copy(cleaned_files_[file_index].c_str());
+  while (std::getline(streams.in, curr_line_)) {
+    clean_curr_line();
+    streams.write_line(curr_line_);
+  }
+  return 1;
+}
+
+// In place, one pass: tabs, carriage returns and the locus separator count as
+// blanks, '#' ends the line, a run of blanks becomes one blank (a leading run
+// included) and trailing blanks go.
+void cleaner::clean_curr_line() {
+  std::string& line = curr_line_;
+  size_t written = 0;
+  bool last_was_blank = false;
+  for (size_t read = 0; read < line.size(); ++read) {
+    char c = line[read];
+    if (c == '\t' || c == '\r' || (separator_ != '\0' && c == separator_)) {
+      c = ' ';
+    } else if (c == '#') {
+      break;
+    }
+    if (c == ' ') {
+      if (last_was_blank) continue;
+      last_was_blank = true;
+    } else {
+      last_was_blank = false;
+    }
+    line[written++] = c;
+  }
+  while (written > 0 && line[written - 1] == ' ') --written;
+  line.resize(written);
+}
+
+// A line naming an external file ("EXTERN" followed by a quoted name) adds
+// that file to the files to clean; its copy goes into the result directory,
+// where the readers look for it next to the cleaned project. The line is kept
+// as it is.
+void cleaner::line_has_external() {
+  const std::string& line = curr_line_;
+  if (line.find("EXTERN") == std::string::npos) return;
+  const size_t open_quote = line.find('"');
+  if (open_quote == std::string::npos) return;
+  const size_t close_quote = line.find('"', open_quote + 1);
+  if (close_quote == std::string::npos) return;
+  const std::string name = line.substr(open_quote + 1, close_quote - open_quote - 1);
+  if (name.empty()) return;
+  // A relative name is written relative to the project file, wherever the
+  // program runs from.
+  const std::string source = is_absolute(name) ? name : project_dir_ + name;
+  source_files_.Add(my_string(std::string_view(source)));
+  cleaned_files_.Add(result_dir_ + name.c_str());
+  file_kinds_.Add(kExternalFile);
+}
+
+// With a locus separator in force, its characters have become blanks in the
+// data, so the key that names it is rewritten to say that blanks separate the
+// loci.
+void cleaner::line_locus_sep() {
+  if (separator_ == '\0') return;
+  if (contains_upper(curr_line_, "LOCUSSEPARATOR") && !contains_upper(curr_line_, "NONE")) {
+    curr_line_ = "LocusSeparator=WHITESPACE";
+  }
+}

@@ -1,0 +1,30 @@
+// Log-gamma, log-factorial and incomplete-gamma functions used by the
+// probability formulas of the analyses (Fu's Fs, chi-square p-values).
+#ifndef QND_WITHINPOP_SPECIAL_FUNCTIONS_H
+#define QND_WITHINPOP_SPECIAL_FUNCTIONS_H
+
+// ln Gamma(x) for x > 0 (Lanczos approximation with six coefficients).
+double gammln(double x);
+// The same in extended precision.
+long double gammlnl(long double x);
+
+// ln(n!); n < 0 is reported (error 105) and gives 0. Values for n <= 100 are
+// cached because the probability formulas call this in inner loops.
+double factln(int n);
+// ln(n!) in extended precision, with its own cache.
+long double factlnl(int n);
+// ln(n!) by summing logarithms; n is rounded down after adding 0.1.
+double factorial(const float n);
+
+// Regularised lower incomplete gamma P(a, x) by its series (*gamser), and
+// ln Gamma(a) (*gln).
+void gser(float* gamser, float a, float x, float* gln);
+// Regularised upper incomplete gamma Q(a, x) by its continued fraction
+// (*gammcf), and ln Gamma(a) (*gln).
+void gcf(float* gammcf, float a, float x, float* gln);
+
+// Upper-tail probability of a chi-square value with df degrees of freedom;
+// -1 for negative df and for a chi-square value not above 0.
+double Prob_of_chi_sq(float df, float chi2);
+
+#endif  // QND_WITHINPOP_SPECIAL_FUNCTIONS_H

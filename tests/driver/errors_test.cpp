@@ -1,0 +1,384 @@
+// Tests of the numbered diagnostics: the message table, the exact layout of a log
+// line, the running counters (total and per kind, Debug sharing the error
+// count), the reset by index -1, silence when no log is open, the Memory
+// exception, and opening logs in append or truncate mode. Every test works on
+// its own Errors object and log files in a temporary directory, and puts the
+// message stream back as it found it.
+#include "driver/errors.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "globals.h"
+
+namespace {
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream all;
+  all << in.rdbuf();
+  return all.str();
+}
+
+std::vector<std::string> read_lines(const std::string& path) {
+  std::istringstream in(read_file(path));
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+void write_file(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+}
+
+class ErrorsLog : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_stream_ = _AOS_;
+    dir_ = std::filesystem::temp_directory_path() /
+           ("qnd_errors_" + std::to_string(::getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override {
+    _AOS_ = saved_stream_;
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+  }
+  std::string path(const std::string& name) const { return (dir_ / name).string(); }
+  my_string log_path(const std::string& name) const { return my_string(path(name).c_str()); }
+
+ private:
+  std::ostream* saved_stream_ = nullptr;
+  std::filesystem::path dir_;
+};
+
+using ErrorsLineFormat = ErrorsLog;
+using ErrorsCounters = ErrorsLog;
+using ErrorsWithoutLog = ErrorsLog;
+using ErrorsLogFile = ErrorsLog;
+using ErrorsMemory = ErrorsLog;
+
+}  // namespace
+
+// ------------------------------------------------------------- message table
+
+TEST(ErrorsMessageTable, HoldsTwoHundredElevenTexts) {
+  Errors err;
+  ASSERT_EQ(err.messages.GetItemsInContainer(), 211);
+  for (int i = 0; i < 211; ++i) EXPECT_FALSE(err.messages[i].is_null()) << "index " << i;
+  EXPECT_EQ(E.messages.GetItemsInContainer(), 211);
+}
+
+TEST(ErrorsMessageTable, TextsAtTheirIndices) {
+  Errors err;
+  EXPECT_EQ(err.message(0), "not enough memory");
+  EXPECT_EQ(err.message(1), "array out of bounds");
+  EXPECT_EQ(err.message(61), "section [Samples] must begin with \"SampleName\"");
+  EXPECT_EQ(err.message(105), "numerical error");
+  EXPECT_EQ(err.message(126), "unable to open project file");
+  EXPECT_EQ(err.message(185), "Roundoff problem in lnsrch.");
+  EXPECT_EQ(err.message(190), "bad value assigned to keyword in project file");
+  EXPECT_EQ(err.message(210), "Too many mutations during simulations");
+  EXPECT_EQ(E.message(126), "unable to open project file");
+}
+
+TEST(ErrorsMessageTable, EmbeddedQuotesAndApostrophes) {
+  Errors err;
+  EXPECT_EQ(err.message(14), "no value assigned to \"MatrixSize\"");
+  EXPECT_EQ(err.message(22), "\"MatrixData\" section not found");
+  EXPECT_EQ(err.message(74), "invalid value assigned to \"GenotypicData: setting to default\"");
+  EXPECT_EQ(err.message(187), "No molecular diversity within a sample while performing Fu's test");
+  EXPECT_EQ(err.message(188), "missing '=' sign in keyword definition in project file");
+  EXPECT_EQ(err.message(195),
+            "External definition of the \"Genetic Structure\" is not supported anymore in ver 3");
+  EXPECT_EQ(err.message(207), "\"SampleName\" keyword not found");
+}
+
+TEST(ErrorsMessageTable, TrailingBlanksAreKept) {
+  Errors err;
+  EXPECT_EQ(err.message(164),
+            "a nucleotide is not found, impossible to apply Tajima-Nei correction ");
+  EXPECT_EQ(err.message(178), "negative S value, Fs cannot be computed ");
+  EXPECT_EQ(err.message(181), "given seed is too large, initializing ran3 with random seed ");
+  EXPECT_EQ(err.message(209), "Attempting to read a too long string ");
+}
+
+TEST(ErrorsMessageTable, RepeatedTextsSitAtBothIndices) {
+  // A shifted table would break these pairs.
+  Errors err;
+  EXPECT_EQ(err.message(13), "error while reading distance matrix");
+  EXPECT_EQ(err.message(24), "error while reading distance matrix");
+  EXPECT_EQ(err.message(46), "invalid value assigned to \"StructureName\"");
+  EXPECT_EQ(err.message(56), "invalid value assigned to \"StructureName\"");
+  EXPECT_EQ(err.message(145), "missing haplotype definition");
+  EXPECT_EQ(err.message(159), "missing haplotype definition");
+  EXPECT_EQ(err.message(146), "data already defined");
+  EXPECT_EQ(err.message(160), "allele not found in DB");
+}
+
+// --------------------------------------------------------------- line format
+
+TEST_F(ErrorsLineFormat, FirstErrorOfARun) {
+  Errors err;
+  err.init_log_file(log_path("log.txt"), false);
+  err.error(Error, "F", 126);
+  EXPECT_EQ(read_file(path("log.txt")),
+            "   1 #[ERROR # 1] from function \"F\" : unable to open project file\n");
+}
+
+TEST_F(ErrorsLineFormat, EachKindHasItsTag) {
+  Errors err;
+  err.init_log_file(log_path("log.txt"), false);
+  err.error(Warning, "Profile::read", 14);
+  err.error(Info, "Project::run", 17);
+  const std::vector<std::string> lines = read_lines(path("log.txt"));
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0],
+            "   1 #[WARNING # 1] from function \"Profile::read\" : no value assigned to "
+            "\"MatrixSize\"");
+  EXPECT_EQ(lines[1],
+            "   2 #[INFO # 1] from function \"Project::run\" : reading distance matrix in "
+            "external file");
+}
+
+TEST_F(ErrorsLineFormat, TotalIsRightAlignedInFourCharacters) {
+  Errors err;
+  err.init_log_file(log_path("log.txt"), false);
+  for (int i = 0; i < 10000; ++i) err.error(Info, "f", 105);
+  const std::vector<std::string> lines = read_lines(path("log.txt"));
+  ASSERT_EQ(lines.size(), 10000u);
+  EXPECT_EQ(lines[8].substr(0, 6), "   9 #");
+  EXPECT_EQ(lines[9].substr(0, 6), "  10 #");
+  EXPECT_EQ(lines[99].substr(0, 6), " 100 #");
+  EXPECT_EQ(lines[998].substr(0, 6), " 999 #");
+  EXPECT_EQ(lines[999], "1000 #[INFO # 1000] from function \"f\" : numerical error");
+  EXPECT_EQ(lines[9999], "10000 #[INFO # 10000] from function \"f\" : numerical error");
+}
+
+TEST_F(ErrorsLineFormat, DebugPrintsTheFunctionNameAsTheText) {
+  Errors err;
+  err.init_log_file(log_path("log.txt"), false);
+  err.error(Debug, "checkpoint reached in Project::run", 126);
+  EXPECT_EQ(read_file(path("log.txt")), "   1 #[DEBUG # 1] checkpoint reached in Project::run\n");
+}
+
+TEST_F(ErrorsLineFormat, FollowsOtherLogTextInOrder) {
+  Errors err;
+  err.init_log_file(log_path("log.txt"), false);
+  ASSERT_EQ(_AOS_, err.logStream.get());
+  *_AOS_ << "Opening next project...\n";
+  err.error(Error, "F", 9);
+  *_AOS_ << "Error during run of p.qnp\n";
+  _AOS_->flush();
+  EXPECT_EQ(read_file(path("log.txt")),
+            "Opening next project...\n"
+            "   1 #[ERROR # 1] from function \"F\" : invalid stream\n"
+            "Error during run of p.qnp\n");
+}
+
+// ------------------------------------------------------------------ counters
+
+TEST_F(ErrorsCounters, TwoWarningsThenAnError) {
+  Errors err;
+  err.init_log_file(log_path("log.txt"), false);
+  err.error(Warning, "a", 29);
+  err.error(Warning, "b", 65);
+  err.error(Error, "c", 126);
+  const std::vector<std::string> lines = read_lines(path("log.txt"));
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0],
+            "   1 #[WARNING # 1] from function \"a\" : warning, no labels defined for distance "
+            "matrix");
+  EXPECT_EQ(lines[1],
+            "   2 #[WARNING # 2] from function \"b\" : two samples have the same name: renaming "
+            "second sample");
+  EXPECT_EQ(lines[2], "   3 #[ERROR # 1] from function \"c\" : unable to open project file");
+}
+
+TEST_F(ErrorsCounters, EachKindCountsOnItsOwn) {
+  Errors err;
+  err.init_log_file(log_path("log.txt"), false);
+  err.error(Info, "i", 105);
+  EXPECT_THROW(err.error(Memory, "m", 0), ExceptionType);
+  err.error(Info, "i", 105);
+  err.error(Error, "e", 105);
+  EXPECT_THROW(err.error(Memory, "m", 0), ExceptionType);
+  err.error(Warning, "w", 105);
+  const std::vector<std::string> lines = read_lines(path("log.txt"));
+  ASSERT_EQ(lines.size(), 6u);
+  EXPECT_EQ(lines[0].substr(0, 17), "   1 #[INFO # 1] ");
+  EXPECT_EQ(lines[1].substr(0, 19), "   2 #[MEMORY # 1] ");
+  EXPECT_EQ(lines[2].substr(0, 17), "   3 #[INFO # 2] ");
+  EXPECT_EQ(lines[3].substr(0, 18), "   4 #[ERROR # 1] ");
+  EXPECT_EQ(lines[4].substr(0, 19), "   5 #[MEMORY # 2] ");
+  EXPECT_EQ(lines[5].substr(0, 20), "   6 #[WARNING # 1] ");
+}
+
+TEST_F(ErrorsCounters, DebugSharesTheErrorCount) {
+  Errors err;
+  err.init_log_file(log_path("log.txt"), false);
+  err.error(Error, "f", 126);
+  err.error(Debug, "tracing f", 0);
+  err.error(Error, "g", 0);
+  const std::vector<std::string> lines = read_lines(path("log.txt"));
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0], "   1 #[ERROR # 1] from function \"f\" : unable to open project file");
+  EXPECT_EQ(lines[1], "   2 #[DEBUG # 2] tracing f");
+  EXPECT_EQ(lines[2], "   3 #[ERROR # 3] from function \"g\" : not enough memory");
+}
+
+TEST_F(ErrorsCounters, UnknownKindIsReportedAsAnError) {
+  Errors err;
+  err.init_log_file(log_path("log.txt"), false);
+  err.error(Error, "f", 1);
+  err.error(static_cast<ErrorType>(7), "g", 1);
+  const std::vector<std::string> lines = read_lines(path("log.txt"));
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[1], "   2 #[ERROR # 2] from function \"g\" : array out of bounds");
+}
+
+TEST_F(ErrorsCounters, IndexMinusOneResetsEveryCountAndWritesNothing) {
+  Errors err;
+  err.init_log_file(log_path("log.txt"), false);
+  err.error(Warning, "w", 1);
+  err.error(Error, "e", 1);
+  err.error(Info, "i", 1);
+  err.error(Debug, "d", 1);
+  EXPECT_THROW(err.error(Memory, "m", 0), ExceptionType);
+  const std::string before = read_file(path("log.txt"));
+  err.error(Warning, "reset", -1);
+  EXPECT_EQ(read_file(path("log.txt")), before);
+  err.error(Info, "i", 1);
+  err.error(Warning, "w", 1);
+  err.error(Error, "e", 1);
+  EXPECT_THROW(err.error(Memory, "m", 0), ExceptionType);
+  const std::vector<std::string> lines = read_lines(path("log.txt"));
+  ASSERT_EQ(lines.size(), 9u);
+  EXPECT_EQ(lines[5].substr(0, 17), "   1 #[INFO # 1] ");
+  EXPECT_EQ(lines[6].substr(0, 20), "   2 #[WARNING # 1] ");
+  EXPECT_EQ(lines[7].substr(0, 18), "   3 #[ERROR # 1] ");
+  EXPECT_EQ(lines[8].substr(0, 19), "   4 #[MEMORY # 1] ");
+}
+
+TEST_F(ErrorsCounters, RunOnAcrossLogFiles) {
+  Errors err;
+  err.init_log_file(log_path("first.txt"), false);
+  err.error(Error, "f", 126);
+  err.init_log_file(log_path("second.txt"), false);
+  err.error(Error, "f", 126);
+  EXPECT_EQ(read_file(path("first.txt")),
+            "   1 #[ERROR # 1] from function \"f\" : unable to open project file\n");
+  EXPECT_EQ(read_file(path("second.txt")),
+            "   2 #[ERROR # 2] from function \"f\" : unable to open project file\n");
+}
+
+// --------------------------------------------------------------- no open log
+
+TEST_F(ErrorsWithoutLog, WritesNothingAndKeepsTheCounters) {
+  std::ostringstream capture;
+  _AOS_ = &capture;
+  Errors err;
+  EXPECT_EQ(err.logOpen, 0);
+  err.error(Error, "f", 126);
+  err.error(Warning, "f", 126);
+  EXPECT_NO_THROW(err.error(Memory, "f", 0));
+  err.error(Debug, "f", 0);
+  EXPECT_TRUE(capture.str().empty());
+  err.init_log_file(log_path("log.txt"), false);
+  err.error(Warning, "f", 126);
+  err.error(Error, "f", 126);
+  const std::vector<std::string> lines = read_lines(path("log.txt"));
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].substr(0, 20), "   1 #[WARNING # 1] ");
+  EXPECT_EQ(lines[1].substr(0, 18), "   2 #[ERROR # 1] ");
+}
+
+TEST_F(ErrorsWithoutLog, LogThatCannotBeCreatedDropsEverything) {
+  Errors err;
+  err.init_log_file(log_path("log.txt"), false);
+  err.error(Warning, "f", 29);
+  err.init_log_file(log_path("missing_dir/sub/log.txt"), false);
+  EXPECT_EQ(err.logOpen, 0);
+  err.error(Warning, "f", 29);
+  err.error(Warning, "f", -1);  // no log: not even the reset happens
+  err.init_log_file(log_path("again.txt"), false);
+  EXPECT_EQ(err.logOpen, 1);
+  err.error(Warning, "f", 29);
+  EXPECT_FALSE(std::filesystem::exists(path("missing_dir")));
+  EXPECT_EQ(read_file(path("again.txt")),
+            "   2 #[WARNING # 2] from function \"f\" : warning, no labels defined for distance "
+            "matrix\n");
+}
+
+// ------------------------------------------------------------------ log file
+
+TEST_F(ErrorsLogFile, TruncateReplacesExistingContent) {
+  write_file(path("log.txt"), "old line\n");
+  Errors err;
+  err.init_log_file(log_path("log.txt"), false);
+  EXPECT_EQ(err.logOpen, 1);
+  EXPECT_EQ(err.logPath, log_path("log.txt"));
+  EXPECT_EQ(_AOS_, err.logStream.get());
+  err.error(Error, "F", 126);
+  EXPECT_EQ(read_file(path("log.txt")),
+            "   1 #[ERROR # 1] from function \"F\" : unable to open project file\n");
+}
+
+TEST_F(ErrorsLogFile, AppendKeepsExistingContent) {
+  write_file(path("log.txt"), "old line\n");
+  Errors err;
+  err.init_log_file(log_path("log.txt"), true);
+  EXPECT_EQ(err.logOpen, 1);
+  err.error(Error, "F", 126);
+  EXPECT_EQ(read_file(path("log.txt")),
+            "old line\n   1 #[ERROR # 1] from function \"F\" : unable to open project file\n");
+}
+
+TEST_F(ErrorsLogFile, BothModesCreateAMissingFile) {
+  Errors err;
+  err.init_log_file(log_path("a.txt"), true);
+  EXPECT_EQ(err.logOpen, 1);
+  err.init_log_file(log_path("b.txt"), false);
+  EXPECT_EQ(err.logOpen, 1);
+  EXPECT_TRUE(std::filesystem::exists(path("a.txt")));
+  EXPECT_TRUE(std::filesystem::exists(path("b.txt")));
+}
+
+TEST_F(ErrorsLogFile, ClosedLogReceivesNothingMore) {
+  Errors err;
+  err.init_log_file(log_path("log.txt"), false);
+  err.error(Error, "F", 126);
+  std::ostream* stream = _AOS_;
+  err.CloseLog_file();
+  EXPECT_EQ(_AOS_, stream);  // the stream stays designated
+  err.error(Error, "F", 126);
+  *_AOS_ << "lost\n";
+  EXPECT_EQ(read_file(path("log.txt")),
+            "   1 #[ERROR # 1] from function \"F\" : unable to open project file\n");
+}
+
+// -------------------------------------------------------------------- memory
+
+TEST_F(ErrorsMemory, ThrowsAfterWritingTheLine) {
+  Errors err;
+  err.init_log_file(log_path("log.txt"), false);
+  bool thrown = false;
+  try {
+    err.error(Memory, "TAlleleDB::InsertAllPos", 0);
+  } catch (ExceptionType e) {
+    thrown = true;
+    EXPECT_EQ(static_cast<int>(e), 0);
+  }
+  EXPECT_TRUE(thrown);
+  EXPECT_EQ(read_file(path("log.txt")),
+            "   1 #[MEMORY # 1] from function \"TAlleleDB::InsertAllPos\" : not enough memory\n");
+}

@@ -1,0 +1,248 @@
+#include "project/cleaner.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The line rules written out the long way: cut the comment, turn tabs,
+// carriage returns and the separator into blanks, squeeze runs of blanks,
+// trim the end.
+std::string naive_clean(const std::string& line, char separator) {
+  const std::string before_comment = line.substr(0, line.find('#'));
+  std::string blanked;
+  for (char c : before_comment) {
+    const bool blank = c == '\t' || c == '\r' || (separator != '\0' && c == separator);
+    blanked += blank ? ' ' : c;
+  }
+  std::string squeezed;
+  for (char c : blanked) {
+    if (c == ' ' && !squeezed.empty() && squeezed.back() == ' ') continue;
+    squeezed += c;
+  }
+  while (!squeezed.empty() && squeezed.back() == ' ') squeezed.pop_back();
+  return squeezed;
+}
+
+// A long line of data with tabs, carriage returns, colons and blank runs,
+// ending with a comment.
+std::string messy_line(size_t length) {
+  const std::string alphabet = "ACGT  \t\r:12";
+  std::string line;
+  line.reserve(length + 32);
+  unsigned state = 12345u;
+  while (line.size() < length) {
+    state = state * 1103515245u + 12345u;
+    line += alphabet[(state >> 16) % alphabet.size()];
+  }
+  line += " \t # tail comment\t with \"quotes\"";
+  return line;
+}
+
+class CleanerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "qnd_cleaner_XXXXXX").string();
+    dir_ = mkdtemp(pattern.data());
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string path(const std::string& name) const { return (dir_ / name).string(); }
+
+  static void write_file(const std::string& file, const std::string& content) {
+    std::ofstream out(file, std::ios::binary);
+    out << content;
+  }
+  static std::string read_file(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+  }
+  // Writes the project, cleans it and returns the cleaned text.
+  std::string clean_project(const std::string& content, char separator = '\0') {
+    const std::string project = path("proj.qnp");
+    write_file(project, content);
+    cleaner c;
+    EXPECT_EQ(c.execute(separator, project.c_str()), 1);
+    return read_file(c.get_clean_proj().str());
+  }
+
+  fs::path dir_;
+};
+
+}  // namespace
+
+using CleanerLineRules = CleanerTest;
+
+TEST_F(CleanerLineRules, SampleNameLineKeepsOneBlankEverywhere) {
+  EXPECT_EQ(clean_project("\tSampleName=  \"pop  one\"  # first sample\n"),
+            " SampleName= \"pop one\"\n");
+}
+
+TEST_F(CleanerLineRules, CommentAndBlankLinesAreDroppedFromProject) {
+  EXPECT_EQ(clean_project("# a comment only\n   \t  \n\n[Profile]\n\t#indented comment\n"
+                          "  Title=\"x\"\n"),
+            "[Profile]\n Title=\"x\"\n");
+}
+
+TEST_F(CleanerLineRules, CarriageReturnsAndTabsBecomeBlanks) {
+  EXPECT_EQ(clean_project("Title=\"x\"\r\nA\t\tB \t C\r\n"), "Title=\"x\"\nA B C\n");
+}
+
+TEST_F(CleanerLineRules, CommentInsideQuotesStillEndsTheLine) {
+  EXPECT_EQ(clean_project("Title=\"a # b\"\n"), "Title=\"a\n");
+}
+
+TEST_F(CleanerLineRules, LastLineWithoutLineFeedIsKept) {
+  EXPECT_EQ(clean_project("[Data]\n  last  line"), "[Data]\n last line\n");
+}
+
+TEST_F(CleanerLineRules, LinesBeyondTenThousandCharactersAreCleaned) {
+  for (size_t length : {10001u, 10050u}) {
+    const std::string line = messy_line(length);
+    ASSERT_GT(line.size(), 10000u);
+    const std::string expected = naive_clean(line, '\0');
+    ASSERT_NE(expected, line);
+    EXPECT_EQ(clean_project(line + "\n"), expected + "\n") << length;
+  }
+}
+
+TEST_F(CleanerLineRules, ThreeMillionCharacterLineIsCleanedWhole) {
+  const std::string line = messy_line(3000000);
+  const std::string expected = naive_clean(line, ':');
+  const std::string cleaned = clean_project("[Data]\n" + line + "\nEND\n", ':');
+  EXPECT_EQ(cleaned, "[Data]\n" + expected + "\nEND\n");
+  EXPECT_GT(expected.size(), 2000000u);
+}
+
+TEST_F(CleanerLineRules, SixMillionLinesAreAllKept) {
+  std::string content;
+  content.reserve(12000000);
+  for (int i = 0; i < 6000000; ++i) content += "a\n";
+  const std::string cleaned = clean_project(content);
+  EXPECT_EQ(std::count(cleaned.begin(), cleaned.end(), '\n'), 6000000);
+  EXPECT_EQ(cleaned, content);
+}
+
+using CleanerSeparator = CleanerTest;
+
+TEST_F(CleanerSeparator, ColonBecomesBlankAndKeyIsRewritten) {
+  EXPECT_EQ(clean_project("LocusSeparator=:\n1_1 1 12:14:16\n", ':'),
+            "LocusSeparator=WHITESPACE\n1_1 1 12 14 16\n");
+}
+
+TEST_F(CleanerSeparator, KeyIsFoundWhateverItsCase) {
+  EXPECT_EQ(clean_project("  locusseparator = :  # loci\n", ':'), "LocusSeparator=WHITESPACE\n");
+}
+
+TEST_F(CleanerSeparator, NoneKeyIsLeftAlone) {
+  EXPECT_EQ(clean_project("LocusSeparator=NONE\n", ':'), "LocusSeparator=NONE\n");
+}
+
+TEST_F(CleanerSeparator, WithoutSeparatorDataAndKeyAreUntouched) {
+  EXPECT_EQ(clean_project("LocusSeparator=:\n1_1 1 12:14:16\n", '\0'),
+            "LocusSeparator=:\n1_1 1 12:14:16\n");
+}
+
+using CleanerPaths = CleanerTest;
+
+TEST_F(CleanerPaths, CopyGoesIntoResultDirectoryNamedAfterProject) {
+  fs::create_directory(dir_ / "my.data");
+  const std::string project = path("my.data/proj.v2.qnp");
+  write_file(project, "[Profile]\n");
+  cleaner c;
+  EXPECT_EQ(c.execute('\0', project.c_str()), 1);
+  EXPECT_EQ(c.get_orig_proj(), project.c_str());
+  EXPECT_EQ(c.get_proj_dir(), path("my.data/proj.v2.res/").c_str());
+  EXPECT_EQ(c.get_clean_proj(), path("my.data/proj.v2.res/proj.v2.qnp").c_str());
+  EXPECT_TRUE(fs::is_directory(dir_ / "my.data" / "proj.v2.res"));
+  EXPECT_EQ(read_file(c.get_clean_proj().str()), "[Profile]\n");
+}
+
+TEST_F(CleanerPaths, ExistingResultDirectoryIsReused) {
+  fs::create_directory(dir_ / "proj.res");
+  write_file(path("proj.res/proj.qnp"), "stale content that must go\nmore\n");
+  EXPECT_EQ(clean_project("[Data]\n"), "[Data]\n");
+}
+
+TEST_F(CleanerPaths, UnreadableProjectGivesNoCleanedFile) {
+  cleaner c;
+  const std::string missing = path("absent.qnp");
+  EXPECT_EQ(c.execute('\0', missing.c_str()), 1);
+  EXPECT_TRUE(c.get_clean_proj().is_null());
+  EXPECT_EQ(c.get_orig_proj(), missing.c_str());
+  EXPECT_FALSE(fs::exists(dir_ / "absent.res"));
+  c.rm_clean_files();  // nothing to remove, must not fail
+}
+
+using CleanerExternalFiles = CleanerTest;
+
+TEST_F(CleanerExternalFiles, ExternFileIsCleanedIntoResultDirectory) {
+  write_file(path("dist.txt"), "# header comment\n\n1\t\t2   3\r\n   \nlast\n");
+  const std::string project = path("proj.qnp");
+  write_file(project, "[[DistanceMatrix]]\n\tMatrixData =  EXTERN  \"dist.txt\"  # matrix\n");
+  cleaner c;
+  c.execute('\0', project.c_str());
+  EXPECT_EQ(read_file(c.get_clean_proj().str()),
+            "[[DistanceMatrix]]\n MatrixData = EXTERN \"dist.txt\"\n");
+  // Empty lines are kept in an external file.
+  EXPECT_EQ(read_file(path("proj.res/dist.txt")), "\n\n1 2 3\n\nlast\n");
+}
+
+TEST_F(CleanerExternalFiles, ExternFoundFarIntoALongLine) {
+  write_file(path("far.txt"), "x\ty\n");
+  const std::string line = std::string(1500, 'A') + " EXTERN \"far.txt\"";
+  clean_project(line + "\n");
+  EXPECT_EQ(read_file(path("proj.res/far.txt")), "x y\n");
+}
+
+TEST_F(CleanerExternalFiles, ExternNamedRelativeToProjectNotWorkingDirectory) {
+  fs::create_directory(dir_ / "sub");
+  write_file(path("sub/hap.txt"), "h1\t1\n");
+  const std::string project = path("sub/proj.qnp");
+  write_file(project, "SampleData= EXTERN \"hap.txt\"\n");
+  cleaner c;
+  c.execute('\0', project.c_str());
+  EXPECT_EQ(read_file(path("sub/proj.res/hap.txt")), "h1 1\n");
+}
+
+TEST_F(CleanerExternalFiles, MissingOrUnnamedExternIsSkipped) {
+  EXPECT_EQ(clean_project("A= EXTERN \"nowhere.txt\"\nB= EXTERN \"\"\nC= EXTERN \"open\n"),
+            "A= EXTERN \"nowhere.txt\"\nB= EXTERN \"\"\nC= EXTERN \"open\n");
+  EXPECT_FALSE(fs::exists(dir_ / "proj.res" / "nowhere.txt"));
+}
+
+TEST_F(CleanerExternalFiles, RemoveCleanedFilesDeletesEveryCopyOnly) {
+  write_file(path("a.txt"), "1\n");
+  write_file(path("b.txt"), "2\n");
+  const std::string project = path("proj.qnp");
+  write_file(project, "X= EXTERN \"a.txt\"\nY= EXTERN \"b.txt\"\n");
+  cleaner c;
+  c.execute('\0', project.c_str());
+  ASSERT_TRUE(fs::exists(dir_ / "proj.res" / "proj.qnp"));
+  ASSERT_TRUE(fs::exists(dir_ / "proj.res" / "a.txt"));
+  ASSERT_TRUE(fs::exists(dir_ / "proj.res" / "b.txt"));
+  c.rm_clean_files();
+  EXPECT_FALSE(fs::exists(dir_ / "proj.res" / "proj.qnp"));
+  EXPECT_FALSE(fs::exists(dir_ / "proj.res" / "a.txt"));
+  EXPECT_FALSE(fs::exists(dir_ / "proj.res" / "b.txt"));
+  EXPECT_TRUE(fs::exists(project));
+  EXPECT_TRUE(fs::exists(dir_ / "a.txt"));
+  EXPECT_TRUE(fs::exists(dir_ / "b.txt"));
+}
+
+TEST_F(CleanerExternalFiles, ExternalFilesIgnoreTheSeparatorKey) {
+  write_file(path("loci.txt"), "LocusSeparator=:\n1:2\n");
+  clean_project("D= EXTERN \"loci.txt\"\n", ':');
+  // The line rules apply (colon to blank) but the key is not rewritten.
+  EXPECT_EQ(read_file(path("proj.res/loci.txt")), "LocusSeparator=\n1 2\n");
+}
