@@ -155,8 +155,7 @@ void initialize_quendris_global_objects(BatchSummaryFiles& summary,
   if (E.logStream) _AOS_ = E.logStream.get();
   // The distance method labels belong to the distance computations, which own
   // their table.
-  const std::string title =
-      "\n\n" + std::string(67, '-') + "\nQuendris batch run summary file\n";
+  const std::string title = "\n\n" + std::string(67, '-') + "\nQuendris batch run summary file\n";
   for (int f = 0; f < BatchSummaryFiles::kFlagCount; ++f) {
     if (!summary.flags[static_cast<size_t>(f)]) continue;
     for (const char* file_name : BatchSummaryFiles::table()[static_cast<size_t>(f)].files) {
@@ -271,9 +270,9 @@ void run_projects(std::ifstream& run_list, RunList& batch) {
     if (associated) {
       set_settings_file(batch, project, associated_settings_path(project_path));
       if (!can_open_for_reading(batch.settings_file) && !exploring) {
-        log_line(("The Core Routine did not find the associated settings:\n    " +
-                  batch.settings_file)
-                     .view());
+        log_line(
+            ("The Core Routine did not find the associated settings:\n    " + batch.settings_file)
+                .view());
         E.CloseLog_file();
         return;
       }

@@ -121,8 +121,9 @@ int Project::make_run_possible() {
   if (!current.verify_data(haplotypes)) return 0;
 
   const bool need_pseudo_haplotypes =
-      phase_known ||
-      (s.RecessiveAllelesEM == 0 && ((s.TaskNumber & (kTaskStandardIndices | kTaskMolecularDiversity)) != 0 || s.DetectSelectedLoci != 0));
+      phase_known || (s.RecessiveAllelesEM == 0 &&
+                      ((s.TaskNumber & (kTaskStandardIndices | kTaskMolecularDiversity)) != 0 ||
+                       s.DetectSelectedLoci != 0));
   if (genotypic && need_pseudo_haplotypes && !pseudo_haplotypes_built) {
     run_log() << "\t\tProcessing phenotypes into pseudo-haplotypes..." << std::endl;
     current.phen_to_gam(&haplotypes, &profile, &s);
@@ -137,37 +138,38 @@ int Project::make_run_possible() {
   if ((s.TaskNumber & kTaskHardyWeinberg) != 0) {
     if (!genotypic) {
       s.TaskNumber &= ~kTaskHardyWeinberg;
-      run_log() << "     !!!Hardy-Weinberg disequilibrium test is not possible on Haplotypic data,\n"
-            << "        this task will be skipped." << std::endl;
+      run_log()
+          << "     !!!Hardy-Weinberg disequilibrium test is not possible on Haplotypic data,\n"
+          << "        this task will be skipped." << std::endl;
     } else if (profile.RecessiveData != 0) {
       s.TaskNumber &= ~kTaskHardyWeinberg;
       run_log() << "   !!!Hardy-Weinberg disequilibrium test is not possible with recessive data,\n"
-            << "      skipping task...\n"
-            << std::flush;
+                << "      skipping task...\n"
+                << std::flush;
     }
   }
   if ((s.TaskNumber & kTaskGenotypeAssignment) != 0 && !genotypic) {
     s.TaskNumber &= ~kTaskGenotypeAssignment;
     run_log() << "   !!!The computation of the likelihood of all individuals in each\n"
-          << "      population is only possible for Genotypic data \n"
-          << "      skipping the task...\n"
-          << std::flush;
+              << "      population is only possible for Genotypic data \n"
+              << "      skipping the task...\n"
+              << std::flush;
   }
   if ((s.TaskNumber & kTaskAmova) != 0 && structure.num_groups() == 0) {
     s.TaskNumber &= ~kTaskAmova;
     run_log() << "  An AMOVA analysis was selected and no Genetic structure\n"
-          << "  is defined, AMOVA task is skipped." << std::endl;
+              << "  is defined, AMOVA task is skipped." << std::endl;
   }
   if (s.MarkovChainDememorisationStepsLD < kMinDememorisationSteps) {
     run_log() << " Too few steps for dememorization (" << s.MarkovChainDememorisationStepsLD
-          << " ) in linkage disequilibrium test, setting it to 1000...\n"
-          << std::flush;
+              << " ) in linkage disequilibrium test, setting it to 1000...\n"
+              << std::flush;
     s.MarkovChainDememorisationStepsLD = kDefaultDememorisationSteps;
   }
   if (s.MarkovChainDememorisationStepsHW < kMinDememorisationSteps) {
     run_log() << " Too few steps for dememorization (" << s.MarkovChainDememorisationStepsHW
-          << " ) in Hardy-Weinberg disequilibrium test, setting it to 1000...\n"
-          << std::flush;
+              << " ) in Hardy-Weinberg disequilibrium test, setting it to 1000...\n"
+              << std::flush;
     s.MarkovChainDememorisationStepsHW = kDefaultDememorisationSteps;
   }
 
@@ -192,13 +194,13 @@ int Project::make_run_possible() {
   // The genetic-structure analyses need distances between haplotypes.
   if ((s.TaskNumber & (kTaskAmova | kTaskPairwiseFst)) != 0 && distmat.is_empty()) {
     run_log() << "    !!!No matrix was specified in input file, Quendris will compute it from the "
-             "data\n"
-          << std::flush;
+                 "data\n"
+              << std::flush;
     if (type == STANDARD || type == FREQUENCY) {
       run_log() << "   !!!No molecular information is available for testing genetic structure,\n"
-            << "      haplotype frequencies will be used, and conventional Fst will be "
-               "computed\n"
-            << std::flush;
+                << "      haplotype frequencies will be used, and conventional Fst will be "
+                   "computed\n"
+                << std::flush;
       s.ComputeDistanceMatrixAMOVA = 1;
       s.ComputeConventionalFST = 1;
     }
@@ -215,7 +217,8 @@ void run_pass(Project& project, const char* heading) {
   // A pass prints only the values it computes, never those of the pass before.
   SumStat.clearValues();
   if ((s.TaskNumber & kTaskGenotypeAssignment) != 0)
-    run_log() << "The genotype assignment test is not available in qndsumstat: skipped." << std::endl;
+    run_log() << "The genotype assignment test is not available in qndsumstat: skipped."
+              << std::endl;
   if ((s.TaskNumber & kWithinPopulationTasks) != 0) run_log() << heading << std::endl;
   PopGenetics::globalSubstPolymSites.clear();
   project.current_samples->compute_stuff(&project, s);
@@ -265,7 +268,7 @@ void population_pass(Project& project) {
     const std::clock_t start = std::clock();
     run_log() << "The detection of loci under selection is not available in qndsumstat: skipped.\n";
     run_log() << "done with detection of loci under selection! (" << elapsed_ms(start) << "ms)\n"
-          << std::flush;
+              << std::flush;
   }
   output_pass();
 }
@@ -295,7 +298,7 @@ int Project::run() {
   start_clock = std::clock();
   ++run_counter;
   run_log() << kSlashLine << "RUN NUMBER " << run_counter << " (" << time_text() << ")\n"
-        << kSlashLine << std::flush;
+            << kSlashLine << std::flush;
   run_log() << "\nReading Project: " << project_name << std::endl;
 
   profile.initialize();
@@ -311,14 +314,14 @@ int Project::run() {
   const char separator = ProfileSettings::LocusSeparator;
   if (separator != '\0' && samples.rm_separators(haplotypes, separator) > 0) {
     run_log() << "\tWarning: the locus separator ('" << separator
-          << "') has been removed from the sequences" << std::endl;
+              << "') has been removed from the sequences" << std::endl;
   }
 
   s.genotypicData = profile.GenotypicData;
   s.gameticPhaseKnown = profile.GameticPhase;
   if (!make_run_possible()) {
     run_log() << "\nOne of the scheduled task is not possible with these data,"
-          << "for more details look into 'Quendris_log.txt'" << std::endl;
+              << "for more details look into 'Quendris_log.txt'" << std::endl;
     clean();
     cleanup.rm_clean_files();
     return 0;
@@ -348,9 +351,10 @@ int Project::run() {
   ms -= minutes * 60000;
   const long seconds = ms / 1000;
   ms -= seconds * 1000;
-  run_log() << "\n" << kSlashLine << "END OF RUN NUMBER " << run_counter << " (" << end_time << ")"
-        << "\nTotal computing time for this run : " << hours << "h " << minutes << "m "
-        << seconds << "s " << ms << " ms\n"
-        << kSlashLine << std::flush;
+  run_log() << "\n"
+            << kSlashLine << "END OF RUN NUMBER " << run_counter << " (" << end_time << ")"
+            << "\nTotal computing time for this run : " << hours << "h " << minutes << "m "
+            << seconds << "s " << ms << " ms\n"
+            << kSlashLine << std::flush;
   return 1;
 }

@@ -31,8 +31,7 @@ bool erase_separator(std::string& text, char separator) {
 // no separator is defined, else one per non-empty token between separators.
 int count_loci(std::string_view content, char separator) {
   const TDataType type = ProfileSettings::DataType;
-  if (type == DNA || type == RFLP || separator == '\0')
-    return static_cast<int>(content.size());
+  if (type == DNA || type == RFLP || separator == '\0') return static_cast<int>(content.size());
   int loci = 0;
   bool in_token = false;
   for (char c : content) {

@@ -31,8 +31,8 @@ TEST(Concurrency, TwentyInstancesAppendTwentyWholeLines) {
     std::filesystem::copy_file(examples + "/demo.qnp",
                                dir.file("sim_" + std::to_string(i) + ".qnp"));
 
-  std::string script = "cd '" + dir.path() + "' && for i in $(seq 1 " +
-                       std::to_string(kInstances) + "); do '" + QND_EXE +
+  std::string script = "cd '" + dir.path() + "' && for i in $(seq 1 " + std::to_string(kInstances) +
+                       "); do '" + QND_EXE +
                        "' sim_$i.qnp out.txt 1 0 run_silent > /dev/null 2>&1 & done; wait";
   ASSERT_EQ(std::system(script.c_str()), 0);
 
@@ -54,7 +54,8 @@ TEST(Concurrency, TwentyInstancesAppendTwentyWholeLines) {
   for (const std::string& name : list_dir(dir.path()))
     EXPECT_NE(name.rfind("qnd_run_", 0), 0u) << name << " left behind";
   for (int i = 1; i <= kInstances; ++i) {
-    const std::string log = read_file(dir.file("sim_" + std::to_string(i) + ".res/Quendris_log.txt"));
+    const std::string log =
+        read_file(dir.file("sim_" + std::to_string(i) + ".res/Quendris_log.txt"));
     EXPECT_NE(log.find("Successful run of sim_" + std::to_string(i) + ".qnp"), std::string::npos)
         << "instance " << i;
   }

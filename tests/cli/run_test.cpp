@@ -97,17 +97,17 @@ TEST(DemoRun, LogShowsTheBatchLoopStepsInOrder) {
   ASSERT_EQ(run_in(dir, "demo.qnp out.txt 0 1 run_silent"), 0);
   const std::string log = read_file(dir.file("demo.res/Quendris_log.txt"));
   std::string missing;
-  EXPECT_TRUE(in_order(log,
-                       {"Log file path: demo.res/Quendris_log.txt\n",
-                        "Core Program Directory: " + dir.path() + "/\n",
-                        "Reading project profile section...\n", "done !\n",
-                        "Opening next project...\n", "demo.qnp\n",
-                        "////////////////////////////////////////////////////////////////////\n"
-                        "RUN NUMBER 1 (",
-                        "\nReading Project: demo.qnp\n", "  Checking all selected options...\n",
-                        "END OF RUN NUMBER 1 (", "\nTotal computing time for this run : ",
-                        "Successful run of demo.qnp\n"},
-                       &missing))
+  EXPECT_TRUE(in_order(
+      log,
+      {"Log file path: demo.res/Quendris_log.txt\n",
+       "Core Program Directory: " + dir.path() + "/\n", "Reading project profile section...\n",
+       "done !\n", "Opening next project...\n", "demo.qnp\n",
+       "////////////////////////////////////////////////////////////////////\n"
+       "RUN NUMBER 1 (",
+       "\nReading Project: demo.qnp\n", "  Checking all selected options...\n",
+       "END OF RUN NUMBER 1 (",
+       "\nTotal computing time for this run : ", "Successful run of demo.qnp\n"},
+      &missing))
       << "missing or out of order: " << missing << "\n--- log ---\n"
       << log;
   EXPECT_EQ(log.find("Error during run of"), std::string::npos);
@@ -209,9 +209,9 @@ TEST(BrokenRun, MissingSettingsFileStopsBeforeTheRun) {
   std::filesystem::remove(dir.file("qnd_run.qns"));
   ASSERT_EQ(run_in(dir, "demo.qnp out.txt 0 1 run_silent"), 0);
   const std::string log = read_file(dir.file("demo.res/Quendris_log.txt"));
-  EXPECT_NE(log.find("Core Routine did not find its settings in:\n    " + dir.path() +
-                     "/qnd_run.qns\n"),
-            std::string::npos)
+  EXPECT_NE(
+      log.find("Core Routine did not find its settings in:\n    " + dir.path() + "/qnd_run.qns\n"),
+      std::string::npos)
       << log;
   EXPECT_EQ(log.find("RUN NUMBER"), std::string::npos);
   EXPECT_EQ(read_file(dir.file("out.txt")), "");

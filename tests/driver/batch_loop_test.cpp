@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "driver/driver_test_util.h"
 #include "driver/errors.h"
 #include "globals.h"
 #include "model/project.h"
 #include "settings/settings.h"
-#include "driver/driver_test_util.h"
 
 namespace {
 
@@ -50,9 +50,9 @@ TEST(BatchLoopSettings, MissingSettingsFileIsReportedInTheLogAndEndsTheBatch) {
   write_run_list(dir.path(), "use_interf_settings", {"a.qnp", "0", "0", "b.qnp", "0", "0", "end"});
   run_batch();
   const std::string log = read_file("a.res/Quendris_log.txt");
-  EXPECT_NE(log.find("Core Routine did not find its settings in:\n    " + dir.path() +
-                     "/qnd_run.qns\n"),
-            std::string::npos)
+  EXPECT_NE(
+      log.find("Core Routine did not find its settings in:\n    " + dir.path() + "/qnd_run.qns\n"),
+      std::string::npos)
       << log;
   EXPECT_EQ(log.find("Opening next project..."), std::string::npos);
   EXPECT_FALSE(exists("b.res")) << "the second project must not be started";

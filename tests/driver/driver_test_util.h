@@ -87,6 +87,11 @@ inline bool in_order(const std::string& text, const std::vector<std::string>& pi
   return true;
 }
 
+// Number of tab-ended fields of a text.
+inline int fields_count(const std::string& text) {
+  return static_cast<int>(std::count(text.begin(), text.end(), '\t'));
+}
+
 // Sends the log to a string and opens E for the lifetime of the object.
 class LogCapture {
  public:

@@ -3,12 +3,15 @@
 // bookkeeping of a run (names, clean-up, refusal to run).
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "driver/driver_test_util.h"
+#include "globals.h"
 #include "model/population.h"
 #include "model/project.h"
 #include "settings/settings.h"
+#include "sumstat/sumstat.h"
 
 namespace {
 
@@ -78,8 +81,9 @@ TEST(MakeRunPossible, NoSamplesIsError123) {
   Project project;
   EXPECT_EQ(project.make_run_possible(), 0);
   EXPECT_TRUE(has(log.text(), "  Checking all selected options...\n"));
-  EXPECT_TRUE(has(log.text(), "from function \"Project::make_run_possible()\" : "
-                              "no samples have been defined"));
+  EXPECT_TRUE(has(log.text(),
+                  "from function \"Project::make_run_possible()\" : "
+                  "no samples have been defined"));
 }
 
 TEST(MakeRunPossible, HardyWeinbergAndAssignmentAreDroppedForHaplotypicData) {
@@ -104,8 +108,9 @@ TEST(MakeRunPossible, AmovaIsDroppedWithoutStructure) {
   project.s.TaskNumber = 512 + 1024;
   ASSERT_EQ(project.make_run_possible(), 1);
   EXPECT_EQ(project.s.TaskNumber, 1024);
-  EXPECT_TRUE(has(log.text(), "  An AMOVA analysis was selected and no Genetic structure\n"
-                              "  is defined, AMOVA task is skipped.\n"));
+  EXPECT_TRUE(has(log.text(),
+                  "  An AMOVA analysis was selected and no Genetic structure\n"
+                  "  is defined, AMOVA task is skipped.\n"));
   // No matrix in the project: it will be computed from the sequences.
   EXPECT_TRUE(has(log.text(), "    !!!No matrix was specified in input file"));
   EXPECT_FALSE(has(log.text(), "No molecular information"));
@@ -133,10 +138,12 @@ TEST(MakeRunPossible, ShortBurnInsAreRaisedTo1000) {
   ASSERT_EQ(project.make_run_possible(), 1);
   EXPECT_EQ(project.s.MarkovChainDememorisationStepsLD, 1000);
   EXPECT_EQ(project.s.MarkovChainDememorisationStepsHW, 1000);
-  EXPECT_TRUE(has(log.text(), " Too few steps for dememorization (100 ) in linkage "
-                              "disequilibrium test, setting it to 1000...\n"));
-  EXPECT_TRUE(has(log.text(), " Too few steps for dememorization (499 ) in Hardy-Weinberg "
-                              "disequilibrium test, setting it to 1000...\n"));
+  EXPECT_TRUE(has(log.text(),
+                  " Too few steps for dememorization (100 ) in linkage "
+                  "disequilibrium test, setting it to 1000...\n"));
+  EXPECT_TRUE(has(log.text(),
+                  " Too few steps for dememorization (499 ) in Hardy-Weinberg "
+                  "disequilibrium test, setting it to 1000...\n"));
 }
 
 TEST(MakeRunPossible, BurnInOf500IsKept) {
@@ -244,8 +251,9 @@ TEST(VerifyData, RflpAndOtherTypesUseTheirOwnMessages) {
     ProfileGuard guard(RFLP, '\0');
     LogCapture log;
     Project project;
-    add_sample(project, "A", {{add_haplotype(project, "h1", "0101"), 1},
-                              {add_haplotype(project, "h2", "01011"), 1}});
+    add_sample(
+        project, "A",
+        {{add_haplotype(project, "h1", "0101"), 1}, {add_haplotype(project, "h2", "01011"), 1}});
     EXPECT_EQ(project.samples.verify_data(project.haplotypes), 0);
     EXPECT_TRUE(has(log.text(), "RFLP haplotypes have different length"));
   }
@@ -254,8 +262,9 @@ TEST(VerifyData, RflpAndOtherTypesUseTheirOwnMessages) {
     LogCapture log;
     Project project;
     // Three loci against two: the separator delimits loci, not characters.
-    add_sample(project, "A", {{add_haplotype(project, "h1", " 120 14 16"), 1},
-                              {add_haplotype(project, "h2", " 12 140"), 1}});
+    add_sample(project, "A",
+               {{add_haplotype(project, "h1", " 120 14 16"), 1},
+                {add_haplotype(project, "h2", " 12 140"), 1}});
     EXPECT_EQ(project.samples.verify_data(project.haplotypes), 0);
     EXPECT_TRUE(has(log.text(), "haplotypes have different number of loci"));
   }
@@ -265,8 +274,9 @@ TEST(VerifyData, LociAreCountedPerTokenWithASeparator) {
   ProfileGuard guard(MICROSAT, ' ');
   LogCapture log;
   Project project;
-  add_sample(project, "A", {{add_haplotype(project, "h1", " 120 14 16"), 1},
-                            {add_haplotype(project, "h2", " 12 140 9"), 1}});
+  add_sample(project, "A",
+             {{add_haplotype(project, "h1", " 120 14 16"), 1},
+              {add_haplotype(project, "h2", " 12 140 9"), 1}});
   EXPECT_EQ(project.samples.verify_data(project.haplotypes), 1);
 }
 
@@ -284,7 +294,8 @@ TEST(VerifyData, FrequencyDataNeedNoContent) {
   ProfileGuard guard(FREQUENCY, '\0');
   LogCapture log;
   Project project;
-  add_sample(project, "A", {{add_haplotype(project, "h1", ""), 4}, {add_haplotype(project, "h2", ""), 1}});
+  add_sample(project, "A",
+             {{add_haplotype(project, "h1", ""), 4}, {add_haplotype(project, "h2", ""), 1}});
   EXPECT_EQ(project.samples.verify_data(project.haplotypes), 1);
 }
 
@@ -381,4 +392,134 @@ TEST(ProjectRun, CleanForgetsTheData) {
   EXPECT_FALSE(project.pseudo_haplotypes_built);
   EXPECT_EQ(project.profile.GenotypicData, 0);
   EXPECT_EQ(project.current_samples, &project.samples);
+}
+
+namespace {
+
+const char* const kTwoGroupProject =
+    "[Profile]\n"
+    "  NbSamples=2\n"
+    "  DataType=DNA\n"
+    "  GenotypicData=0\n"
+    "  LocusSeparator=NONE\n"
+    "[Data]\n"
+    "  [[Samples]]\n"
+    "    SampleName=\"A\"\n"
+    "    SampleSize=3\n"
+    "    SampleData={\n"
+    "      h1 2 acgt\n"
+    "      h2 1 ACGA\n"
+    "    }\n"
+    "    SampleName=\"B\"\n"
+    "    SampleSize=2\n"
+    "    SampleData={\n"
+    "      h1 2\n"
+    "    }\n"
+    "  [[Structure]]\n"
+    "    StructureName=\"two\"\n"
+    "    NbGroups=2\n"
+    "    Group={ \"A\" }\n"
+    "    Group={ \"B\" }\n";
+
+// A project file and settings file in the temporary directory, with the
+// project ready to run as the batch loop leaves it.
+void prepare_run(Project& project, const char* project_text, const char* settings_text) {
+  driver_test::write_file("p.qnp", project_text);
+  driver_test::write_file("qnd_run.qns", settings_text);
+  std::filesystem::create_directory("p.res");
+  settings::input_file = "p.qnp";
+  project.build_result_names(my_string("p.qnp"));
+  project.settings_file = "qnd_run.qns";
+  project.s.read_settings(project.settings_file);
+  project.runnable = 1;
+}
+
+void select_levels(bool group, bool population) {
+  SumStat.resetComputationFlags();
+  SumStat.sumStatMode = true;
+  SumStat.GROUP_LEVEL = group;
+  SumStat.POP_LEVEL = population;
+  SumStat.MEAN_K = true;
+}
+
+}  // namespace
+
+TEST(ProjectRunPasses, EveryPassStartsFromClearedValues) {
+  driver_test::TempDir dir;
+  ProfileGuard guard(DNA, '\0');
+  Project project;
+  prepare_run(project, kTwoGroupProject, "TaskNumber=0\n");
+  select_levels(true, true);
+  SumStat.meanK = 4242.5;  // left over from an earlier pass
+  settings::num_proj_done = 0;
+  ASSERT_EQ(project.run(), 1);
+  EXPECT_EQ(SumStat.headerLine, "gr_mean_K\tmean_K\t\n");
+  EXPECT_EQ(SumStat.statsLine.find("4242.5"), std::string::npos) << SumStat.statsLine;
+  SumStat.resetComputationFlags();
+}
+
+TEST(ProjectRunPasses, HeaderIsBuiltForTheFirstProjectOfABatchOnly) {
+  driver_test::TempDir dir;
+  ProfileGuard guard(DNA, '\0');
+  Project project;
+  prepare_run(project, kTwoGroupProject, "TaskNumber=0\n");
+  select_levels(false, true);
+  settings::num_proj_done = 1;
+  ASSERT_EQ(project.run(), 1);
+  EXPECT_EQ(SumStat.headerLine, "");
+  EXPECT_EQ(driver_test::fields_count(SumStat.statsLine), 1);
+  settings::num_proj_done = 0;
+  SumStat.resetComputationFlags();
+}
+
+TEST(ProjectRunPasses, GroupPassRereadsTheSettingsFile) {
+  driver_test::TempDir dir;
+  ProfileGuard guard(DNA, '\0');
+  {
+    Project project;
+    prepare_run(project, kTwoGroupProject, "MarkovChainDememorisationStepsLD=100\n");
+    select_levels(true, false);
+    ASSERT_EQ(project.run(), 1);
+    // Raised to 1000 by the check, back to the file's value after the group pass.
+    EXPECT_EQ(project.s.MarkovChainDememorisationStepsLD, 100);
+  }
+  {
+    Project project;
+    prepare_run(project, kTwoGroupProject, "MarkovChainDememorisationStepsLD=100\n");
+    select_levels(false, true);
+    ASSERT_EQ(project.run(), 1);
+    EXPECT_EQ(project.s.MarkovChainDememorisationStepsLD, 1000);
+  }
+  SumStat.resetComputationFlags();
+}
+
+TEST(ProjectRunPasses, RunReadsTheCleanedCopyAndRemovesIt) {
+  driver_test::TempDir dir;
+  ProfileGuard guard(DNA, '\0');
+  LogCapture log;
+  Project project;
+  prepare_run(project, kTwoGroupProject, "TaskNumber=0\n");
+  select_levels(false, true);
+  ASSERT_EQ(project.run(), 1);
+  EXPECT_EQ(settings::input_file, "p.res/p.qnp");
+  EXPECT_FALSE(driver_test::exists("p.res/p.qnp"));
+  EXPECT_EQ(project.run_counter, 1);
+  EXPECT_TRUE(has(log.text(), "\nReading Project: p.qnp\n"));
+  // The run is over: its data are forgotten.
+  EXPECT_EQ(project.samples.size(), 0);
+  SumStat.resetComputationFlags();
+}
+
+TEST(ProjectRunPasses, UnreadableProjectFailsAndRemovesTheCleanedCopy) {
+  driver_test::TempDir dir;
+  ProfileGuard guard(DNA, '\0');
+  LogCapture log;
+  Project project;
+  prepare_run(project, "[Profile]\n  NbSamples=1\n", "TaskNumber=0\n");
+  select_levels(false, true);
+  EXPECT_EQ(project.run(), 0);
+  EXPECT_TRUE(has(log.text(), "Error opening project...\n"));
+  EXPECT_FALSE(driver_test::exists("p.res/p.qnp"));
+  EXPECT_EQ(SumStat.statsLine, "");
+  SumStat.resetComputationFlags();
 }
