@@ -10,6 +10,7 @@
 
 #include <istream>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -79,6 +80,8 @@ class HaploDef {
   // Checks the allelic content for the profile's data type and stores it
   // normalised; returns 1 when accepted.
   int read_data(my_string& text, ProfileSettings& profile);
+  // The same on a view of the text (no copy of a long sequence).
+  int read_data(std::string_view text, const ProfileSettings& profile);
 
   MY_TIArrayAsVector<TAllele> alleles;  // not owning: the alleles belong to the database
   int number = -1;
@@ -114,6 +117,10 @@ class Haplo_DB {
   void reset();
   // Deletes all haplotypes, keeping the name.
   void flush();
+  // Removes the haplotypes at the positions where doomed[i] is true (deleting them
+  // when the list owns them) in one pass, keeping the others in order; the name and
+  // content indexes then describe the remaining list only. Returns the number removed.
+  int remove_haplotypes(const std::vector<bool>& doomed);
   // Must be called after changing the content of a listed haplotype.
   void invalidate_content_index() { content_index_valid_ = false; }
   int size() const { return haplotypes.GetItemsInContainer(); }
