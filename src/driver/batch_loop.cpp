@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "betweenpop/distances.h"
 #include "driver/command_line.h"
 #include "driver/errors.h"
 #include "globals.h"
@@ -153,8 +154,7 @@ void read_global_flags(const char* directory, BatchSummaryFiles& summary) {
 void initialize_quendris_global_objects(BatchSummaryFiles& summary,
                                         const my_string& summaryDirectory) {
   if (E.logStream) _AOS_ = E.logStream.get();
-  // The distance method labels belong to the distance computations, which own
-  // their table.
+  fill_distance_names();
   const std::string title = "\n\n" + std::string(67, '-') + "\nQuendris batch run summary file\n";
   for (int f = 0; f < BatchSummaryFiles::kFlagCount; ++f) {
     if (!summary.flags[static_cast<size_t>(f)]) continue;

@@ -63,8 +63,6 @@ bool can_open_for_reading(const my_string& path) {
 
 }  // namespace
 
-Project::Project() = default;
-
 void Project::build_result_names(const my_string& projectPath) {
   project_path = projectPath;
   project_name = file_name_of(projectPath);
