@@ -93,6 +93,53 @@ class PopGenetics {
   void compare_haplotypes(const settings& s);
   void compare_phenotypes(const settings& s);
   void computeMeanAlleleSizes();
+  // Modified Garza-Williamson index of every locus against the pooled ranges of
+  // the pass (one entry per locus, 0 where no sample of the pass has data).
+  void compute_modified_gw(const std::vector<int>& pooled_range);
+  // Number of distinct haplotypes carried by the sample (entries with copies).
+  int num_distinct_haplotypes() const;
+
+  // Per-locus lists of the last allele pass, one entry per analysed locus.
+  // locus_ids[i] is the locus of entry i; it is empty when entry i is locus i.
+  // For sequences in haplotype mode only the sites that vary in the pass are
+  // listed: every other site is typed by all copies or by none, with k = 1 (or
+  // 0) and H = 0, and enters the summaries over loci as a count.
+  std::vector<int> locus_ids;
+  std::vector<int> locus_gene_copies;
+  std::vector<int> locus_num_alleles;
+  std::vector<double> locus_obs_het;  // diploid pass only
+  std::vector<double> locus_exp_het;
+  // Microsatellite sizes of each listed locus.
+  std::vector<int> locus_min_size;
+  std::vector<int> locus_max_size;
+  std::vector<double> locus_mean_size;
+  std::vector<int> locus_range;
+  std::vector<double> locus_gw;
+  std::vector<double> locus_ngw;
+  std::vector<double> mean_allele_sizes;  // computeMeanAlleleSizes, one per locus
+  int pass_num_loci = 0;                  // L of the last pass
+
+  // Summaries over loci of the last pass.
+  double mean_exp_het = 0.0, sd_exp_het = 0.0;
+  double mean_num_alleles = 0.0, sd_num_alleles = 0.0;
+  double mean_gene_copies = 0.0, sd_gene_copies = 0.0;
+  double mean_range = 0.0, sd_range = 0.0;
+  double mean_gw = 0.0, sd_gw = 0.0;
+  double mean_ngw = 0.0, sd_ngw = 0.0;
+
+  // Sample-level haplotype diversity.
+  double sum_sq_freq = 0.0;
+  double homozygosity = 0.0;
+  double gene_diversity = 0.0;
+  double sd_gene_diversity = 0.0;
+
+  // Sequences in haplotype mode: the sites that vary among all units of the
+  // current pass (sorted) and how many of the other sites carry a typed
+  // character. Set by Samples::compute_stuff for the length of a pass; when not
+  // set, the pass visits every site.
+  static std::vector<int> pass_variable_sites;
+  static int pass_typed_invariant_sites;
+  static bool pass_sites_restricted;
 
   // ---------------------------------------------------------------------------
   // Sequence polymorphism and diversity indices (withinpop/molecular_diversity.cpp).
