@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "driver/errors.h"
+#include "sumstat/sumstat.h"
 
 namespace {
 // A stream without a buffer: every write fails and is discarded.
@@ -14,3 +15,11 @@ std::ostream g_discard_stream(nullptr);
 
 std::ostream* _AOS_ = &g_discard_stream;
 Errors E;
+TSumStat SumStat;
+
+std::string proj_file;
+std::string set_file;
+std::string run_file;
+std::string QuendrisExeDirectory;
+Project* PPP = nullptr;
+bool silentQuendris = false;

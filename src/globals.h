@@ -5,13 +5,30 @@
 #define QND_GLOBALS_H
 
 #include <iosfwd>
+#include <string>
 
 class Errors;
+class TSumStat;
+class Project;
 
 // The numbered-message object and the log.
 extern Errors E;
 // The engine's message stream: the current project's log file. Before any log
 // exists it designates a stream that discards what it is given.
 extern std::ostream* _AOS_;
+// The summary record: selected statistics, their values, header and value text.
+extern TSumStat SumStat;
+
+// Paths used by the batch loop: the current project, the settings file in use,
+// the run list file, and the engine's core directory. Empty means unset.
+extern std::string proj_file;
+extern std::string set_file;
+extern std::string run_file;
+extern std::string QuendrisExeDirectory;
+// The one project of the run: created by the batch loop, released through
+// delete_project() (driver/batch_loop.h).
+extern Project* PPP;
+// Silent mode, announced on the console when "run_silent" is given.
+extern bool silentQuendris;
 
 #endif  // QND_GLOBALS_H

@@ -1,3 +1,4 @@
 // Program entry: the whole control flow lives in qnd_main (driver/).
-int main(int argc, char** argv);
-int main(int, char**) { return 0; }
+#include "driver/command_line.h"
+
+int main(int argc, char** argv) { return qnd_main(argc, argv); }
