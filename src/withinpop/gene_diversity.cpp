@@ -10,6 +10,7 @@
 #include "withinpop/gene_diversity.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <iomanip>
@@ -63,6 +64,10 @@ double gene_diversity_of_counts(const std::vector<double>& counts) {
 }
 
 int allele_size(std::string_view allele) {
+  // Whole numbers, the usual case, are read without a copy.
+  int whole = 0;
+  const auto [end, ec] = std::from_chars(allele.data(), allele.data() + allele.size(), whole);
+  if (ec == std::errc() && end == allele.data() + allele.size()) return whole;
   const std::string text(allele);
   return static_cast<int>(std::strtod(text.c_str(), nullptr) + 0.5);
 }
@@ -76,31 +81,33 @@ int AlleleRows::add(const std::string& content) {
   if (char_mode_) {
     loci = static_cast<int>(content.size());
   } else {
-    std::vector<std::string_view> row;
+    row_start_.push_back(tokens_.size());
     std::string_view rest(content);
     while (!rest.empty()) {
       const size_t cut = rest.find(separator_);
-      std::string_view token = rest.substr(0, cut);
-      if (!token.empty()) row.push_back(token);
+      const std::string_view token = rest.substr(0, cut);
+      if (!token.empty()) {
+        tokens_.push_back(token);
+        ++loci;
+      }
       if (cut == std::string_view::npos) break;
       rest.remove_prefix(cut + 1);
     }
-    loci = static_cast<int>(row.size());
-    tokens_.push_back(std::move(row));
+    row_loci_.push_back(loci);
   }
   num_loci_ = std::max(num_loci_, loci);
   return num_rows() - 1;
 }
 
 std::string_view AlleleRows::at(int row, int locus) const {
+  const size_t r = static_cast<size_t>(row);
   if (char_mode_) {
-    const std::string& c = *contents_[static_cast<size_t>(row)];
+    const std::string& c = *contents_[r];
     if (locus >= static_cast<int>(c.size())) return {};
     return std::string_view(c).substr(static_cast<size_t>(locus), 1);
   }
-  const auto& r = tokens_[static_cast<size_t>(row)];
-  if (locus >= static_cast<int>(r.size())) return {};
-  return r[static_cast<size_t>(locus)];
+  if (locus >= row_loci_[r]) return {};
+  return tokens_[row_start_[r] + static_cast<size_t>(locus)];
 }
 
 int pooled_num_alleles(const TLocus& locus, char missing, TDataType type) {
@@ -133,6 +140,12 @@ using qnd_diversity::sd_over;
 
 namespace {
 
+// Allele texts compared last character first: alleles of one locus usually
+// share their length and leading digits.
+bool same_text(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && (a.empty() || (a.back() == b.back() && a == b));
+}
+
 // The alleles met at one locus of one sample, in the order they were met
 // (missing ones included, with no count), and the number of typed copies.
 struct LocusTally {
@@ -147,7 +160,7 @@ struct LocusTally {
   void add(std::string_view text, double copies, bool missing) {
     if (!missing) n += copies;
     for (Seen& s : seen) {
-      if (s.text == text) {
+      if (same_text(s.text, text)) {
         if (!missing) s.count += copies;
         return;
       }
@@ -428,7 +441,7 @@ void PopGenetics::OutputAllelelNumberAndHetPerLocusDipl(std::ostream& out, const
       tally.add(a2, w, m2);
       if (m1 || m2) continue;
       typed += w;
-      if (a1 != a2) heterozygotes += w;
+      if (!same_text(a1, a2)) heterozygotes += w;
     }
     finish_locus(*this, locus, tally);
     locus_obs_het.push_back(typed > 0.0 ? heterozygotes / typed : 0.0);
@@ -560,7 +573,7 @@ void evaluate_loci(PopGenetics& pop, const AlleleRows& rows, const std::vector<d
       if (!have_first) {
         first = a;
         have_first = true;
-      } else if (a != first) {
+      } else if (!same_text(a, first)) {
         poly = true;
       }
     }

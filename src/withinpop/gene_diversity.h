@@ -62,7 +62,10 @@ class AlleleRows {
   char separator_;
   int num_loci_ = 0;
   std::vector<const std::string*> contents_;
-  std::vector<std::vector<std::string_view>> tokens_;
+  // Split data: the tokens of all rows, one after the other.
+  std::vector<std::string_view> tokens_;
+  std::vector<size_t> row_start_;
+  std::vector<int> row_loci_;
 };
 
 // Pooled values of one locus of the allele database, from the counts of the

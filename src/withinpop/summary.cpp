@@ -24,11 +24,10 @@ namespace {
 using qnd_diversity::sd_over;
 
 // TaskNumber bits of the within-sample analyses.
-constexpr int kWithinSampleTasks = kTaskStandardIndices | kTaskMolecularDiversity |
-                                   kTaskMismatchDistribution | kTaskHaplotypeFrequencies |
-                                   kTaskLinkageDisequilibrium | kTaskHardyWeinberg |
-                                   kTaskTajimaTest | kTaskEwensWattersonTest |
-                                   kTaskChakrabortyTest | kTaskFuFsTest;
+constexpr int kWithinSampleTasks =
+    kTaskStandardIndices | kTaskMolecularDiversity | kTaskMismatchDistribution |
+    kTaskHaplotypeFrequencies | kTaskLinkageDisequilibrium | kTaskHardyWeinberg | kTaskTajimaTest |
+    kTaskEwensWattersonTest | kTaskChakrabortyTest | kTaskFuFsTest;
 constexpr int kNeutralityTasks =
     kTaskTajimaTest | kTaskEwensWattersonTest | kTaskChakrabortyTest | kTaskFuFsTest;
 
@@ -322,10 +321,9 @@ void store_ranges_and_gw(Samples& samples) {
   double sum_gw = 0.0;
   for (int l = 0; l < loci; ++l) {
     const double big_r = pooled_range[static_cast<size_t>(l)];
-    const int k = l < db.num_loci()
-                      ? qnd_diversity::pooled_num_alleles(db.loci[static_cast<size_t>(l)],
-                                                          missing, type)
-                      : 0;
+    const int k = l < db.num_loci() ? qnd_diversity::pooled_num_alleles(
+                                          db.loci[static_cast<size_t>(l)], missing, type)
+                                    : 0;
     sum_range += big_r;
     sum_gw += k / (big_r + 1.0);
   }

@@ -12,11 +12,10 @@
 
 namespace {
 
-constexpr int kWithinSampleTasks = kTaskStandardIndices | kTaskMolecularDiversity |
-                                   kTaskMismatchDistribution | kTaskHaplotypeFrequencies |
-                                   kTaskLinkageDisequilibrium | kTaskHardyWeinberg |
-                                   kTaskTajimaTest | kTaskEwensWattersonTest |
-                                   kTaskChakrabortyTest | kTaskFuFsTest;
+constexpr int kWithinSampleTasks =
+    kTaskStandardIndices | kTaskMolecularDiversity | kTaskMismatchDistribution |
+    kTaskHaplotypeFrequencies | kTaskLinkageDisequilibrium | kTaskHardyWeinberg | kTaskTajimaTest |
+    kTaskEwensWattersonTest | kTaskChakrabortyTest | kTaskFuFsTest;
 
 bool has(const settings& s, int bit) { return (s.TaskNumber & bit) != 0; }
 
