@@ -114,6 +114,10 @@ class Haplo_DB {
   void reset();
   // Deletes all haplotypes, keeping the name.
   void flush();
+  // Removes the haplotypes at the positions where doomed[i] is true (deleting them
+  // when the list owns them) in one pass, keeping the others in order; the name and
+  // content indexes then describe the remaining list only. Returns the number removed.
+  int remove_haplotypes(const std::vector<bool>& doomed);
   // Must be called after changing the content of a listed haplotype.
   void invalidate_content_index() { content_index_valid_ = false; }
   int size() const { return haplotypes.GetItemsInContainer(); }

@@ -1,0 +1,340 @@
+// The [[Structure]] section: groups of samples.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "cli/temp_dir.h"
+#include "model/samples.h"
+#include "model/structure.h"
+#include "project/log_capture.h"
+
+namespace {
+
+using qnd_project_test::LogCapture;
+
+constexpr const char* kContext = "Structure::NewReadStructure";
+
+void add_samples(Samples& samples, const std::vector<std::string>& names) {
+  for (const std::string& n : names) {
+    auto* p = new Population();
+    p->name = n.c_str();
+    p->index = samples.size();
+    samples.pops.Add(p);
+  }
+}
+
+struct StructureRead {
+  int result = 0;
+  int lineNo = 0;
+  std::string line;  // the line the reader returned
+  std::string rest;  // the first line left in the file
+  bool file_open = true;
+  bool sawName = false, sawNbGroups = false, sawIndividualLevel = false, sawGroup = false;
+};
+
+StructureRead read_structure(Structure& st, Samples& samples, const std::string& text,
+                             int firstLine = 0) {
+  qnd_test::TempDir dir;
+  const std::string file = dir.file("structure.txt");
+  qnd_test::write_file(file, text);
+  std::ifstream in(file);
+  ProfileSettings prof;
+  StructureRead r;
+  r.lineNo = firstLine;
+  my_string line;
+  r.result = st.NewReadStructure(in, prof, samples, r.lineNo, line, r.sawName, r.sawNbGroups,
+                                 r.sawIndividualLevel, r.sawGroup);
+  r.line = line.str();
+  r.file_open = in.is_open();
+  if (in.is_open()) std::getline(in, r.rest);
+  return r;
+}
+
+std::vector<std::string> group_names(const Structure& st, int g) {
+  std::vector<std::string> names;
+  for (const Population* p : *st.groups[static_cast<size_t>(g)]) names.push_back(p->name.str());
+  return names;
+}
+
+TEST(StructureReader, ReadsGroupsOfQuotedSampleNames) {
+  LogCapture log;
+  Samples samples;
+  add_samples(samples, {"A", "B", "C", "Pop 4", "unused"});
+  Structure st;
+  const StructureRead r = read_structure(st, samples,
+                                         "StructureName = \"two groups\"\n"
+                                         "NbGroups = 2\n"
+                                         "# the groups\n"
+                                         "\n"
+                                         "Group = { \"A\" \"B\"\n"
+                                         "   'C' }\n"
+                                         "Group={\n"
+                                         "\"Pop 4\"  # a name with a blank\n"
+                                         "}\n",
+                                         100);
+  ASSERT_EQ(r.result, 1);
+  EXPECT_EQ(st.name, "two groups");
+  EXPECT_EQ(st.NbGroups, 2);
+  EXPECT_EQ(st.NbSamples, 4);
+  ASSERT_EQ(st.groups.size(), 2u);
+  EXPECT_EQ(group_names(st, 0), (std::vector<std::string>{"A", "B", "C"}));
+  EXPECT_EQ(group_names(st, 1), (std::vector<std::string>{"Pop 4"}));
+  EXPECT_EQ(st.group_sizes, (std::vector<int>{3, 1}));
+  EXPECT_EQ(st.groups[0]->operator[](0), samples[0]);  // groups point to the samples
+  EXPECT_TRUE(st.has_population(samples[3]));
+  EXPECT_FALSE(st.has_population(samples[4]));
+  EXPECT_EQ(r.lineNo, 109);
+  EXPECT_TRUE(r.sawName);
+  EXPECT_TRUE(r.sawNbGroups);
+  EXPECT_TRUE(r.sawGroup);
+  EXPECT_FALSE(r.sawIndividualLevel);
+  EXPECT_FALSE(log.has_kind("ERROR"));
+  EXPECT_FALSE(log.has_kind("WARNING"));
+}
+
+TEST(StructureReader, NumberOfGroupsIsTruncated) {
+  LogCapture log;
+  Samples samples;
+  add_samples(samples, {"A", "B"});
+  Structure st;
+  const StructureRead r =
+      read_structure(st, samples, "NbGroups = 2.9\nGroup = {\"A\"}\nGroup = {\"B\"}\n");
+  ASSERT_EQ(r.result, 1);
+  EXPECT_EQ(st.NbGroups, 2);
+}
+
+TEST(StructureReader, NoGroupsIsValidWhenNoneAreDeclared) {
+  LogCapture log;
+  Samples samples;
+  add_samples(samples, {"A"});
+  Structure st;
+  const StructureRead r = read_structure(st, samples, "StructureName = \"none\"\nNbGroups = 0\n");
+  ASSERT_EQ(r.result, 1);
+  EXPECT_EQ(st.NbGroups, 0);
+  EXPECT_FALSE(r.sawGroup);
+}
+
+TEST(StructureReader, MantelLineStopsTheStructure) {
+  LogCapture log;
+  Samples samples;
+  add_samples(samples, {"A", "B"});
+  Structure st;
+  const StructureRead r = read_structure(st, samples,
+                                         "NbGroups = 1\n"
+                                         "Group = { \"A\" }\n"
+                                         "[[Mantel]]\n"
+                                         "Group = { \"B\" }\n");
+  ASSERT_EQ(r.result, 1);
+  EXPECT_EQ(r.line, "[[Mantel]]");
+  EXPECT_EQ(r.lineNo, 3);
+  EXPECT_EQ(r.rest, "Group = { \"B\" }");  // left for the caller
+  EXPECT_EQ(st.NbSamples, 1);
+}
+
+TEST(StructureReader, ReadsSectionsLongerThanTenThousandLines) {
+  LogCapture log;
+  Samples samples;
+  add_samples(samples, {"A", "B"});
+  std::string text = "NbGroups = 2\nGroup = { \"A\" }\n";
+  for (int i = 0; i < 12000; ++i) text += i % 2 ? "# filler\n" : "\n";
+  text += "Group = { \"B\" }\n";
+  Structure st;
+  const StructureRead r = read_structure(st, samples, text);
+  ASSERT_EQ(r.result, 1);
+  EXPECT_EQ(st.NbSamples, 2);
+  EXPECT_EQ(r.lineNo, 12003);
+}
+
+TEST(StructureReader, LineNumbersOfLateErrorsCountEveryLine) {
+  LogCapture log;
+  Samples samples;
+  add_samples(samples, {"A"});
+  std::string text = "NbGroups = 1\n";
+  for (int i = 0; i < 10500; ++i) text += "\n";
+  text += "Group = { \"Z\" }\n";
+  Structure st;
+  const StructureRead r = read_structure(st, samples, text);
+  EXPECT_EQ(r.result, 0);
+  EXPECT_TRUE(log.contains("defined in Group #1 on line 10502 has not been defined"));
+}
+
+TEST(StructureReader, ObsoleteKeywordsWarnAndReadingGoesOn) {
+  LogCapture log;
+  Samples samples;
+  add_samples(samples, {"A"});
+  Structure st;
+  const StructureRead r = read_structure(st, samples,
+                                         "DistMatLabel = 1\n"
+                                         "IndividualLevel = 1\n"
+                                         "NbGroups = 1\n"
+                                         "Group = { \"A\" }\n");
+  ASSERT_EQ(r.result, 1);
+  EXPECT_TRUE(log.contains("\tWarning: Keyword \"DistMatLabel\" is obsolete. Skipping keyword."));
+  EXPECT_TRUE(
+      log.contains("\tWarning: Keyword \"IndividualLevel\" defined on line 2 is obsolete. "
+                   "Activation of this option is now made through the interface."));
+  EXPECT_TRUE(r.sawIndividualLevel);
+  EXPECT_EQ(st.NbSamples, 1);
+}
+
+TEST(StructureReader, ExternalStructureIsRefusedWithError195) {
+  LogCapture log;
+  Samples samples;
+  add_samples(samples, {"A"});
+  Structure st;
+  const StructureRead r = read_structure(st, samples,
+                                         "StructureName = EXTERN \"groups.txt\"\n"
+                                         "NbGroups = 1\n"
+                                         "Group = { \"A\" }\n");
+  EXPECT_TRUE(log.has_numbered("ERROR", kContext, 195));
+  EXPECT_TRUE(log.contains(
+      "\tWarning: External definition of the GENETIC STRUCTURE is not possible anymore.\n"
+      "\tPlease incorporate it into the project. Skipping reading of the Genetic structure."));
+  EXPECT_TRUE(st.name.is_null());  // the file name is not taken as the structure's name
+  EXPECT_EQ(r.result, 1);          // the groups given in the project are still read
+}
+
+TEST(StructureReader, UnquotedStructureNameWarns) {
+  LogCapture log;
+  Samples samples;
+  add_samples(samples, {"A"});
+  Structure st;
+  const StructureRead r =
+      read_structure(st, samples, "StructureName = plain\nNbGroups = 1\nGroup = { \"A\" }\n");
+  EXPECT_EQ(r.result, 1);
+  EXPECT_TRUE(log.contains("\tWarning: Bad value assigned to StructureName on line 1"));
+}
+
+TEST(StructureGroupErrors, SampleInTwoGroupsIsError206) {
+  LogCapture log;
+  Samples samples;
+  add_samples(samples, {"A", "B", "C"});
+  Structure st;
+  const StructureRead r = read_structure(st, samples,
+                                         "NbGroups = 2\n"
+                                         "Group = { \"A\" \"B\" }\n"
+                                         "Group = { \"C\"\n"
+                                         "  \"B\" }\n");
+  EXPECT_EQ(r.result, 0);
+  EXPECT_TRUE(
+      log.contains("\tError: Sample \"B\" defined in Group #2 on line 4 has been alredy "
+                   "included in group #1\tAborting reading project."));
+  EXPECT_TRUE(log.has_numbered("ERROR", kContext, 206));
+}
+
+TEST(StructureGroupErrors, SampleTwiceInOneGroupIsError206) {
+  LogCapture log;
+  Samples samples;
+  add_samples(samples, {"A", "B"});
+  Structure st;
+  const StructureRead r =
+      read_structure(st, samples, "NbGroups = 1\nGroup = { \"A\" \"B\" \"A\" }\n");
+  EXPECT_EQ(r.result, 0);
+  EXPECT_TRUE(
+      log.contains("\tError: Sample \"A\" defined in Group #1 on line 2 has been alredy "
+                   "included in group #1\tAborting reading project."));
+  EXPECT_TRUE(log.has_numbered("ERROR", kContext, 206));
+}
+
+TEST(StructureGroupErrors, UnknownSampleIsError51) {
+  LogCapture log;
+  Samples samples;
+  add_samples(samples, {"A"});
+  Structure st;
+  const StructureRead r = read_structure(st, samples, "NbGroups = 1\nGroup = { \"A\" \"a\" }\n");
+  EXPECT_EQ(r.result, 0);  // names are case-sensitive
+  EXPECT_TRUE(
+      log.contains("\tError: Sample \"a\" defined in Group #1 on line 2 has not been "
+                   "defined in the [Samples] section.\n\tAborting reading project."));
+  EXPECT_TRUE(log.has_numbered("ERROR", kContext, 51));
+}
+
+TEST(StructureGroupErrors, GroupWithoutOpeningBraceFails) {
+  LogCapture log;
+  Samples samples;
+  add_samples(samples, {"A"});
+  Structure st;
+  const StructureRead r = read_structure(st, samples, "NbGroups = 1\nGroup = \"A\" }\n");
+  EXPECT_EQ(r.result, 0);
+  EXPECT_TRUE(log.contains("\tError: Missing opening brace in Group #1. Aborting reading project"));
+}
+
+TEST(StructureGroupErrors, GroupWithoutSamplesFails) {
+  for (const char* group : {"Group = { }\n", "Group = { A B }\n", "Group = {\n}\n"}) {
+    LogCapture log;
+    Samples samples;
+    add_samples(samples, {"A", "B"});
+    Structure st;
+    const StructureRead r = read_structure(st, samples, std::string("NbGroups = 1\n") + group);
+    EXPECT_EQ(r.result, 0) << group;
+    EXPECT_TRUE(
+        log.contains("\t\tError while exploring structure of Group #1. It does not "
+                     "contain any population sample\n"
+                     "\t\t\tCheck your [[Structure]] section, for unquoted sample names\n"
+                     "\t\tAborting reading project."))
+        << group;
+  }
+}
+
+TEST(StructureGroupErrors, GroupBeforeNbGroupsIsError49) {
+  LogCapture log;
+  Samples samples;
+  add_samples(samples, {"A"});
+  Structure st;
+  const StructureRead r = read_structure(st, samples, "Group = { \"A\" }\nNbGroups = 1\n");
+  EXPECT_EQ(r.result, 0);
+  EXPECT_TRUE(r.sawGroup);
+  EXPECT_TRUE(log.contains(
+      "\tError: Unexpected \"Group\" section found on line 1. Expected number of group is zero. "
+      "Check that \"NbGroups\" has been previously defined. Aborting reading project."));
+  EXPECT_TRUE(log.has_numbered("ERROR", kContext, 49));
+}
+
+TEST(StructureGroupCount, FewerGroupsThanDeclaredIsError47) {
+  LogCapture log;
+  Samples samples;
+  add_samples(samples, {"A", "B"});
+  Structure st;
+  const StructureRead r = read_structure(st, samples, "NbGroups = 2\nGroup = { \"A\" \"B\" }\n");
+  EXPECT_EQ(r.result, 0);
+  EXPECT_TRUE(log.contains(
+      "\tInvalid number of groups defined. 2were expected, while 1 have been found!\n"
+      "\tCheck your [[Structure]] section, for missing group or unquoted sample names\n"
+      "\tAborting reading project."));
+  EXPECT_TRUE(log.has_numbered("ERROR", kContext, 47));
+}
+
+TEST(StructureGroupCount, MoreGroupsThanDeclaredIsError47) {
+  LogCapture log;
+  Samples samples;
+  add_samples(samples, {"A", "B"});
+  Structure st;
+  const StructureRead r =
+      read_structure(st, samples, "NbGroups = 1\nGroup = { \"A\" }\nGroup = { \"B\" }\n");
+  EXPECT_EQ(r.result, 0);
+  EXPECT_TRUE(
+      log.contains("\tInvalid number of groups defined. 1were expected, while 2 have "
+                   "been found!\n"));
+  EXPECT_TRUE(log.has_numbered("ERROR", kContext, 47));
+  EXPECT_EQ(st.groups.size(), 1u);  // the extra group is not kept
+  EXPECT_FALSE(st.has_population(samples[1]));
+}
+
+TEST(StructureGroupCount, UnreadableNbGroupsIsWarning47AndEndsReading) {
+  for (const char* value : {"two", "2 groups", "-1", ""}) {
+    LogCapture log;
+    Samples samples;
+    add_samples(samples, {"A"});
+    Structure st;
+    const StructureRead r =
+        read_structure(st, samples, std::string("NbGroups = ") + value + "\nGroup = { \"A\" }\n");
+    EXPECT_EQ(r.result, 0) << value;
+    EXPECT_FALSE(r.file_open) << value;
+    EXPECT_TRUE(r.sawNbGroups);
+    EXPECT_TRUE(log.has_numbered("WARNING", kContext, 47)) << value;
+  }
+}
+
+}  // namespace
