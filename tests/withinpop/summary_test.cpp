@@ -16,6 +16,7 @@
 #include "model/samples.h"
 #include "settings/settings.h"
 #include "sumstat/sumstat.h"
+#include "withinpop/log_capture.h"
 #include "withinpop/sample_builder.h"
 
 namespace {
@@ -456,4 +457,50 @@ TEST_F(SummaryTest, MicrosatelliteDiploidScaleRunsFast) {
   // Generous for debug and sanitizer builds; a release build takes a few ms.
   EXPECT_LT(ms, 500) << ms;
   std::printf("compute_stuff %ld ms\n", static_cast<long>(ms));
+}
+
+TEST_F(SummaryTest, PhaseKnownGenotypesUseHaplotypeMode) {
+  SampleBuilder b(STANDARD, ' ');
+  Samples samples;
+  PopulStandard* a = new_sample<PopulStandard>(samples, "A");
+  // Two individuals a-x/b-y and a-x/a-x with known phase: their gene copies.
+  SampleBuilder::add_individual(*a, " a x", " b y");
+  SampleBuilder::add_individual(*a, " a x", " a x");
+  b.add(*a, " a x", 3);
+  b.add(*a, " b y", 1);
+  settings s;
+  s.TaskNumber = kTaskStandardIndices;
+  s.genotypicData = 1;
+  s.gameticPhaseKnown = 1;
+  samples.compute_stuff(nullptr, s);
+  // Two distinct haplotypes; H = 4/3 (1 - 10/16) = 0.5.
+  EXPECT_EQ(values(SumStat.K), (std::vector<double>{2.0}));
+  EXPECT_EQ(values(SumStat.Ksd), (std::vector<double>{0.0}));
+  ASSERT_EQ(SumStat.H.size(), 1);
+  EXPECT_NEAR(SumStat.H[0], 0.5, 1e-15);
+  s.gameticPhaseKnown = 0;
+  samples.compute_stuff(nullptr, s);
+  // Locus mode: k = 2 at both loci, H = 4/3 (1 - 10/16) at both.
+  EXPECT_EQ(values(SumStat.K), (std::vector<double>{2.0}));
+  EXPECT_NEAR(SumStat.H[0], 0.5, 1e-15);
+  EXPECT_EQ(SumStat.Hsd[0], 0.0);
+}
+
+TEST_F(SummaryTest, LogsEverySampleAndAcceptsAnEmptyProject) {
+  SampleBuilder b(STANDARD, ' ');
+  LogCapture log;
+  Samples empty;
+  settings s;
+  s.TaskNumber = kTaskStandardIndices;
+  EXPECT_EQ(empty.compute_stuff(nullptr, s), 1);
+  EXPECT_EQ(SumStat.K.size(), 0);
+  Samples samples;
+  two_standard_samples(b, samples);
+  EXPECT_EQ(samples.compute_stuff(nullptr, s), 1);
+  const std::string text = log.text();
+  const size_t first = text.find("\nPopulation 'A' :done in ");
+  const size_t second = text.find("\nPopulation 'B' :done in ");
+  EXPECT_NE(first, std::string::npos);
+  EXPECT_NE(second, std::string::npos);
+  EXPECT_LT(first, second);
 }
