@@ -169,11 +169,12 @@ struct LocusTally {
   }
 };
 
-// The alleles of a sample's distinct haplotypes, with their copies.
+// The alleles of a sample's distinct haplotypes that carry copies, with their
+// copies.
 AlleleRows haplotype_rows(const PopGenetics& pop, std::vector<double>& copies) {
   AlleleRows rows(ProfileSettings::DataType, ProfileSettings::LocusSeparator);
   for (const PHaploDef* h : pop.haplotypes) {
-    if (h == nullptr || h->hap == nullptr) continue;
+    if (h == nullptr || h->hap == nullptr || h->count <= 0) continue;
     rows.add(h->hap->content);
     copies.push_back(h->count);
   }
@@ -417,6 +418,7 @@ void PopGenetics::OutputAllelelNumberAndHetPerLocusDipl(std::ostream& out, const
   AlleleRows rows(type, ProfileSettings::LocusSeparator);
   std::vector<double> weights;
   for (const TPhenotype* t : individuals) {
+    if (t->count <= 0.0) continue;
     rows.add(t->copy1);
     rows.add(t->copy2);
     weights.push_back(t->count);

@@ -361,3 +361,14 @@ TEST(PolymorphismEvaluation, PhenotypesCountBothCopies) {
   EXPECT_EQ(pop.missing_fraction[1], 0.25);
   EXPECT_EQ(pop.locus_usable, (std::vector<std::uint8_t>{1, 0}));
 }
+
+TEST(HaploidLocusPass, HaplotypesWithoutCopiesAreNotCounted) {
+  SampleBuilder b(STANDARD, ' ');
+  PopulStandard pop;
+  b.add(pop, " a", 2);
+  b.add(pop, " z", 0);
+  haploid_pass(pop);
+  EXPECT_EQ(pop.locus_num_alleles[0], 1);
+  EXPECT_EQ(pop.locus_gene_copies[0], 2);
+  EXPECT_EQ(pop.locus_polymorphic[0], 0);
+}
