@@ -215,30 +215,20 @@ bool polymorphic_in_some_sample(const Samples& samples, size_t locus) {
 // Number of segregating sites, private sites and pi of every sample.
 void store_molecular_diversity(Samples& samples, settings& s) {
   const TDataType type = ProfileSettings::DataType;
-  // SEQSTATS-HOOK: per-sample site counts, private sites and pi come from the
-  // sequence statistics.
-#ifdef QND_HAVE_SEQUENCE_STATS
   samples.computeNumPrivateSubstSitesPerPop(s);
-#else
-  (void)s;
-#endif
   SumStat.S.Flush();
   SumStat.Ssd.Flush();
   SumStat.privS.Flush();
   SumStat.Pi.Flush();
   for (const Population* p : samples.pops) {
+    // S: substitution sites of sequences, polymorphic sites of RFLP data, usable
+    // polymorphic loci of the other data.
     double segregating = p->num_usable_poly_loci;
-    double private_sites = 0.0;
-    double pi = 0.0;
-#ifdef QND_HAVE_SEQUENCE_STATS
     if (type == DNA) segregating = p->num_subst_sites;
     if (type == RFLP) segregating = p->num_rflp_poly_sites;
-    private_sites = p->num_private_subst_sites;
-    pi = p->mean_pair_diff;
-#endif
     SumStat.S.Add(segregating);
-    SumStat.privS.Add(private_sites);
-    SumStat.Pi.Add(pi);
+    SumStat.privS.Add(p->num_private_subst_sites);
+    SumStat.Pi.Add(p->mean_pair_diff);
   }
   over_samples(SumStat.S, SumStat.MEAN_S, SumStat.meanS, SumStat.SD_S, SumStat.sdS);
   over_samples(SumStat.Pi, SumStat.MEAN_PI, SumStat.meanPi, SumStat.SD_PI, SumStat.sdPi);
@@ -251,7 +241,6 @@ void store_molecular_diversity(Samples& samples, settings& s) {
     if (qnd_diversity::pooled_informative_alleles(db.loci[l], missing) >= 2) ++segregating_sites;
   }
   SumStat.totS = segregating_sites;
-  (void)type;
 }
 
 // Tajima's D and Fu's Fs of every sample.
@@ -259,27 +248,14 @@ void store_neutrality(const Samples& samples, const settings& s) {
   if ((s.TaskNumber & kTaskTajimaTest) != 0) {
     SumStat.D.Flush();
     SumStat.Dsd.Flush();
-    for (const Population* p : samples.pops) {
-      double d = 0.0;
-#ifdef QND_HAVE_SEQUENCE_STATS
-      d = p->tajima_d;
-#endif
-      (void)p;
-      SumStat.D.Add(d);
-    }
+    for (const Population* p : samples.pops) SumStat.D.Add(p->tajima_d);
     over_samples(SumStat.D, SumStat.MEAN_TAJIMAD, SumStat.meanD, SumStat.SD_TAJIMAD, SumStat.sdD);
   }
   if ((s.TaskNumber & kTaskFuFsTest) != 0) {
     SumStat.FS.Flush();
     SumStat.FSsd.Flush();
-    for (const Population* p : samples.pops) {
-      double fs = 0.0;
-#ifdef QND_HAVE_SEQUENCE_STATS
-      fs = p->fu_fs;
-#endif
-      (void)p;
-      SumStat.FS.Add(fs);
-    }
+    // A sample whose Fs could not be computed contributes the value it holds.
+    for (const Population* p : samples.pops) SumStat.FS.Add(p->fu_fs);
     over_samples(SumStat.FS, SumStat.MEAN_FUFS, SumStat.meanFS, SumStat.SD_FUFS, SumStat.sdFS);
   }
 }

@@ -53,41 +53,23 @@ void linkage_disequilibrium(PopGenetics& pop, const settings& s) {
 
 int PopulDNA::test_methods(settings& s) {
   if (!has(s, kWithinSampleTasks)) return 1;
-#ifdef QND_HAVE_SEQUENCE_STATS
   evaluate_polymorphism(s);
-#else
-  // SEQSTATS-HOOK: PopulDNA::evaluate_polymorphism(s) replaces this evaluation.
-  evaluate_allele_strings(*this, s);
-#endif
   if (has(s, kTaskStandardIndices)) standard_indices(*this, s);
-#ifdef QND_HAVE_SEQUENCE_STATS
   if (has(s, kTaskMolecularDiversity)) compute_molecular_diversity(s);
-#endif
   if (has(s, kTaskLinkageDisequilibrium)) linkage_disequilibrium(*this, s);
-#ifdef QND_HAVE_SEQUENCE_STATS
   if (has(s, kTaskTajimaTest)) run_tajima_test(s);
   if (has(s, kTaskFuFsTest)) run_fu_test(s);
-#endif
   return 1;
 }
 
 int PopulRFLP::test_methods(settings& s) {
   if (!has(s, kWithinSampleTasks)) return 1;
-#ifdef QND_HAVE_SEQUENCE_STATS
   evaluate_polymorphism(s);
-#else
-  // SEQSTATS-HOOK: PopulRFLP::evaluate_polymorphism(s) replaces this evaluation.
-  evaluate_allele_strings(*this, s);
-#endif
   if (has(s, kTaskStandardIndices)) standard_indices(*this, s);
-#ifdef QND_HAVE_SEQUENCE_STATS
   if (has(s, kTaskMolecularDiversity)) compute_molecular_diversity(s);
-#endif
   if (has(s, kTaskLinkageDisequilibrium)) linkage_disequilibrium(*this, s);
-#ifdef QND_HAVE_SEQUENCE_STATS
   if (has(s, kTaskTajimaTest)) run_tajima_test(s);
   if (has(s, kTaskFuFsTest)) run_fu_test(s);
-#endif
   return 1;
 }
 

@@ -504,3 +504,41 @@ TEST_F(SummaryTest, LogsEverySampleAndAcceptsAnEmptyProject) {
   EXPECT_NE(second, std::string::npos);
   EXPECT_LT(first, second);
 }
+
+TEST_F(SummaryTest, SequenceSitesPrivateSitesPiAndTajimaOfTwoSamples) {
+  SampleBuilder b(DNA, '\0');
+  Samples samples;
+  PopulDNA* a = new_sample<PopulDNA>(samples, "A");
+  PopulDNA* c = new_sample<PopulDNA>(samples, "B");
+  // A: a transition at site 2 and a transversion at site 3; B: one at site 4.
+  b.add(*a, "AAAA", 2);
+  b.add(*a, "AGAA", 1);
+  b.add(*a, "AGTA", 1);
+  b.add(*c, "AAAA", 1);
+  b.add(*c, "AAAC", 1);
+  SumStat.MEAN_S = SumStat.SD_S = SumStat.MEAN_PI = SumStat.MEAN_TAJIMAD = true;
+  settings s;
+  s.TaskNumber = kTaskStandardIndices | kTaskMolecularDiversity | kTaskTajimaTest;
+  s.NumSimulFuTest = 0;
+  samples.compute_stuff(nullptr, s);
+  EXPECT_EQ(values(SumStat.S), (std::vector<double>{2.0, 1.0}));
+  EXPECT_EQ(values(SumStat.privS), (std::vector<double>{2.0, 1.0}));
+  EXPECT_EQ(SumStat.meanS, 1.5);
+  EXPECT_NEAR(SumStat.sdS, std::sqrt(0.5), 1e-12);
+  // Segregating sites of the two samples together: sites 2, 3 and 4.
+  EXPECT_EQ(SumStat.totS, 3.0);
+  // pi of A: pairs (AAAA, AGAA) 2 x 1 x 1, (AAAA, AGTA) 2 x 1 x 2, (AGAA, AGTA)
+  // 1 x 1 x 1 over 6 pairs of copies; pi of B: 1.
+  ASSERT_EQ(SumStat.Pi.size(), 2);
+  EXPECT_NEAR(SumStat.Pi[0], 7.0 / 6.0, 1e-12);
+  EXPECT_NEAR(SumStat.Pi[1], 1.0, 1e-12);
+  EXPECT_NEAR(SumStat.meanPi, 13.0 / 12.0, 1e-12);
+  // Tajima's D of A (n = 4, S = 2, pi = 7/6).
+  const double n = 4.0, S = 2.0, pi = 7.0 / 6.0;
+  const double a1 = 1.0 + 1.0 / 2 + 1.0 / 3, a2 = 1.0 + 1.0 / 4 + 1.0 / 9;
+  const double b1 = (n + 1) / (3 * (n - 1)), b2 = 2 * (n * n + n + 3) / (9 * n * (n - 1));
+  const double c1 = b1 - 1 / a1, c2 = b2 - (n + 2) / (a1 * n) + a2 / (a1 * a1);
+  const double e1 = c1 / a1, e2 = c2 / (a1 * a1 + a2);
+  ASSERT_EQ(SumStat.D.size(), 2);
+  EXPECT_NEAR(SumStat.D[0], (pi - S / a1) / std::sqrt(e1 * S + e2 * S * (S - 1)), 1e-12);
+}
