@@ -34,6 +34,8 @@ class Project {
                            Structure& flat);
   // Merges haplotype definitions with identical allelic content.
   void eliminate_redond_haplodef();
+  // Links the alleles of every haplotype of the list (haplotypic data). Returns 1.
+  int build_all_vectors();
   // Forgets the data of the last run.
   void clean();
   // Sets the result directory and names from the project path.

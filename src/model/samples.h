@@ -30,6 +30,24 @@ class Samples {
   // Substitution sites found in exactly one sample of the pass (DNA data).
   void computeNumPrivateSubstSitesPerPop(settings& s);
 
+  // Preparation of the samples before a run (defined in sample_checks.cpp).
+  // DNA data: upper-cases the contents of the haplotype list and of the
+  // individuals' gene copies; other data types are left alone.
+  void convert_dna_upper(Haplo_DB& list);
+  // DNA and RFLP data: deletes the separator character from the same contents
+  // (there every character is a locus, the separator only decorates). Returns the
+  // number of contents changed. Other data types keep their separators, which
+  // delimit their loci.
+  int rm_separators(Haplo_DB& list, char separator);
+  // Links every sample's alleles (genotypic data). Returns 1.
+  int build_all_vectors(char separator);
+  // Checks that every sample holds data and that all haplotypes of the list (and
+  // all gene copies of the individuals) have the same number of loci; reports the
+  // numbered error and returns 0 otherwise.
+  int verify_data(const Haplo_DB& list) const;
+  // Amount of work of a run: gene copies times the analyses selected.
+  double evaluate_work(const settings& s) const;
+
   int size() const { return pops.GetItemsInContainer(); }
   Population* operator[](int i) const { return pops[i]; }
   // The sample of that name, or nullptr.
