@@ -23,3 +23,4 @@ std::string run_file;
 std::string QuendrisExeDirectory;
 Project* PPP = nullptr;
 bool silentQuendris = false;
+char DistanceNames[9][40] = {};

@@ -30,5 +30,7 @@ extern std::string QuendrisExeDirectory;
 extern Project* PPP;
 // Silent mode, announced on the console when "run_silent" is given.
 extern bool silentQuendris;
+// Labels of the distance methods, nine rows of 40 characters (betweenpop/distances.h).
+extern char DistanceNames[9][40];
 
 #endif  // QND_GLOBALS_H

@@ -10,6 +10,7 @@
 
 #include <istream>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -79,6 +80,8 @@ class HaploDef {
   // Checks the allelic content for the profile's data type and stores it
   // normalised; returns 1 when accepted.
   int read_data(my_string& text, ProfileSettings& profile);
+  // The same on a view of the text (no copy of a long sequence).
+  int read_data(std::string_view text, const ProfileSettings& profile);
 
   MY_TIArrayAsVector<TAllele> alleles;  // not owning: the alleles belong to the database
   int number = -1;

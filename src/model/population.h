@@ -16,6 +16,7 @@
 #include <fstream>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/containers.h"
@@ -113,9 +114,56 @@ class PopGenetics {
   static void get_B_num_mat();
 
   // ---------------------------------------------------------------------------
-  // Distances between haplotypes (betweenpop/distances.cpp).
+  // Distances between haplotypes (betweenpop/distances.cpp,
+  // betweenpop/distance_matrix.cpp).
   // ---------------------------------------------------------------------------
+  // Matrix of 1 (0 on the diagonal) for F-statistics from haplotype frequencies
+  // alone, into conventional_matrix; 1 on success.
   int compute_dist_mat_for_conventional_FST();
+  // Copies the method code, the gamma shape and the three weights from the
+  // settings: the AMOVA pair (DistanceMethodAMOVA, GammaAValueAMOVA) or the
+  // within-sample pair (DistanceMethod, GammaAValue).
+  void copy_distance_settings(const settings& s, bool amova);
+  // Sets locus_usable, missing_fraction, num_loci and num_usable_loci from the
+  // missing gene copies per site (DNA, RFLP) or locus: a site is usable when its
+  // missing fraction is at most AllowedLevelOfMissingData (allowed_missing).
+  void evaluate_usable_mask();
+  // Whether site i takes part in distances (sites beyond the mask do).
+  bool site_usable(size_t i) const { return i >= locus_usable.size() || locus_usable[i] != 0; }
+  // The distance-matrix task of an AMOVA run: the usable-site mask over the
+  // population's haplotypes, then the conventional matrix (ComputeConventionalFST)
+  // or the matrix of DistanceMethodAMOVA scaled to whole sequences. 1 on success.
+  int compute_amova_distance_matrix(settings& s);
+
+  // Results of the last pair: distance d, variance v, transition and
+  // transversion proportions P and Q, transition/transversion ratio and its
+  // variance (-1 when undefined), compared sites L and counted differences.
+  // Prefixed so that locals named d, v, L in member functions shadow nothing.
+  double dist_d = 0.0;
+  double dist_v = 0.0;
+  double dist_P = 0.0;
+  double dist_Q = 0.0;
+  double dist_ratio = -1.0;
+  double dist_ratio_var = -1.0;
+  double dist_ts_part = 0.0;  // Tamura-Nei: transition part of d
+  double dist_tv_part = 0.0;  // Tamura-Nei: transversion part of d
+  int dist_L = 0;
+  int dist_num_diff = 0;
+  // Parameters copied from the settings before a matrix is computed.
+  int dist_method = 0;
+  double gamma_a = 0.0;
+  double w_ts = 1.0;
+  double w_tv = 1.0;
+  double w_del = 1.0;
+  // Base frequencies A, C, G, T (comp_nucl_freq) and the G+C content.
+  double nucl_freq[4] = {0.0, 0.0, 0.0, 0.0};
+  double gc_content = 0.0;
+  // Distance (x scale) below the diagonal, sqrt(variance) (x scale) above.
+  RectMat dist_matrix;
+  int largest_distance = 0;
+  // The conventional matrix (constant mode for frequency data).
+  TriMat conventional_matrix;
+  bool conventional_computed = false;
 
   // ---------------------------------------------------------------------------
   // Linkage disequilibrium (betweenpop/linkage.cpp).
@@ -170,6 +218,10 @@ class Population : public PopGenetics {
 
   // Removes every haplotype entry.
   void clear_haplotypes() { haplotypes.Flush(); }
+
+  // Fills dist_matrix over the haplotypes with the copied distance settings;
+  // writes it to out when given. Data types without distances return 0.
+  virtual int compute_distance_matrix(std::ostream* out, settings& s, bool scale);
 };
 
 class PopulDNA : public Population {
@@ -179,7 +231,22 @@ class PopulDNA : public Population {
   int test_methods(settings& s) override;
 
   // Sequence analyses (withinpop/molecular_diversity.cpp).
-  // Distances (betweenpop/distances.cpp).
+  // Distances (betweenpop/distances.cpp). Each routine compares two sequences
+  // site by site over the usable sites, leaves d, v (P, Q, ratios, L) in the
+  // population and returns 1 on success, 0 on failure.
+  static int compare_nucleotides(char a, char b);
+  int diff_dist(std::string_view s1, std::string_view s2);
+  int p_dist(std::string_view s1, std::string_view s2);
+  int jk_dist(std::string_view s1, std::string_view s2);
+  int kim2p_dist(std::string_view s1, std::string_view s2);
+  int tajnei_dist(std::string_view s1, std::string_view s2);
+  int tamura_dist(std::string_view s1, std::string_view s2);
+  int tamnei_dist(std::string_view s1, std::string_view s2);
+  // The routine of the copied method code (a code outside 0..6 is method 0).
+  int distance(std::string_view s1, std::string_view s2);
+  // Base frequencies pooled over the haplotypes' copies at usable sites.
+  void comp_nucl_freq();
+  int compute_distance_matrix(std::ostream* out, settings& s, bool scale) override;
 };
 
 class PopulRFLP : public Population {
@@ -187,6 +254,12 @@ class PopulRFLP : public Population {
   PopulRFLP() = default;
   explicit PopulRFLP(const Population& p) : Population(p) {}
   int test_methods(settings& s) override;
+
+  // Distances (betweenpop/distances.cpp): differences at usable sites where
+  // neither state is missing, as a count or as a proportion of compared sites.
+  int diff_no_weight(std::string_view s1, std::string_view s2);
+  int p_diff(std::string_view s1, std::string_view s2);
+  int compute_distance_matrix(std::ostream* out, settings& s, bool scale) override;
 };
 
 class PopulMicrosat : public Population {
@@ -194,6 +267,8 @@ class PopulMicrosat : public Population {
   PopulMicrosat() = default;
   explicit PopulMicrosat(const Population& p) : Population(p) {}
   int test_methods(settings& s) override;
+  // FST-like (different sizes) or RST-like (squared size differences).
+  int compute_distance_matrix(std::ostream* out, settings& s, bool scale) override;
 };
 
 // STANDARD and FREQUENCY data.
@@ -202,6 +277,8 @@ class PopulStandard : public Population {
   PopulStandard() = default;
   explicit PopulStandard(const Population& p) : Population(p) {}
   int test_methods(settings& s) override;
+  // Number of usable loci with different alleles.
+  int compute_distance_matrix(std::ostream* out, settings& s, bool scale) override;
 };
 
 // A new sample object of the class for the data type, copied from p.

@@ -35,6 +35,10 @@ class Samples {
 
   ProfileSettings profile;
   MY_TIArrayAsVector<Population> pops;
+  // Directory (with its final '/', or empty for the working directory) against
+  // which the relative names of external sample files are resolved: the
+  // directory of the project file being read.
+  my_string data_directory;
 };
 
 #endif  // QND_MODEL_SAMPLES_H

@@ -1,0 +1,53 @@
+// Test helpers for the distance tests: samples built from literal haplotype
+// contents, and a guard that restores the class-wide data type and separator.
+#ifndef QND_TESTS_BETWEENPOP_DISTANCE_FIXTURE_H
+#define QND_TESTS_BETWEENPOP_DISTANCE_FIXTURE_H
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "model/haplotypes.h"
+#include "model/population.h"
+#include "model/profile.h"
+
+// Sets the class-wide profile values for one test and puts them back after.
+class DataTypeGuard {
+ public:
+  explicit DataTypeGuard(TDataType type, char separator = ' ')
+      : saved_type_(ProfileSettings::DataType), saved_separator_(ProfileSettings::LocusSeparator) {
+    ProfileSettings::DataType = type;
+    ProfileSettings::LocusSeparator = separator;
+  }
+  ~DataTypeGuard() {
+    ProfileSettings::DataType = saved_type_;
+    ProfileSettings::LocusSeparator = saved_separator_;
+  }
+  DataTypeGuard(const DataTypeGuard&) = delete;
+  DataTypeGuard& operator=(const DataTypeGuard&) = delete;
+
+ private:
+  TDataType saved_type_;
+  char saved_separator_;
+};
+
+// A sample of the given class holding one haplotype per content (copies 1
+// unless given). The haplotype definitions live as long as the sample.
+template <class Pop>
+class SampleOf {
+ public:
+  explicit SampleOf(const std::vector<std::string>& contents, const std::vector<int>& counts = {}) {
+    for (size_t i = 0; i < contents.size(); ++i) {
+      auto def = std::make_unique<HaploDef>(my_string(("h" + std::to_string(i)).c_str()));
+      def->content = contents[i];
+      const int count = i < counts.size() ? counts[i] : 1;
+      pop.haplotypes.Add(new PHaploDef(def.get(), count));
+      pop.sample_size += count;
+      defs.push_back(std::move(def));
+    }
+  }
+  std::vector<std::unique_ptr<HaploDef>> defs;  // declared first: outlives pop
+  Pop pop;
+};
+
+#endif  // QND_TESTS_BETWEENPOP_DISTANCE_FIXTURE_H
