@@ -15,6 +15,7 @@
 #include <ostream>
 #include <unordered_map>
 
+#include "betweenpop/distances.h"
 #include "driver/errors.h"
 #include "globals.h"
 #include "model/haplotypes.h"
@@ -180,25 +181,7 @@ Amova::~Amova() {
 }
 
 const char* Amova::distance_method_label(int method) {
-  static const char* const kNames[9] = {"Pairwise difference",
-                                        "Jukes and Cantor",
-                                        "Kimura 2P",
-                                        "Proportion of difference",
-                                        "Tajima and Nei",
-                                        "Tamura",
-                                        "Tamura and Nei",
-                                        "No. of different alleles (FST)",
-                                        "Sum of squared size difference (RST)"};
-  switch (ProfileSettings::DataType) {
-    case DNA:
-      return kNames[method >= 0 && method <= 6 ? method : 0];
-    case RFLP:
-      return kNames[method == 1 ? 3 : 0];
-    case MICROSAT:
-      return kNames[method == 1 ? 8 : 7];
-    default:
-      return "Pairwise differences";
-  }
+  return qnd_dist::distance_label(ProfileSettings::DataType, method);
 }
 
 int Amova::initialize() {
