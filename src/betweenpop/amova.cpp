@@ -73,7 +73,8 @@ void PopGenetics::SetUpVectorsAfterPermutation(const int* slice, int n) {
   for (int i = 0; i < n; ++i) {
     const int h = slice[i];
     if (h < 0) continue;
-    if (static_cast<size_t>(h) >= perm_slot.size()) perm_slot.resize(static_cast<size_t>(h) + 1, -1);
+    if (static_cast<size_t>(h) >= perm_slot.size())
+      perm_slot.resize(static_cast<size_t>(h) + 1, -1);
     int& slot = perm_slot[static_cast<size_t>(h)];
     if (slot < 0) {
       slot = static_cast<int>(perm_haps.size());
@@ -104,7 +105,7 @@ double PopGenetics::ComputeSSDWP(const TriMat& d2) const {
   for (size_t a = 1; a < k; ++a) {
     const double ca = perm_counts[a];
     const int ha = perm_haps[a];
-    for (size_t b = 0; b < a; ++b) sum += ca * perm_counts[b] * d2(ha, perm_haps[b]);
+    for (size_t b = 0; b < a; ++b) sum += ca * perm_counts[b] * d2.cell(ha, perm_haps[b]);
   }
   return sum;
 }
@@ -134,7 +135,9 @@ double PopGenetics::ComputeSSDAP(const PopGenetics& other, const TriMat& d2) con
   for (size_t a = 0; a < kp; ++a) {
     const double ca = perm_counts[a];
     const int ha = perm_haps[a];
-    for (size_t b = 0; b < kq; ++b) sum += ca * other.perm_counts[b] * d2(ha, other.perm_haps[b]);
+    for (size_t b = 0; b < kq; ++b) {
+      sum += ca * other.perm_counts[b] * d2.cell(ha, other.perm_haps[b]);
+    }
   }
   return sum;
 }
@@ -144,8 +147,8 @@ double PopGenetics::ComputeSSDAP(const PopGenetics& other, const TriMat& d2) con
 // ---------------------------------------------------------------------------
 
 Amova::Amova(settings& s_, Structure& structure_, Samples& samples_, DistMat& distmat_,
-             Haplo_DB& haplo_db_, TAlleleDB& allele_db_, void* mantel_, int print_flag_,
-             int flag2_, amova_results* results_)
+             Haplo_DB& haplo_db_, TAlleleDB& allele_db_, void* mantel_, int print_flag_, int flag2_,
+             amova_results* results_)
     : s(s_),
       structure(structure_),
       samples(samples_),
@@ -216,8 +219,9 @@ int Amova::initialize() {
   pop_array.resize(static_cast<size_t>(P));
   for (int p = 0; p < P; ++p) pop_array[static_cast<size_t>(p)] = p;
 
-  const ProfileSettings& prof =
-      P > 0 && observed_pops[0]->profile.GenotypicData ? observed_pops[0]->profile : samples.profile;
+  const ProfileSettings& prof = P > 0 && observed_pops[0]->profile.GenotypicData
+                                    ? observed_pops[0]->profile
+                                    : samples.profile;
   genotypic = prof.GenotypicData != 0;
   phase_known = prof.GameticPhase != 0;
 
@@ -328,16 +332,36 @@ int Amova::run_design() {
   }
   int ok = 0;
   switch (design) {
-    case k1G1PI: ok = AMOVA_1G_1P_I(); break;
-    case k1GPH: ok = AMOVA_1G_P_H(); break;
-    case k1GPI: ok = AMOVA_1G_P_I(); break;
-    case kGPH: ok = AMOVA_G_P_H(); break;
-    case kGPI: ok = AMOVA_G_P_I(); break;
-    case k1GPIH: ok = AMOVA_1G_P_IH(); break;
-    case kGPIH: ok = AMOVA_G_P_IH(); break;
-    case k1GPRIH: ok = AMOVA_1G_P_RIH(); break;
-    case kGPRIH: ok = AMOVA_G_P_RIH(); break;
-    default: ok = 0; break;
+    case k1G1PI:
+      ok = AMOVA_1G_1P_I();
+      break;
+    case k1GPH:
+      ok = AMOVA_1G_P_H();
+      break;
+    case k1GPI:
+      ok = AMOVA_1G_P_I();
+      break;
+    case kGPH:
+      ok = AMOVA_G_P_H();
+      break;
+    case kGPI:
+      ok = AMOVA_G_P_I();
+      break;
+    case k1GPIH:
+      ok = AMOVA_1G_P_IH();
+      break;
+    case kGPIH:
+      ok = AMOVA_G_P_IH();
+      break;
+    case k1GPRIH:
+      ok = AMOVA_1G_P_RIH();
+      break;
+    case kGPRIH:
+      ok = AMOVA_G_P_RIH();
+      break;
+    default:
+      ok = 0;
+      break;
   }
   if (results != nullptr) {
     results->success = ok;
@@ -370,13 +394,15 @@ void Amova::compute_SSDP() {
   for (int p = 0; p < P; ++p) {
     const Population& a = *observed_pops[static_cast<size_t>(p)];
     SSDP.at(p, p) = a.ComputeSSDWP(d2);
-    for (int q = 0; q < p; ++q) SSDP.at(p, q) = a.ComputeSSDAP(*observed_pops[static_cast<size_t>(q)], d2);
+    for (int q = 0; q < p; ++q)
+      SSDP.at(p, q) = a.ComputeSSDAP(*observed_pops[static_cast<size_t>(q)], d2);
   }
 }
 
 void Amova::update_SSDP_diagonal() {
   const TriMat& d2 = distmat.tri;
-  for (int p = 0; p < P; ++p) SSDP.at(p, p) = observed_pops[static_cast<size_t>(p)]->ComputeSSDWP(d2);
+  for (int p = 0; p < P; ++p)
+    SSDP.at(p, p) = observed_pops[static_cast<size_t>(p)]->ComputeSSDWP(d2);
 }
 
 double Amova::compute_total_SSD() {

@@ -25,8 +25,8 @@ class TAlleleDB;
 
 // One permutation test of a variance component and its fixation index.
 struct AmovaTest {
-  std::string component;  // "Va", "Vb", "Vc" or "Vd"
-  std::string index;      // "FST", "FIS", ...
+  std::string component;    // "Va", "Vb", "Vc" or "Vd"
+  std::string index;        // "FST", "FIS", ...
   bool lower_tail = false;  // P(rand < obs) for the within-level component
   double observed = 0.0;
   int permutations = 0;
@@ -105,12 +105,12 @@ class Amova {
   [[nodiscard]] int AMOVA_G_P_RIH() { return 1; }
 
   // Sum routines.
-  void compute_SSDP();          // P x P matrix: SSD_p on the diagonal, SSD_pq off it
-  double compute_total_SSD();   // sum of the whole P x P matrix (p <= q)
-  double compute_SSDWI();       // sum over individuals of d2 between their copies, halved
-  double compute_SSDWP();       // sum_p SSD_p / n_p
-  double compute_SSDAG();       // sum_g S_g / n_g from the current group lists
-  void compute_SSDG_SSDAG();    // S_g / n_g per group
+  void compute_SSDP();         // P x P matrix: SSD_p on the diagonal, SSD_pq off it
+  double compute_total_SSD();  // sum of the whole P x P matrix (p <= q)
+  double compute_SSDWI();      // sum over individuals of d2 between their copies, halved
+  double compute_SSDWP();      // sum_p SSD_p / n_p
+  double compute_SSDAG();      // sum_g S_g / n_g from the current group lists
+  void compute_SSDG_SSDAG();   // S_g / n_g per group
 
   // Permutations of the index vector (gene copies or individuals) and of the
   // population array.
@@ -163,25 +163,25 @@ class Amova {
   int num_permutations = 0;
   std::string time_text;
 
-  int N = 0;  // gene copies
-  int I = 0;  // individuals (N / 2 with the individual level)
-  int G = 0;  // groups
-  int P = 0;  // populations
-  std::vector<double> n_g;          // gene copies per group
-  std::vector<double> SSD_group;    // S_g / n_g per group
-  TriMat SSDP;                      // P x P sums
-  TriMat SSDG;                      // G x G sums
-  std::vector<int> index_vector;    // haplotype index of every gene copy
-  std::vector<int> observed_vector; // the observed arrangement
-  std::vector<int> pop_offset;      // first entry of each population in the vector
-  std::vector<int> pop_n;           // gene copies per population
-  std::vector<Population*> observed_pops;        // populations in structure order
-  std::vector<int> pop_array;                    // population positions (permuted by PPAG)
-  std::vector<std::vector<int>> group_pops;      // per-group population positions
+  int N = 0;                                 // gene copies
+  int I = 0;                                 // individuals (N / 2 with the individual level)
+  int G = 0;                                 // groups
+  int P = 0;                                 // populations
+  std::vector<double> n_g;                   // gene copies per group
+  std::vector<double> SSD_group;             // S_g / n_g per group
+  TriMat SSDP;                               // P x P sums
+  TriMat SSDG;                               // G x G sums
+  std::vector<int> index_vector;             // haplotype index of every gene copy
+  std::vector<int> observed_vector;          // the observed arrangement
+  std::vector<int> pop_offset;               // first entry of each population in the vector
+  std::vector<int> pop_n;                    // gene copies per population
+  std::vector<Population*> observed_pops;    // populations in structure order
+  std::vector<int> pop_array;                // population positions (permuted by PPAG)
+  std::vector<std::vector<int>> group_pops;  // per-group population positions
   std::vector<int> pops_per_group;
-  std::vector<int> group_offset;                 // first entry of each group in the vector
-  std::vector<int> group_size;                   // gene copies per group (observed layout)
-  std::vector<double> SSD_WI_pop;                // SSD within individuals per population
+  std::vector<int> group_offset;   // first entry of each group in the vector
+  std::vector<int> group_size;     // gene copies per group (observed layout)
+  std::vector<double> SSD_WI_pop;  // SSD within individuals per population
   std::vector<double> pop_FST, pop_FIS;
   bool genotypic = false;
   bool phase_known = false;
@@ -195,17 +195,17 @@ class Amova {
   void run_test(const char* component, const char* index, bool lower_tail, double observed,
                 void (Amova::*shuffle)(), double (Amova::*permuted_value)());
   // Permuted values per design and level.
-  double perm_within_pop_H();   // SSD_WP / df_WP
-  double perm_AP_1G_H();        // design 3 and 7: sigma2a
-  double perm_AP_G_H();         // design 5 and 8: sigma2b
-  double perm_AG_G_H();         // design 5 and 8: sigma2a
-  double perm_1G1PI();          // design 2: sigma2a (among individuals)
-  double perm_AI_1G_I();        // design 4: sigma2b
-  double perm_AP_1G_I();        // design 4: sigma2a
-  double perm_WI();             // designs 4 and 6: SSD_WI / I
-  double perm_AI_G_I();         // design 6: sigma2c
-  double perm_AP_G_I();         // design 6: sigma2b
-  double perm_AG_G_I();         // design 6: sigma2a
+  double perm_within_pop_H();  // SSD_WP / df_WP
+  double perm_AP_1G_H();       // design 3 and 7: sigma2a
+  double perm_AP_G_H();        // design 5 and 8: sigma2b
+  double perm_AG_G_H();        // design 5 and 8: sigma2a
+  double perm_1G1PI();         // design 2: sigma2a (among individuals)
+  double perm_AI_1G_I();       // design 4: sigma2b
+  double perm_AP_1G_I();       // design 4: sigma2a
+  double perm_WI();            // designs 4 and 6: SSD_WI / I
+  double perm_AI_G_I();        // design 6: sigma2c
+  double perm_AP_G_I();        // design 6: sigma2b
+  double perm_AG_G_I();        // design 6: sigma2a
   // Design 5 (and 8) core: steps 3 to 7 from the current matrix and groups.
   void gene_copy_groups_core();
   // Design 6 core.

@@ -48,7 +48,8 @@ int Project::GenStructCalculations(std::ostream& out) {
     }
     // Gene copies from the individuals, once for the samples of this pass.
     bool pending = false;
-    for (Population* p : current_samples->pops) pending = pending || (p != nullptr && !p->gametes_built);
+    for (Population* p : current_samples->pops)
+      pending = pending || (p != nullptr && !p->gametes_built);
     if (pending) {
       *_AOS_ << "\tConverting phenotypic to haplotypic data ...\n";
       current_samples->phen_to_gam(&haplotypes, &profile, &s);
@@ -211,7 +212,7 @@ int Project::LocusByLocusAMOVA(std::ostream& out) {
     locus_structure.NbGroups = static_cast<int>(locus_structure.groups.size());
     DistMat dm;
     if (!calc_haplotype_dist_matrix(list, profile, copies, s, result_directory, dm,
-                                              s.DistanceMethodAMOVA, s.GammaAValueAMOVA)) {
+                                    s.DistanceMethodAMOVA, s.GammaAValueAMOVA)) {
       out << l + 1 << "\tdistances could not be computed\n";
       continue;
     }
@@ -243,9 +244,15 @@ int Project::LocusByLocusAMOVA(std::ostream& out) {
   double FIS = 0, FST = 0, FCT = 0, FSC = 0, FIT = 0;
   bool hFIS = false, hFST = false, hFCT = false, hFSC = false, hFIT = false;
   switch (design) {
-    case Amova::k1G1PI: FIS = ratio(a, a + b); hFIS = true; break;
+    case Amova::k1G1PI:
+      FIS = ratio(a, a + b);
+      hFIS = true;
+      break;
     case Amova::k1GPH:
-    case Amova::k1GPIH: FST = ratio(a, a + b); hFST = true; break;
+    case Amova::k1GPIH:
+      FST = ratio(a, a + b);
+      hFST = true;
+      break;
     case Amova::k1GPI:
       FST = ratio(a, a + b + c);
       FIT = ratio(a + b, a + b + c);
@@ -266,7 +273,8 @@ int Project::LocusByLocusAMOVA(std::ostream& out) {
       FIS = ratio(c, c + d);
       hFCT = hFIT = hFSC = hFIS = true;
       break;
-    default: break;
+    default:
+      break;
   }
   out << "\nAverage over " << sums.loci << " loci:";
   if (hFIS) out << "\nFIS : " << FIS;

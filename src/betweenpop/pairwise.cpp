@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <ostream>
 #include <string>
 #include <string_view>
-#include <ostream>
 
 #include "betweenpop/amova.h"
 #include "driver/errors.h"
@@ -134,7 +134,8 @@ void Amova::CalcPairDist() {
   for (int p = 0; p < P; ++p) {
     Population& pop = *observed_pops[static_cast<size_t>(p)];
     const int np = pop_n[static_cast<size_t>(p)];
-    pop.SetUpVectorsAfterPermutation(observed_vector.data() + pop_offset[static_cast<size_t>(p)], np);
+    pop.SetUpVectorsAfterPermutation(observed_vector.data() + pop_offset[static_cast<size_t>(p)],
+                                     np);
     ssd[static_cast<size_t>(p)] = pop.ComputeSSDWP(d2);
     ssd_div_n[static_cast<size_t>(p)] = np > 0 ? ssd[static_cast<size_t>(p)] / np : 0.0;
     pi_x[static_cast<size_t>(p)] = pi_within(ssd_div_n[static_cast<size_t>(p)], np);
@@ -159,7 +160,8 @@ void Amova::CalcPairDist() {
         b.SetUpVectorsAfterPermutation(joint.data() + ni, nj);
         const int N2 = ni + nj;
         const double f = N2 > 2 ? 1.0 / (N2 - 2) : 100000.0;
-        const double nc = N2 > 0 ? N2 - (static_cast<double>(ni) * ni + static_cast<double>(nj) * nj) / N2 : 0.0;
+        const double nc =
+            N2 > 0 ? N2 - (static_cast<double>(ni) * ni + static_cast<double>(nj) * nj) / N2 : 0.0;
         if (nc == 0.0) {
           E.error(Error, "Amova::CalcPairDist()", 72);
           stopped = true;
@@ -219,8 +221,8 @@ void Amova::CalcPairDist() {
         }
       }
       if (s.ComputeDeltaMuSqr) {
-        r.pair_dmusq.at(i, j) =
-            delta_mu_squared(mean_sizes[static_cast<size_t>(i)], mean_sizes[static_cast<size_t>(j)]);
+        r.pair_dmusq.at(i, j) = delta_mu_squared(mean_sizes[static_cast<size_t>(i)],
+                                                 mean_sizes[static_cast<size_t>(j)]);
       }
     }
   }

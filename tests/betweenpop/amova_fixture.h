@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "betweenpop/amova.h"
+#include "globals.h"
 #include "model/haplotypes.h"
 #include "model/matrices.h"
 #include "model/population.h"
@@ -18,7 +19,6 @@
 #include "model/structure.h"
 #include "settings/settings.h"
 #include "sumstat/sumstat.h"
-#include "globals.h"
 
 namespace qnd_amova_test {
 
@@ -50,7 +50,10 @@ class AmovaInput {
   }
 
   // Appends a new group.
-  void group() { structure.add_group(); ++structure.NbGroups; }
+  void group() {
+    structure.add_group();
+    ++structure.NbGroups;
+  }
 
   // A haploid sample in the last group: {haplotype, count} entries.
   Population& haploid(const std::vector<std::pair<char, int>>& entries) {

@@ -295,7 +295,8 @@ TEST(AmovaDesign, ChoiceFollowsDataAndSettings) {
       if (g > 0) in.group();
       for (int p = 0; p < c.pops_first; ++p) in.diploid({"AB", "AA"});
     }
-    if (c.genotypic) in.genotypic(c.phase);
+    if (c.genotypic)
+      in.genotypic(c.phase);
     else {
       for (Population* p : in.samples.pops) p->profile.GenotypicData = 0;
     }
@@ -402,7 +403,7 @@ TEST(AmovaPermutations, SameSeedSameResult) {
   auto once = [] {
     reseed(-99);
     AmovaInput in("ABC");
-  set_abc(in);
+    set_abc(in);
     in.s.NumPermutationsAMOVA = 50;
     in.haploid({{'A', 3}, {'B', 2}});
     in.haploid({{'A', 1}, {'C', 3}, {'B', 1}});
