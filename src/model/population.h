@@ -103,6 +103,48 @@ class PopGenetics {
   void theta_k(const int& n, const int& k, const double& precision);
   static double k_est(const double& theta, const int& n);
 
+  // Site arrays of the last evaluation (one entry per site). site_diff holds the
+  // kinds of difference met against the reference character (kSite* bits) and,
+  // in its high nibble, which of A, C, G, T differed from it by a transversion;
+  // site_counted holds what the site was counted as (kCounted* bits).
+  std::vector<std::uint8_t> site_diff;
+  std::vector<std::uint8_t> site_counted;
+  static constexpr std::uint8_t kSiteTransition = 1;
+  static constexpr std::uint8_t kSiteTransversion = 2;
+  static constexpr std::uint8_t kSiteIndel = 4;
+  static constexpr std::uint8_t kSiteAmbiguity = 8;
+  static constexpr std::uint8_t kCountedTransition = 1;
+  static constexpr std::uint8_t kCountedTransversion = 2;
+  static constexpr std::uint8_t kCountedAmbiguity = 4;
+  static constexpr std::uint8_t kCountedIndel = 8;
+  // Site counters. num_subst_sites is S; for RFLP data num_rflp_poly_sites is.
+  int num_transitions = 0;
+  int num_transversions = 0;
+  int num_substitutions = 0;
+  int num_indels = 0;
+  int num_transition_sites = 0;
+  int num_transversion_sites = 0;
+  int num_subst_sites = 0;
+  int num_indel_sites = 0;
+  int num_rflp_poly_sites = 0;
+  int num_private_subst_sites = 0;
+  // Diversity indices.
+  double mean_pair_diff = 0.0;  // pi
+  double mean_pair_diff_sd = 0.0;
+  double nucl_diversity = 0.0;  // pi per usable site
+  double nucl_diversity_sd = 0.0;
+  double theta_s_value = 0.0;
+  double theta_s_sd = 0.0;
+  double theta_pi_value = 0.0;
+  double theta_pi_sd = 0.0;
+  double theta_k_value = 0.0;
+  // Counts of the site evaluation back to 0 (arrays sized for num_sites).
+  void reset_site_counters(int num_sites);
+  // pi, pi per site and their standard deviations from the sum over pairs of
+  // distinct haplotypes of c_i * c_j * d_ij (pair_sum), the sample size n and the
+  // number of usable sites L.
+  void set_pairwise_diversity(double pair_sum, double n, int L);
+
   // ---------------------------------------------------------------------------
   // Neutrality tests (withinpop/neutrality.cpp).
   // ---------------------------------------------------------------------------
@@ -112,6 +154,19 @@ class PopGenetics {
   long double proba_less_than_k(const int& k, const int& n, const double& theta);
   double proba_exactly_k(const int& k, const int& n, const double& theta);
   static void get_B_num_mat();
+
+  double tajima_d = 0.0;
+  double tajima_d_pvalue = 0.0;  // -1 when D cannot be computed
+  double fu_fs = 0.0;
+  double fu_fs_pvalue = 0.0;
+  // Tajima's test: D of the sample from n, pi and S (the RFLP polymorphic sites
+  // for RFLP data), and, with NumSimulFuTest rounds of coalescent samples
+  // simulated at theta(S), its p-value. Results go to the log.
+  void run_tajima_test(const settings& s);
+  // Fu's test: Fs from theta(pi) and the number of distinct haplotypes k, and
+  // its p-value from coalescent samples simulated at theta(pi). Results go to
+  // the log.
+  void run_fu_test(const settings& s);
 
   // ---------------------------------------------------------------------------
   // Distances between haplotypes (betweenpop/distances.cpp,
@@ -231,6 +286,9 @@ class PopulDNA : public Population {
   int test_methods(settings& s) override;
 
   // Sequence analyses (withinpop/molecular_diversity.cpp).
+  void evaluate_polymorphism(const settings& s);
+  void compare_DNA_sequences(const settings& s);
+  void compute_molecular_diversity(settings& s);
   // Distances (betweenpop/distances.cpp). Each routine compares two sequences
   // site by site over the usable sites, leaves d, v (P, Q, ratios, L) in the
   // population and returns 1 on success, 0 on failure.
@@ -254,6 +312,11 @@ class PopulRFLP : public Population {
   PopulRFLP() = default;
   explicit PopulRFLP(const Population& p) : Population(p) {}
   int test_methods(settings& s) override;
+
+  // RFLP site analyses (withinpop/molecular_diversity.cpp).
+  void evaluate_polymorphism(const settings& s);
+  void compare_RFLP_haplotypes(const settings& s);
+  void compute_molecular_diversity(settings& s);
 
   // Distances (betweenpop/distances.cpp): differences at usable sites where
   // neither state is missing, as a count or as a proportion of compared sites.

@@ -27,6 +27,8 @@ class Samples {
   // Runs every sample's analyses and stores the summary values.
   int compute_stuff(Project* project, settings& s);
   int WriteSummaryStatistics(Project* project, settings& s);
+  // Substitution sites found in exactly one sample of the pass (DNA data).
+  void computeNumPrivateSubstSitesPerPop(settings& s);
 
   int size() const { return pops.GetItemsInContainer(); }
   Population* operator[](int i) const { return pops[i]; }
