@@ -275,6 +275,25 @@ class PopGenetics {
   // ---------------------------------------------------------------------------
   // AMOVA and pairwise differentiation (betweenpop/amova.cpp, betweenpop/pairwise.cpp).
   // ---------------------------------------------------------------------------
+  // Permutation work vectors: the distinct haplotypes (distance-matrix indices)
+  // present in the current arrangement of the gene copies and their counts;
+  // perm_slot maps a matrix index to its position in perm_haps (-1 when absent).
+  std::vector<int> perm_haps;
+  std::vector<int> perm_counts;
+  std::vector<int> perm_slot;
+  int perm_size = 0;  // gene copies of the current arrangement (n_p)
+  // Sizes the work vectors for a distance matrix over num_haplotypes; 1 on success.
+  int CreatePermutationVectors(int num_haplotypes);
+  void ReleasePermutationVectors();
+  // Rebuilds the haplotype counts from n gene copies (matrix indices).
+  void SetUpVectorsAfterPermutation(const int* slice, int n);
+  // Sum of squared distances between the gene copies of the population:
+  // SSD_p = sum_h c_h(c_h - 1)/2 d2(h, h) [constant mode] + sum_{h<h'} c_h c_h' d2(h, h').
+  double ComputeSSDWP(const TriMat& d2) const;
+  // SSD_p / n_p (0 for an empty population).
+  double SSDWP_div_freq(const TriMat& d2) const;
+  // Sum of squared distances between the gene copies of this and other.
+  double ComputeSSDAP(const PopGenetics& other, const TriMat& d2) const;
 };
 
 class Population : public PopGenetics {
