@@ -94,6 +94,53 @@ class PopGenetics {
   void compare_haplotypes(const settings& s);
   void compare_phenotypes(const settings& s);
   void computeMeanAlleleSizes();
+  // Modified Garza-Williamson index of every locus against the pooled ranges of
+  // the pass (one entry per locus, 0 where no sample of the pass has data).
+  void compute_modified_gw(const std::vector<int>& pooled_range);
+  // Number of distinct haplotypes carried by the sample (entries with copies).
+  int num_distinct_haplotypes() const;
+
+  // Per-locus lists of the last allele pass, one entry per analysed locus.
+  // locus_ids[i] is the locus of entry i; it is empty when entry i is locus i.
+  // For sequences in haplotype mode only the sites that vary in the pass are
+  // listed: every other site is typed by all copies or by none, with k = 1 (or
+  // 0) and H = 0, and enters the summaries over loci as a count.
+  std::vector<int> locus_ids;
+  std::vector<int> locus_gene_copies;
+  std::vector<int> locus_num_alleles;
+  std::vector<double> locus_obs_het;  // diploid pass only
+  std::vector<double> locus_exp_het;
+  // Microsatellite sizes of each listed locus.
+  std::vector<int> locus_min_size;
+  std::vector<int> locus_max_size;
+  std::vector<double> locus_mean_size;
+  std::vector<int> locus_range;
+  std::vector<double> locus_gw;
+  std::vector<double> locus_ngw;
+  std::vector<double> mean_allele_sizes;  // computeMeanAlleleSizes, one per locus
+  int pass_num_loci = 0;                  // L of the last pass
+
+  // Summaries over loci of the last pass.
+  double mean_exp_het = 0.0, sd_exp_het = 0.0;
+  double mean_num_alleles = 0.0, sd_num_alleles = 0.0;
+  double mean_gene_copies = 0.0, sd_gene_copies = 0.0;
+  double mean_range = 0.0, sd_range = 0.0;
+  double mean_gw = 0.0, sd_gw = 0.0;
+  double mean_ngw = 0.0, sd_ngw = 0.0;
+
+  // Sample-level haplotype diversity.
+  double sum_sq_freq = 0.0;
+  double homozygosity = 0.0;
+  double gene_diversity = 0.0;
+  double sd_gene_diversity = 0.0;
+
+  // Sequences in haplotype mode: the sites that vary among all units of the
+  // current pass (sorted) and how many of the other sites carry a typed
+  // character. Set by Samples::compute_stuff for the length of a pass; when not
+  // set, the pass visits every site.
+  static std::vector<int> pass_variable_sites;
+  static int pass_typed_invariant_sites;
+  static bool pass_sites_restricted;
 
   // ---------------------------------------------------------------------------
   // Sequence polymorphism and diversity indices (withinpop/molecular_diversity.cpp).
@@ -268,6 +315,25 @@ class PopGenetics {
   // ---------------------------------------------------------------------------
   // AMOVA and pairwise differentiation (betweenpop/amova.cpp, betweenpop/pairwise.cpp).
   // ---------------------------------------------------------------------------
+  // Permutation work vectors: the distinct haplotypes (distance-matrix indices)
+  // present in the current arrangement of the gene copies and their counts;
+  // perm_slot maps a matrix index to its position in perm_haps (-1 when absent).
+  std::vector<int> perm_haps;
+  std::vector<int> perm_counts;
+  std::vector<int> perm_slot;
+  int perm_size = 0;  // gene copies of the current arrangement (n_p)
+  // Sizes the work vectors for a distance matrix over num_haplotypes; 1 on success.
+  int CreatePermutationVectors(int num_haplotypes);
+  void ReleasePermutationVectors();
+  // Rebuilds the haplotype counts from n gene copies (matrix indices).
+  void SetUpVectorsAfterPermutation(const int* slice, int n);
+  // Sum of squared distances between the gene copies of the population:
+  // SSD_p = sum_h c_h(c_h - 1)/2 d2(h, h) [constant mode] + sum_{h<h'} c_h c_h' d2(h, h').
+  double ComputeSSDWP(const TriMat& d2) const;
+  // SSD_p / n_p (0 for an empty population).
+  double SSDWP_div_freq(const TriMat& d2) const;
+  // Sum of squared distances between the gene copies of this and other.
+  double ComputeSSDAP(const PopGenetics& other, const TriMat& d2) const;
 };
 
 class Population : public PopGenetics {

@@ -59,6 +59,14 @@ class Samples {
   // which the relative names of external sample files are resolved: the
   // directory of the project file being read.
   my_string data_directory;
+
+  // Distinct haplotypes over all samples of the last pass.
+  int num_distinct_haplotypes = 0;
+  // Prepares a pass: empties the allele counts and frequencies of the allele
+  // database (the alleles met stay), gives every sample its position, counts the
+  // distinct haplotypes and, for sequences in haplotype mode, finds the sites
+  // that vary among the samples.
+  void begin_allele_pass(const settings& s);
 };
 
 #endif  // QND_MODEL_SAMPLES_H
