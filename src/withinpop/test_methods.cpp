@@ -41,12 +41,16 @@ void evaluate_allele_strings(PopGenetics& pop, const settings& s) {
     pop.compare_haplotypes(s);
 }
 
+// Known gametes: D, D' and r^2 of every pair of polymorphic loci. Genotypic data
+// of unknown phase would take the likelihood-ratio test between phenotypes,
+// which feeds no summary statistic and is not run by this program.
 void linkage_disequilibrium(PopGenetics& pop, const settings& s) {
-  // LD-HOOK: the linkage-disequilibrium measures are computed by
-  // PopGenetics::calc_all_gam_des(*_AOS_, s.MarkovChainStepsLD, s) once it is
-  // available; until then this block does nothing.
-  (void)pop;
-  (void)s;
+  if (locus_mode(s)) {
+    *_AOS_ << "\tTesting linkage disequilibrium (phenotypic data)...\n";
+    return;
+  }
+  *_AOS_ << "\tTesting linkage disequilibrium (haplotypic data)...\n";
+  pop.calc_all_gam_des(*_AOS_, s.MarkovChainStepsLD, s);
 }
 
 }  // namespace

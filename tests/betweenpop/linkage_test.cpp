@@ -542,4 +542,47 @@ TEST_F(LdUnits, ReportListsEachPair) {
   EXPECT_LT(p02, p12);
 }
 
+// ---------------------------------------------------------------------------
+// The analysis entries run the measures under TaskNumber bit 16.
+// ---------------------------------------------------------------------------
+using LdAnalysisEntry = LdFixture;
+
+TEST_F(LdAnalysisEntry, KnownGametesFillTheLists) {
+  LogCapture log;
+  s_.TaskNumber = kTaskLinkageDisequilibrium;
+  PopulDNA dna(sample({{"AC", 40}, {"AT", 10}, {"GC", 10}, {"GT", 40}}));
+  EXPECT_EQ(dna.test_methods(s_), 1);
+  ProfileSettings::DataType = STANDARD;
+  ProfileSettings::LocusSeparator = ' ';
+  PopulStandard standard(sample({{" 1 x", 30}, {" 2 y", 20}}));
+  EXPECT_EQ(standard.test_methods(s_), 1);
+  expect_values(SumStat.meanDprime, {0.6, 1.0}, "meanDprime");
+  expect_values(SumStat.flankR2, {0.36, 1.0}, "flankR2");
+  EXPECT_NE(log.text().find("\tTesting linkage disequilibrium (haplotypic data)...\n"),
+            std::string::npos)
+      << log.text();
+}
+
+TEST_F(LdAnalysisEntry, UnknownPhaseOnlyAnnouncesThePhenotypicTest) {
+  LogCapture log;
+  s_.TaskNumber = kTaskLinkageDisequilibrium;
+  s_.genotypicData = 1;
+  s_.gameticPhaseKnown = 0;
+  ProfileSettings::DataType = STANDARD;
+  ProfileSettings::LocusSeparator = ' ';
+  PopulStandard p(sample({{" 1 x", 30}, {" 2 y", 20}}));
+  EXPECT_EQ(p.test_methods(s_), 1);
+  expect_lists_match(NaiveLists{});
+  EXPECT_NE(log.text().find("\tTesting linkage disequilibrium (phenotypic data)...\n"),
+            std::string::npos)
+      << log.text();
+}
+
+TEST_F(LdAnalysisEntry, OtherTasksLeaveTheListsAlone) {
+  s_.TaskNumber = kTaskStandardIndices;
+  PopulDNA dna(sample({{"AC", 40}, {"AT", 10}, {"GC", 10}, {"GT", 40}}));
+  EXPECT_EQ(dna.test_methods(s_), 1);
+  expect_lists_match(NaiveLists{});
+}
+
 }  // namespace
