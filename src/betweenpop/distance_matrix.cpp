@@ -325,7 +325,7 @@ int PopulDNA::compute_distance_matrix(std::ostream* out, settings&, bool scale) 
   const double factor = scale && method != kPairwiseDifference ? count_usable(*this, len) : 1.0;
   begin_matrix(*this);
 
-  const CategoryTable table(m);
+  const CategoryTable& table = category_table_for(m);
   const VariableSites vs = find_variable_sites(*this, len, m);
   // Invariant usable sites: the same character in every haplotype.
   SiteCounts invariant{};

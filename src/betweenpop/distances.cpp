@@ -10,8 +10,10 @@
 #include "betweenpop/distances.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 #include "driver/errors.h"
 #include "globals.h"
@@ -428,6 +430,13 @@ std::uint8_t site_category(char a, char b, char m) {
       return static_cast<std::uint8_t>((cls == 3 ? kIndel : kNotComparable) + bits);
     }
   }
+}
+
+const CategoryTable& category_table_for(char missing) {
+  static std::array<std::unique_ptr<CategoryTable>, 256> cache;
+  std::unique_ptr<CategoryTable>& slot = cache[static_cast<unsigned char>(missing)];
+  if (!slot) slot = std::make_unique<CategoryTable>(missing);
+  return *slot;
 }
 
 CategoryTable::CategoryTable(char missing) : cells_(65536) {

@@ -74,6 +74,9 @@ class CategoryTable {
   std::vector<std::uint8_t> cells_;
 };
 
+// The table for a missing-data character, built once per process.
+const CategoryTable& category_table_for(char missing);
+
 // Category of the pair (a, b), a first, for the missing-data character m.
 std::uint8_t site_category(char a, char b, char m);
 

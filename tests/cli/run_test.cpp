@@ -117,8 +117,10 @@ TEST(DemoRun, LeavesOnlyTheLogAndTheOutput) {
   TempDir dir(false);
   copy_example(dir);
   ASSERT_EQ(run_in(dir, "demo.qnp out.txt 0 1 run_silent"), 0);
-  // The cleaned copy of the project is gone; the log stays.
-  EXPECT_EQ(list_dir(dir.file("demo.res")), std::vector<std::string>{"Quendris_log.txt"});
+  // The cleaned copy of the project is gone; the log and the missing-data table
+  // of the distance computation stay.
+  EXPECT_EQ(list_dir(dir.file("demo.res")),
+            (std::vector<std::string>{"MissDataPerLocus.txt", "Quendris_log.txt"}));
   EXPECT_TRUE(no_run_list_left(dir));
   EXPECT_TRUE(exists(dir.file("out.txt")));
 }

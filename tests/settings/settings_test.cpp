@@ -537,11 +537,22 @@ TEST_F(SettingsFile, GetPrivateProfileStringRespectsBufferSize) {
 
 // -------------------------------------------------------- example file
 
-TEST(ExampleSettingsFile, ReadsAsDefaultsWithStandardIndices) {
+TEST(ExampleSettingsFile, ReadsAsDefaultsExceptTheSelectedAnalyses) {
   settings s;
   s.GibbsOutputGamPhase = 5;
   s.read_settings(my_string(QND_EXAMPLES "/qnd_run.qns"));
-  EXPECT_EQ(s.TaskNumber, 1);
+  // Standard indices, molecular diversity, LD, Tajima, AMOVA, pairwise FST and Fu.
+  EXPECT_EQ(s.TaskNumber, 1 + 2 + 16 + 64 + 512 + 1024 + 16384);
+  EXPECT_EQ(s.HaplAMOVA, 1);
+  EXPECT_EQ(s.ComputePairwiseFST, 1);
+  EXPECT_EQ(s.NumPermutationsAMOVA, 100);
+  EXPECT_EQ(s.NumSimulFuTest, 100);
+  // Every other key keeps the default of the table.
+  s.TaskNumber = 0;
+  s.HaplAMOVA = 0;
+  s.ComputePairwiseFST = 0;
+  s.NumPermutationsAMOVA = 1000;
+  s.NumSimulFuTest = 1000;
   expect_table_defaults(s);
   EXPECT_EQ(s.estimateHaplotypes, 0);  // no haplotype estimation selected
 }
