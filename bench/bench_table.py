@@ -2,7 +2,8 @@
 """Print the table of a bench/run_bench.sh run from bench/work/results/.
 
 For every case: median, min and max wall time of the timed calls (hyperfine
-JSON), peak resident memory (/usr/bin/time -v), the project file size, the
+JSON), mean CPU time (user + system, less sensitive to a loaded
+machine than wall time), peak resident memory (/usr/bin/time -v), the project file size, the
 output-line check and the target.  The line check requires exactly one line,
 ending in a line feed, whose number of tab-terminated columns equals the
 header's (and, for B4, the 1000*999/2 pairwise FST columns).
@@ -34,7 +35,8 @@ def median_ms(results, name):
     if data is None:
         return None
     r = json.loads(data)["results"][0]
-    return r["median"] * 1e3, r["min"] * 1e3, r["max"] * 1e3, len(r["times"])
+    return (r["median"] * 1e3, r["min"] * 1e3, r["max"] * 1e3, len(r["times"]),
+            (r["user"] + r["system"]) * 1e3)
 
 
 def peak_mb(results, name):
@@ -93,7 +95,7 @@ def main():
     results = os.path.join(work, "results")
     floor = median_ms(results, "F_cp")
     floor = floor[0] if floor else None
-    rows = [("case", "median ms", "min ms", "max ms", "runs", "peak RSS MB", "file MB",
+    rows = [("case", "median ms", "min ms", "max ms", "runs", "CPU ms", "peak RSS MB", "file MB",
              "columns", "line check", "target", "verdict")]
     for name in ["F_true", "F_cp", "B1", "B2", "B3", "B4", "B5"]:
         t = median_ms(results, name)
@@ -104,7 +106,7 @@ def main():
         size = int(size_raw) if size_raw else 0
         ncol, check = check_line(results, name) if name.startswith("B") else ("", "")
         line_ok = check == "ok"
-        rows.append((name, "%.1f" % t[0], "%.1f" % t[1], "%.1f" % t[2], str(t[3]),
+        rows.append((name, "%.1f" % t[0], "%.1f" % t[1], "%.1f" % t[2], str(t[3]), "%.1f" % t[4],
                      "%.1f" % peak if peak is not None else "?",
                      "%.1f" % (size / 1e6) if size else "", str(ncol), check,
                      TARGETS.get(name, "floor"), verdict(name, t, peak, size, line_ok, floor)))

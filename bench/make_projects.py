@@ -141,13 +141,14 @@ def write_profile(f, title, nsamples, datatype, genotypic, separator):
 
 
 def write_structure(f, names, ngroups):
-    per_group = len(names) // ngroups
+    # contiguous groups of nearly equal size; every sample belongs to one
+    bounds = [len(names) * g // ngroups for g in range(ngroups + 1)]
     f.write("\n  [[Structure]]\n")
     f.write('    StructureName="bench"\n')
     f.write("    NbGroups=%d\n" % ngroups)
     for g in range(ngroups):
         f.write("    Group={\n")
-        for name in names[g * per_group:(g + 1) * per_group]:
+        for name in names[bounds[g]:bounds[g + 1]]:
             f.write('      "%s"\n' % name)
         f.write("    }\n")
 

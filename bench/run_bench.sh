@@ -46,7 +46,7 @@ for c in B1 B2 B3 B4 B5; do
 done
 
 RESULTS=$WORK/results
-rm -rf "$RESULTS"; mkdir -p "$RESULTS"
+mkdir -p "$RESULTS"
 
 runs_for() {  # the large cases get the minimum of five timed runs
   case $1 in B3|B4) echo 5 ;; *) echo "$RUNS" ;; esac
@@ -55,6 +55,7 @@ runs_for() {  # the large cases get the minimum of five timed runs
 time_case() {  # time_case <name> <dir> <command...>
   local name=$1 dir=$2; shift 2
   local runs; runs=$(runs_for "$name")
+  rm -f "$RESULTS/$name".*
   echo "== $name: $*" >&2
   (cd "$dir" && hyperfine -N --warmup 1 --runs "$runs" --style none \
       --export-json "$RESULTS/$name.json" -- "$*" >/dev/null)
