@@ -271,8 +271,8 @@ def main():
     if "B2" in wanted:
         print(microsat_case(args.outdir, "B2", 20, 50, 20, 0.5, 4, seed + 2))
     if "B3" in wanted:
-        # theta 100 over 100 kb: about 0.1% per site, several hundred segregating sites
-        print(dna_case(args.outdir, "B3", "bench large DNA", [50] * 10, 100000, 100, 2,
+        # theta 10 over 500 copies in 10 demes (4Nm = 1): about 1% of the 100 kb variable
+        print(dna_case(args.outdir, "B3", "bench large DNA", [50] * 10, 100000, 10, 2,
                        seed + 3, **b1_settings))
     if "B4" in wanted:
         print(dna_case(args.outdir, "B4", "bench many samples", [10] * 1000, 500, 5, 1,
