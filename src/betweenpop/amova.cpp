@@ -1,4 +1,4 @@
-// AMOVA (Excoffier, Smouse and Quattro 1992): the sums of squared distances
+// Analysis of molecular variance (AMOVA, 1992): the sums of squared distances
 // between gene copies are split into hierarchical levels (among groups, among
 // populations, among individuals, within individuals), turned into variance
 // components and fixation indices, and every component is tested by permuting
