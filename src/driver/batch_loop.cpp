@@ -1,12 +1,14 @@
 // The batch loop: reads the run list, sets up the batch summary files, and runs
 // each listed project with its log, random seed and settings. All messages go
-// to the current project's log (_AOS_), never to the console.
+// to the current project's log (_AOS_); the console gets one line on standard
+// error for each project that could not be run.
 #include "driver/batch_loop.h"
 
 #include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cerrno>
+#include <iostream>
 #include <istream>
 #include <new>
 #include <ostream>
@@ -21,6 +23,7 @@
 #include "model/profile.h"
 #include "model/project.h"
 #include "settings/settings.h"
+#include "sumstat/sumstat.h"
 #include "withinpop/random.h"
 
 namespace {
@@ -86,6 +89,13 @@ void end_core_directory_with_slash(my_string& directory) {
 }
 
 bool is_end_word(const my_string& line) { return line == "end" || line == "END"; }
+
+// The notice on standard error for a project that could not be run; the
+// details are in its log.
+void report_failure(const my_string& project_path, const my_string& log_path) {
+  std::cerr << "qndsumstat: error: " << project_path << " could not be run, see " << log_path
+            << std::endl;
+}
 
 // The run of one project by Project::run. A memory exhaustion (reported through
 // E, which throws) or a failed allocation abandons the run, which then counts as
@@ -223,6 +233,27 @@ void set_project_path(my_string& project_path, const my_string& line) {
   proj_file = project_path.str();
 }
 
+// Ends the batch early when the settings are missing: the current project and
+// every project still listed count as failed, so each keeps its line.
+void abandon_batch(std::ifstream& run_list, const my_string& project_path,
+                   const my_string& log_path) {
+  SumStat.end_project(false);
+  report_failure(project_path, log_path);
+  my_string line;
+  // The two number lines of the current project, then three lines per project.
+  read_bounded_line(run_list, line, kIntegerBound);
+  read_bounded_line(run_list, line, kIntegerBound);
+  while (read_bounded_line(run_list, line, kPathBound)) {
+    line.remove_eol_and_lf();
+    if (is_end_word(line)) break;
+    SumStat.begin_project();
+    SumStat.end_project(false);
+    read_bounded_line(run_list, line, kIntegerBound);
+    read_bounded_line(run_list, line, kIntegerBound);
+  }
+  SumStat.finish_batch();
+}
+
 // Runs every project of the open run list; stops early (returning) when the
 // settings file is missing.
 void run_projects(std::ifstream& run_list, RunList& batch) {
@@ -246,10 +277,11 @@ void run_projects(std::ifstream& run_list, RunList& batch) {
   while (!is_end_word(project_path) && run_list.good()) {
     settings::input_file = project_path;
     project.build_result_names(project_path);
+    const my_string log_path = project.result_directory + "Quendris_log.txt";
+    SumStat.begin_project();
 
     my_string log_directory;
     if (create_log_dir(batch.core_directory.c_str(), project_path.c_str(), log_directory)) {
-      const my_string log_path = log_directory + "Quendris_log.txt";
       E.init_log_file(log_path, false);
       log_line(("Log file path: " + log_path).view());
       log_line(("Core Program Directory: " + batch.core_directory).view());
@@ -258,6 +290,7 @@ void run_projects(std::ifstream& run_list, RunList& batch) {
     if (!can_open_for_reading(batch.settings_file) && !exploring) {
       log_line(("Core Routine did not find its settings in:\n    " + batch.settings_file).view());
       E.CloseLog_file();
+      abandon_batch(run_list, project_path, log_path);
       return;
     }
 
@@ -274,6 +307,7 @@ void run_projects(std::ifstream& run_list, RunList& batch) {
             ("The Core Routine did not find the associated settings:\n    " + batch.settings_file)
                 .view());
         E.CloseLog_file();
+        abandon_batch(run_list, project_path, log_path);
         return;
       }
     }
@@ -300,6 +334,8 @@ void run_projects(std::ifstream& run_list, RunList& batch) {
       log_line(project_path.view());
       const bool ok = run_project(project);
       log_line(((ok ? "Successful run of " : "Error during run of ") + project_path).view());
+      SumStat.end_project(ok);
+      if (!ok) report_failure(project_path, log_path);
     }
 
     read_bounded_line(run_list, line, kPathBound);
@@ -307,6 +343,7 @@ void run_projects(std::ifstream& run_list, RunList& batch) {
     E.CloseLog_file();
     ++settings::num_proj_done;
   }
+  SumStat.finish_batch();
 }
 
 // The file-format conversion is not part of qndsumstat: the run list is

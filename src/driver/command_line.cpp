@@ -1,6 +1,7 @@
 // The program entry. main reads the command line, writes the run list file that
-// names the one project, loads "ssdefs.txt" into SumStat, runs the batch loop,
-// writes the collected summary statistics and removes the run list again.
+// names the one project (or, with "@list", every project of the list), loads "ssdefs.txt" into
+// SumStat, runs the batch loop, writes the collected summary statistics and removes the run list
+// again.
 #include "driver/command_line.h"
 
 #include <unistd.h>
@@ -97,6 +98,22 @@ int truncated_value(const char* text) {
   return static_cast<int>(v);
 }
 
+std::vector<std::string> read_project_list(std::istream& in) {
+  constexpr std::string_view kBlanks = " \t\r\n\v\f";
+  std::vector<std::string> projects;
+  std::string line;
+  while (std::getline(in, line)) {
+    const size_t first = line.find_first_not_of(kBlanks);
+    if (first == std::string::npos || line[first] == '#') continue;
+    const size_t last = line.find_last_not_of(kBlanks);
+    std::string path = line.substr(first, last - first + 1);
+    if (path.find("./") != std::string::npos) path = normalise_project_name(path);
+    if (path == "end" || path == "END") path.insert(0, "./");
+    projects.push_back(std::move(path));
+  }
+  return projects;
+}
+
 std::string normalise_project_name(std::string_view name) {
   std::string out;
   out.reserve(name.size());
@@ -124,17 +141,21 @@ my_string getQndRunString() {
 }
 
 void make_qnd_run_txt(my_string projectName) {
+  make_qnd_run_txt(std::vector<std::string>{projectName.str()});
+}
+
+void make_qnd_run_txt(const std::vector<std::string>& projectNames) {
   std::string directory = working_directory();
   for (char& c : directory)
     if (c == '\\') c = '/';
   std::ofstream out(getQndRunString().str(), std::ios::trunc);
   if (!out) return;
-  out << directory << '\n'
-      << "use_interf_settings\n"
-      << projectName << '\n'
-      << "0\n"
-      << "0\n"
-      << "end\n";
+  out << directory << '\n' << "use_interf_settings\n";
+  for (const std::string& name : projectNames)
+    out << name << '\n'
+        << "0\n"
+        << "0\n";
+  out << "end\n";
 }
 
 int qnd_main(int argc, char** argv) {
@@ -160,9 +181,21 @@ int qnd_main(int argc, char** argv) {
   }
   SumStat.defFileName = "ssdefs.txt";
   std::string project_name = argv[1];
-  if (project_name.find("./") != std::string::npos)
-    project_name = cli::normalise_project_name(project_name);
-  make_qnd_run_txt(my_string(std::string_view(project_name)));
+  SumStat.batch_mode = !project_name.empty() && project_name[0] == '@';
+  if (SumStat.batch_mode) {
+    const std::string list_name = project_name.substr(1);
+    std::ifstream list(list_name);
+    if (!list) {
+      std::cerr << "qndsumstat: error: cannot read the project list " << list_name << std::endl;
+      clean_up();
+      return 0;
+    }
+    make_qnd_run_txt(cli::read_project_list(list));
+  } else {
+    if (project_name.find("./") != std::string::npos)
+      project_name = cli::normalise_project_name(project_name);
+    make_qnd_run_txt(my_string(std::string_view(project_name)));
+  }
   if (argc >= 3) SumStat.outFileName = argv[2];
   SumStat.appendOutput = argc <= 3 || cli::truncated_value(argv[3]) != 0;
   const int header_mode = argc <= 4 ? 0 : cli::truncated_value(argv[4]);

@@ -3,8 +3,10 @@
 #ifndef QND_DRIVER_COMMAND_LINE_H
 #define QND_DRIVER_COMMAND_LINE_H
 
+#include <istream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "text/my_string.h"
 
@@ -14,6 +16,8 @@ int qnd_main(int argc, char** argv);
 void showHelp();
 // Writes the run list file (getQndRunString()) naming projectName.
 void make_qnd_run_txt(my_string projectName);
+// Writes the run list file naming every project of a batch, in order.
+void make_qnd_run_txt(const std::vector<std::string>& projectNames);
 // "qnd_run_<process id>.txt".
 my_string getQndRunString();
 
@@ -26,6 +30,12 @@ int truncated_value(const char* text);
 // ".." components and names such as "x./y" are left as they are, so the result
 // names the same file as the input.
 std::string normalise_project_name(std::string_view name);
+// The project paths of a project list ("@file" on the command line): one per
+// line, surrounding blanks and a carriage return removed; empty lines and lines
+// whose first non-blank character is '#' are skipped. Each path is normalised
+// as a single project name is; a path "end" or "END" becomes "./end" ("./END"),
+// the same file, which the run list does not read as its end.
+std::vector<std::string> read_project_list(std::istream& in);
 }  // namespace cli
 
 #endif  // QND_DRIVER_COMMAND_LINE_H

@@ -225,7 +225,9 @@ void run_pass(Project& project, const char* heading) {
 
 void output_pass() {
   const TDataType type = ProfileSettings::DataType;
-  if (settings::num_proj_done == 0) SumStat.outputHeader(type);
+  // The header comes from the first project of the batch that runs through;
+  // a failed project before it leaves no header text behind.
+  if (!SumStat.header_complete) SumStat.outputHeader(type);
   SumStat.outputStats(type);
 }
 

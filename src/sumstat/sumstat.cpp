@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -184,6 +185,10 @@ void TSumStat::resetComputationFlags() {
   for (const Keyword& k : kKeywords) this->*k.flag = false;
   for (const Flag f : kPresenceFlags) this->*f = false;
   groupPass = false;
+  header_complete = false;
+  header_mark_ = 0;
+  stats_mark_ = 0;
+  waiting_na_lines_ = 0;
 }
 
 void TSumStat::readDefSSFile(const my_string& fileName) {
@@ -334,6 +339,45 @@ void TSumStat::outputHeader(TDataType type) {
 void TSumStat::outputStats(TDataType type) {
   build_pass(type, false, statsLine);
   if (pass_ends_line()) statsLine += '\n';
+}
+
+void TSumStat::begin_project() {
+  header_mark_ = headerLine.size();
+  stats_mark_ = statsLine.size();
+}
+
+void TSumStat::end_project(bool ran) {
+  if (ran) {
+    if (header_complete) return;
+    header_complete = true;
+    // The failures before this project now know their column count; their
+    // lines go before this project's values.
+    std::string waiting;
+    for (; waiting_na_lines_ > 0; --waiting_na_lines_) waiting += na_line();
+    statsLine.insert(stats_mark_, waiting);
+    return;
+  }
+  // A run that failed part way may have added a pass or two; none of it counts.
+  if (!header_complete) headerLine.resize(header_mark_);
+  statsLine.resize(stats_mark_);
+  if (!batch_mode) return;
+  if (header_complete) {
+    statsLine += na_line();
+  } else {
+    ++waiting_na_lines_;
+  }
+}
+
+void TSumStat::finish_batch() {
+  for (; waiting_na_lines_ > 0; --waiting_na_lines_) statsLine += na_line();
+}
+
+std::string TSumStat::na_line() const {
+  const std::size_t end = std::min(headerLine.find('\n'), headerLine.size());
+  const auto columns = std::count(headerLine.begin(), headerLine.begin() + end, '\t');
+  std::string line;
+  for (long i = 0; i < std::max<long>(columns, 1); ++i) line += "NA\t";
+  return line + '\n';
 }
 
 void TSumStat::writeToFile(int headerMode) {

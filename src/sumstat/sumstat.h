@@ -38,6 +38,22 @@ class TSumStat {
   // appending to one file at once never interleave their lines.
   void writeToFile(int headerMode);
 
+  // Bookkeeping of the projects of one run list, so that value line k always
+  // belongs to project k. begin_project marks where the project's text starts;
+  // end_project(true) completes the header with the first project that ran;
+  // end_project(false) drops whatever text a failed run left behind and, in
+  // batch mode, puts a line of "NA" (one per header column) in its place. Lines
+  // of failures before the first successful project wait until its header gives
+  // their column count; finish_batch writes those still waiting (when no
+  // project ran at all) as a single "NA" column.
+  void begin_project();
+  void end_project(bool ran);
+  void finish_batch();
+  // True when several projects come from one list ("@file" on the command line).
+  bool batch_mode = false;
+  // True once a project has run: later projects add values only.
+  bool header_complete = false;
+
   // Texts. Held as std::string so lines of any length survive.
   std::string outFileName;
   std::string defFileName;
@@ -108,6 +124,12 @@ class TSumStat {
   void recompute_ngw();
   // True when the pass just built ends the line.
   bool pass_ends_line() const;
+  // One line of "NA" fields, as many as the header has columns (at least one).
+  std::string na_line() const;
+
+  std::size_t header_mark_ = 0;
+  std::size_t stats_mark_ = 0;
+  int waiting_na_lines_ = 0;
 };
 
 #endif  // QND_SUMSTAT_SUMSTAT_H

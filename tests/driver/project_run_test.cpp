@@ -458,13 +458,20 @@ TEST(ProjectRunPasses, EveryPassStartsFromClearedValues) {
   SumStat.resetComputationFlags();
 }
 
-TEST(ProjectRunPasses, HeaderIsBuiltForTheFirstProjectOfABatchOnly) {
+TEST(ProjectRunPasses, HeaderIsBuiltUntilAProjectOfTheBatchHasRun) {
   driver_test::TempDir dir;
   ProfileGuard guard(DNA, '\0');
   Project project;
   prepare_run(project, kTwoGroupProject, "TaskNumber=0\n");
   select_levels(false, true);
+  // A failed first project (num_proj_done 1) has not completed the header.
   settings::num_proj_done = 1;
+  ASSERT_EQ(project.run(), 1);
+  EXPECT_EQ(SumStat.headerLine, "mean_K\t\n");
+  SumStat.header_complete = true;
+  SumStat.headerLine.clear();
+  SumStat.statsLine.clear();
+  prepare_run(project, kTwoGroupProject, "TaskNumber=0\n");
   ASSERT_EQ(project.run(), 1);
   EXPECT_EQ(SumStat.headerLine, "");
   EXPECT_EQ(driver_test::fields_count(SumStat.statsLine), 1);
