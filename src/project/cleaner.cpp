@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -36,6 +37,12 @@ bool is_absolute(std::string_view path) {
   return path.size() > 1 && path[1] == ':';  // drive letter
 }
 
+// True when result directory + name would not name a plain file of the result
+// directory itself: a name with a directory part, a drive, or "." / "..".
+bool leaves_directory(std::string_view name) {
+  return name.find_first_of("/\\:") != std::string_view::npos || name == "." || name == "..";
+}
+
 // A pair of file streams with large buffers for the line-by-line copy.
 struct CopyStreams {
   std::vector<char> in_buffer = std::vector<char>(kStreamBufferSize);
@@ -44,6 +51,10 @@ struct CopyStreams {
   std::ofstream out;
 
   bool open_source(const char* path) {
+    // Only a regular file is copied: a device or a pipe named as an external
+    // file (/dev/zero, /dev/stdin) would never end.
+    struct stat info {};
+    if (::stat(path, &info) != 0 || !S_ISREG(info.st_mode)) return false;
     in.rdbuf()->pubsetbuf(in_buffer.data(), static_cast<std::streamsize>(in_buffer.size()));
     in.open(path, std::ios::in | std::ios::binary);
     return in.is_open();
@@ -177,8 +188,19 @@ void cleaner::line_has_external() {
   // A relative name is written relative to the project file, wherever the
   // program runs from.
   const std::string source = is_absolute(name) ? name : project_dir_ + name;
+  std::string copy_name = name;
+  if (leaves_directory(name)) {
+    // result directory + "../x" (or an absolute or nested name) would write the
+    // copy outside the result directory, over a user's file that the end of the
+    // run then deletes. Such a copy gets a flat name of its own in the result
+    // directory, and the line of the cleaned project names that copy instead.
+    copy_name = "extern" + std::to_string(source_files_.GetItemsInContainer()) + "_" + name;
+    for (char& c : copy_name)
+      if (c == '/' || c == '\\' || c == ':') c = '_';
+    curr_line_.replace(open_quote + 1, name.size(), copy_name);
+  }
   source_files_.Add(my_string(std::string_view(source)));
-  cleaned_files_.Add(result_dir_ + name.c_str());
+  cleaned_files_.Add(result_dir_ + copy_name.c_str());
   file_kinds_.Add(kExternalFile);
 }
 
