@@ -10,10 +10,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "project/cleaner.h"
 #include "project/project_test_util.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -27,6 +31,13 @@
 namespace {
 
 using qnd_reader_test::ProjectFileTest;
+
+std::string qnd_test_read(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
 
 // Runs check in a forked child with at most 1 GiB of address space (not under
 // AddressSanitizer, which reserves far more address space up front) and
@@ -157,6 +168,51 @@ TEST_F(ResourceGuards, DeclaredSizeThatMatchesTheBlockStillReadsTheWholeMatrix) 
       EXPECT_EQ(m.tri(i, j), expected[i][j]) << i << "," << j;
     }
   EXPECT_EQ(m.labels[2], "h3");
+}
+
+TEST_F(ResourceGuards, CorpusFileWithHugeDeclaredSizesFailsOnItsLabels) {
+  const std::string path = std::string(QND_TEST_DATA) + "/project/corpus/huge_declared_sizes.qnp";
+  const int r = in_limited_child([&] {
+    const int opened = open_path(path);
+    return (opened == 0 ? 1 : 0) | (logged(12) ? 2 : 0) |
+           (log_text().find("while 2000000000 were expected") != std::string::npos ? 4 : 0);
+  });
+  EXPECT_EQ(r, 7);
+}
+
+TEST_F(ResourceGuards, ExternalFileThatNeverEndsIsNotRead) {
+  // /dev/zero holds no line feed: reading it as a line would never stop
+  // growing. Only regular files are read or copied.
+  const std::string path = std::string(QND_TEST_DATA) + "/project/corpus/extern_device.qnp";
+  const int r = in_limited_child([&] {
+    cleaner clean;
+    (void)clean.execute('\0', write_file("dev.qnp", qnd_test_read(path)).c_str());
+    clean.rm_clean_files();
+    const int opened = open_path(path);
+    return (opened == 0 ? 1 : 0) | (logged(63) ? 2 : 0) |
+           (log_text().find("cannot be open") != std::string::npos ? 4 : 0);
+  });
+  EXPECT_EQ(r, 7);
+}
+
+TEST_F(ResourceGuards, ExternalCopiesNeverLeaveTheResultDirectory) {
+  // "../data.txt" next to a project in sub/ names top/data.txt; a copy at
+  // result directory + name would land on sub/data.txt, a file of the user's,
+  // and be deleted at the end of the run.
+  std::filesystem::create_directories(dir_ + "sub");
+  write_file("data.txt", "h1\t1\n");
+  write_file("sub/data.txt", "the user's own file\n");
+  const std::string project = write_file("sub/p.qnp", "SampleData= EXTERN \"../data.txt\"\n");
+  cleaner clean;
+  clean.execute('\0', project.c_str());
+  const std::string cleaned = qnd_test_read(clean.get_clean_proj().str());
+  EXPECT_EQ(cleaned, "SampleData= EXTERN \"extern1_.._data.txt\"\n");
+  // The copy sits in the result directory under the name the line now gives.
+  EXPECT_EQ(qnd_test_read(dir_ + "sub/p.res/extern1_.._data.txt"), "h1 1\n");
+  clean.rm_clean_files();
+  EXPECT_EQ(qnd_test_read(dir_ + "sub/data.txt"), "the user's own file\n");
+  EXPECT_EQ(qnd_test_read(dir_ + "data.txt"), "h1\t1\n");
+  EXPECT_FALSE(std::filesystem::exists(dir_ + "sub/p.res/extern1_.._data.txt"));
 }
 
 // ---------------------------------------------------------------------------
