@@ -27,6 +27,11 @@ class TriMat {
   // yields the diagonal value.
   double operator()(int i, int j) const;
   double& at(int i, int j);
+  // Cell (i, j) of an explicit matrix without the range check, for inner loops
+  // whose indices were checked once against size().
+  double cell(int i, int j) const {
+    return i >= j ? cells_[offset(i, j)] : cells_[offset(j, i)];
+  }
 
  private:
   static size_t offset(int i, int j) {

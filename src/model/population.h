@@ -94,6 +94,53 @@ class PopGenetics {
   void compare_haplotypes(const settings& s);
   void compare_phenotypes(const settings& s);
   void computeMeanAlleleSizes();
+  // Modified Garza-Williamson index of every locus against the pooled ranges of
+  // the pass (one entry per locus, 0 where no sample of the pass has data).
+  void compute_modified_gw(const std::vector<int>& pooled_range);
+  // Number of distinct haplotypes carried by the sample (entries with copies).
+  int num_distinct_haplotypes() const;
+
+  // Per-locus lists of the last allele pass, one entry per analysed locus.
+  // locus_ids[i] is the locus of entry i; it is empty when entry i is locus i.
+  // For sequences in haplotype mode only the sites that vary in the pass are
+  // listed: every other site is typed by all copies or by none, with k = 1 (or
+  // 0) and H = 0, and enters the summaries over loci as a count.
+  std::vector<int> locus_ids;
+  std::vector<int> locus_gene_copies;
+  std::vector<int> locus_num_alleles;
+  std::vector<double> locus_obs_het;  // diploid pass only
+  std::vector<double> locus_exp_het;
+  // Microsatellite sizes of each listed locus.
+  std::vector<int> locus_min_size;
+  std::vector<int> locus_max_size;
+  std::vector<double> locus_mean_size;
+  std::vector<int> locus_range;
+  std::vector<double> locus_gw;
+  std::vector<double> locus_ngw;
+  std::vector<double> mean_allele_sizes;  // computeMeanAlleleSizes, one per locus
+  int pass_num_loci = 0;                  // L of the last pass
+
+  // Summaries over loci of the last pass.
+  double mean_exp_het = 0.0, sd_exp_het = 0.0;
+  double mean_num_alleles = 0.0, sd_num_alleles = 0.0;
+  double mean_gene_copies = 0.0, sd_gene_copies = 0.0;
+  double mean_range = 0.0, sd_range = 0.0;
+  double mean_gw = 0.0, sd_gw = 0.0;
+  double mean_ngw = 0.0, sd_ngw = 0.0;
+
+  // Sample-level haplotype diversity.
+  double sum_sq_freq = 0.0;
+  double homozygosity = 0.0;
+  double gene_diversity = 0.0;
+  double sd_gene_diversity = 0.0;
+
+  // Sequences in haplotype mode: the sites that vary among all units of the
+  // current pass (sorted) and how many of the other sites carry a typed
+  // character. Set by Samples::compute_stuff for the length of a pass; when not
+  // set, the pass visits every site.
+  static std::vector<int> pass_variable_sites;
+  static int pass_typed_invariant_sites;
+  static bool pass_sites_restricted;
 
   // ---------------------------------------------------------------------------
   // Sequence polymorphism and diversity indices (withinpop/molecular_diversity.cpp).
@@ -102,6 +149,48 @@ class PopGenetics {
   void theta_pi(const double& pi);
   void theta_k(const int& n, const int& k, const double& precision);
   static double k_est(const double& theta, const int& n);
+
+  // Site arrays of the last evaluation (one entry per site). site_diff holds the
+  // kinds of difference met against the reference character (kSite* bits) and,
+  // in its high nibble, which of A, C, G, T differed from it by a transversion;
+  // site_counted holds what the site was counted as (kCounted* bits).
+  std::vector<std::uint8_t> site_diff;
+  std::vector<std::uint8_t> site_counted;
+  static constexpr std::uint8_t kSiteTransition = 1;
+  static constexpr std::uint8_t kSiteTransversion = 2;
+  static constexpr std::uint8_t kSiteIndel = 4;
+  static constexpr std::uint8_t kSiteAmbiguity = 8;
+  static constexpr std::uint8_t kCountedTransition = 1;
+  static constexpr std::uint8_t kCountedTransversion = 2;
+  static constexpr std::uint8_t kCountedAmbiguity = 4;
+  static constexpr std::uint8_t kCountedIndel = 8;
+  // Site counters. num_subst_sites is S; for RFLP data num_rflp_poly_sites is.
+  int num_transitions = 0;
+  int num_transversions = 0;
+  int num_substitutions = 0;
+  int num_indels = 0;
+  int num_transition_sites = 0;
+  int num_transversion_sites = 0;
+  int num_subst_sites = 0;
+  int num_indel_sites = 0;
+  int num_rflp_poly_sites = 0;
+  int num_private_subst_sites = 0;
+  // Diversity indices.
+  double mean_pair_diff = 0.0;  // pi
+  double mean_pair_diff_sd = 0.0;
+  double nucl_diversity = 0.0;  // pi per usable site
+  double nucl_diversity_sd = 0.0;
+  double theta_s_value = 0.0;
+  double theta_s_sd = 0.0;
+  double theta_pi_value = 0.0;
+  double theta_pi_sd = 0.0;
+  double theta_k_value = 0.0;
+  // Counts of the site evaluation back to 0 (arrays sized for num_sites).
+  void reset_site_counters(int num_sites);
+  // pi, pi per site and their standard deviations from the sum over pairs of
+  // distinct haplotypes of c_i * c_j * d_ij (pair_sum), the sample size n and the
+  // number of usable sites L.
+  void set_pairwise_diversity(double pair_sum, double n, int L);
 
   // ---------------------------------------------------------------------------
   // Neutrality tests (withinpop/neutrality.cpp).
@@ -112,6 +201,19 @@ class PopGenetics {
   long double proba_less_than_k(const int& k, const int& n, const double& theta);
   double proba_exactly_k(const int& k, const int& n, const double& theta);
   static void get_B_num_mat();
+
+  double tajima_d = 0.0;
+  double tajima_d_pvalue = 0.0;  // -1 when D cannot be computed
+  double fu_fs = 0.0;
+  double fu_fs_pvalue = 0.0;
+  // Tajima's test: D of the sample from n, pi and S (the RFLP polymorphic sites
+  // for RFLP data), and, with NumSimulFuTest rounds of coalescent samples
+  // simulated at theta(S), its p-value. Results go to the log.
+  void run_tajima_test(const settings& s);
+  // Fu's test: Fs from theta(pi) and the number of distinct haplotypes k, and
+  // its p-value from coalescent samples simulated at theta(pi). Results go to
+  // the log.
+  void run_fu_test(const settings& s);
 
   // ---------------------------------------------------------------------------
   // Distances between haplotypes (betweenpop/distances.cpp,
@@ -168,11 +270,70 @@ class PopGenetics {
   // ---------------------------------------------------------------------------
   // Linkage disequilibrium (betweenpop/linkage.cpp).
   // ---------------------------------------------------------------------------
+  // Two loci of the sample (indices in its own locus numbering, from 0).
+  struct LocusPair {
+    int num_loci = 2;
+    int locus_a = 0;
+    int locus_b = 0;
+  };
+  // Working data of the pair computations, rebuilt by every calc_all_gam_des.
+  struct LdWorkspace {
+    std::vector<int> poly_loci;    // polymorphic loci, increasing index
+    std::vector<int> position;     // per locus: its place in poly_loci, -1 when monomorphic
+    std::vector<int> num_alleles;  // per polymorphic locus
+    // Allele number per (polymorphic locus, haplotype), one row per locus;
+    // -1 missing data, -2 locus beyond the haplotype's content.
+    std::vector<int> codes;
+    int num_haplotypes = 0;
+    std::vector<int> weights;  // per haplotype: its count
+    // Contingency table of the last pair: rows = alleles of A, columns = alleles
+    // of B, numbered in order of first appearance among the counted haplotypes.
+    std::vector<int> table;
+    std::vector<int> row_totals;
+    std::vector<int> col_totals;
+    int rows = 0;
+    int cols = 0;
+    int n = 0;
+    std::vector<int> local_a;  // renumbering scratch
+    std::vector<int> local_b;
+  };
+  LdWorkspace ld;
+
+  // All pairs of polymorphic loci of the sample; appends to the eight
+  // linkage-disequilibrium lists of SumStat. Returns 1, 0 for a sample without
+  // haplotypes.
   int calc_all_gam_des(std::ostream& out, int chain_length, const settings& s);
+  // One pair: adds its |D'| and r^2 to the sums (under MEAN_ALL_DPRIME and
+  // MEAN_ALL_R2) and appends to the adjacent and flanking lists; the flanking
+  // pair is (first_flank, last_flank). Returns 1, 0 when the table fails.
+  int calc_d_sd_values(const LocusPair& pair, const settings& s, double& dprime_sum,
+                       double& r2_sum, int first_flank, int last_flank, std::ostream& out);
+  // Builds ld.table for the pair; both loci must be polymorphic loci of the
+  // workspace. Returns 1, 0 (error 60) for any other locus or a haplotype too short.
+  int make_all_table(const LocusPair& pair);
 
   // ---------------------------------------------------------------------------
   // AMOVA and pairwise differentiation (betweenpop/amova.cpp, betweenpop/pairwise.cpp).
   // ---------------------------------------------------------------------------
+  // Permutation work vectors: the distinct haplotypes (distance-matrix indices)
+  // present in the current arrangement of the gene copies and their counts;
+  // perm_slot maps a matrix index to its position in perm_haps (-1 when absent).
+  std::vector<int> perm_haps;
+  std::vector<int> perm_counts;
+  std::vector<int> perm_slot;
+  int perm_size = 0;  // gene copies of the current arrangement (n_p)
+  // Sizes the work vectors for a distance matrix over num_haplotypes; 1 on success.
+  int CreatePermutationVectors(int num_haplotypes);
+  void ReleasePermutationVectors();
+  // Rebuilds the haplotype counts from n gene copies (matrix indices).
+  void SetUpVectorsAfterPermutation(const int* slice, int n);
+  // Sum of squared distances between the gene copies of the population:
+  // SSD_p = sum_h c_h(c_h - 1)/2 d2(h, h) [constant mode] + sum_{h<h'} c_h c_h' d2(h, h').
+  double ComputeSSDWP(const TriMat& d2) const;
+  // SSD_p / n_p (0 for an empty population).
+  double SSDWP_div_freq(const TriMat& d2) const;
+  // Sum of squared distances between the gene copies of this and other.
+  double ComputeSSDAP(const PopGenetics& other, const TriMat& d2) const;
 };
 
 class Population : public PopGenetics {
@@ -212,6 +373,9 @@ class PopulDNA : public Population {
   int test_methods(settings& s) override;
 
   // Sequence analyses (withinpop/molecular_diversity.cpp).
+  void evaluate_polymorphism(const settings& s);
+  void compare_DNA_sequences(const settings& s);
+  void compute_molecular_diversity(settings& s);
   // Distances (betweenpop/distances.cpp). Each routine compares two sequences
   // site by site over the usable sites, leaves d, v (P, Q, ratios, L) in the
   // population and returns 1 on success, 0 on failure.
@@ -235,6 +399,11 @@ class PopulRFLP : public Population {
   PopulRFLP() = default;
   explicit PopulRFLP(const Population& p) : Population(p) {}
   int test_methods(settings& s) override;
+
+  // RFLP site analyses (withinpop/molecular_diversity.cpp).
+  void evaluate_polymorphism(const settings& s);
+  void compare_RFLP_haplotypes(const settings& s);
+  void compute_molecular_diversity(settings& s);
 
   // Distances (betweenpop/distances.cpp): differences at usable sites where
   // neither state is missing, as a count or as a proportion of compared sites.

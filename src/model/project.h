@@ -17,6 +17,8 @@
 #include "settings/settings.h"
 #include "text/my_string.h"
 
+class amova_results;
+
 class Project {
  public:
   Project();
@@ -34,6 +36,8 @@ class Project {
                            Structure& flat);
   // Merges haplotype definitions with identical allelic content.
   void eliminate_redond_haplodef();
+  // Links the alleles of every haplotype of the list (haplotypic data). Returns 1.
+  int build_all_vectors();
   // Forgets the data of the last run.
   void clean();
   // Sets the result directory and names from the project path.
@@ -42,7 +46,7 @@ class Project {
   // Genetic-structure computations (distances, AMOVA, pairwise comparisons).
   int calc_dist_matrix(int method, double alpha);
   int AMOVA(DistMat& distmat, Haplo_DB& haplo_db, Samples& samples, Structure& structure,
-            TAlleleDB& allele_db);
+            TAlleleDB& allele_db, amova_results* results = nullptr);
   int GenStructCalculations(std::ostream& out);
   int LocusByLocusAMOVA(std::ostream& out);
 

@@ -27,6 +27,26 @@ class Samples {
   // Runs every sample's analyses and stores the summary values.
   int compute_stuff(Project* project, settings& s);
   int WriteSummaryStatistics(Project* project, settings& s);
+  // Substitution sites found in exactly one sample of the pass (DNA data).
+  void computeNumPrivateSubstSitesPerPop(settings& s);
+
+  // Preparation of the samples before a run (defined in sample_checks.cpp).
+  // DNA data: upper-cases the contents of the haplotype list and of the
+  // individuals' gene copies; other data types are left alone.
+  void convert_dna_upper(Haplo_DB& list);
+  // DNA and RFLP data: deletes the separator character from the same contents
+  // (there every character is a locus, the separator only decorates). Returns the
+  // number of contents changed. Other data types keep their separators, which
+  // delimit their loci.
+  int rm_separators(Haplo_DB& list, char separator);
+  // Links every sample's alleles (genotypic data). Returns 1.
+  int build_all_vectors(char separator);
+  // Checks that every sample holds data and that all haplotypes of the list (and
+  // all gene copies of the individuals) have the same number of loci; reports the
+  // numbered error and returns 0 otherwise.
+  int verify_data(const Haplo_DB& list) const;
+  // Amount of work of a run: gene copies times the analyses selected.
+  double evaluate_work(const settings& s) const;
 
   int size() const { return pops.GetItemsInContainer(); }
   Population* operator[](int i) const { return pops[i]; }
@@ -39,6 +59,14 @@ class Samples {
   // which the relative names of external sample files are resolved: the
   // directory of the project file being read.
   my_string data_directory;
+
+  // Distinct haplotypes over all samples of the last pass.
+  int num_distinct_haplotypes = 0;
+  // Prepares a pass: empties the allele counts and frequencies of the allele
+  // database (the alleles met stay), gives every sample its position, counts the
+  // distinct haplotypes and, for sequences in haplotype mode, finds the sites
+  // that vary among the samples.
+  void begin_allele_pass(const settings& s);
 };
 
 #endif  // QND_MODEL_SAMPLES_H

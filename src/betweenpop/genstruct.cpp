@@ -1,0 +1,300 @@
+// The project's genetic-structure computations: the distance matrix, the
+// AMOVA with its pairwise comparisons, and the locus-by-locus AMOVA whose
+// fixation indices are ratios of variance components summed over loci.
+#include <algorithm>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "betweenpop/amova.h"
+#include "betweenpop/distances.h"
+#include "driver/errors.h"
+#include "globals.h"
+#include "model/population.h"
+#include "model/project.h"
+#include "sumstat/sumstat.h"
+
+int Project::AMOVA(DistMat& dm, Haplo_DB& haplo_db, Samples& smp, Structure& str,
+                   TAlleleDB& allele_db, amova_results* results) {
+  amova_results local;
+  amova_results& r = results != nullptr ? *results : local;
+  r.result_directory = result_directory;
+  Amova amova(s, str, smp, dm, haplo_db, allele_db, nullptr, 1, s.KeepNullDistrib, &r);
+  return (s.TaskNumber & kTaskAmova) ? r.success : 1;
+}
+
+int Project::GenStructCalculations(std::ostream& out) {
+  const bool genotypic = profile.GenotypicData != 0;
+  const bool phase_known = profile.GameticPhase != 0;
+  if (genotypic && profile.RecessiveData) {
+    s.TaskNumber &= ~(kTaskAmova | kTaskPairwiseFst);
+    out << "\n\nThe computation of AMOVA and PAIRWISE FST is"
+        << "\nnot implemented yet with recessive data, sorry\n";
+  } else if (genotypic) {
+    if (!phase_known && s.ComputeConventionalFST) {
+      const char* const lines[] = {
+          "\n\nThe computation of AMOVA with the option \"CONVENTIONAL FST\" is",
+          "\nnot possible with unknown gametic phase data.\n",
+          "SKIPPING COMPUTATION OF GENETIC STRUCTURE\n"};
+      for (const char* l : lines) {
+        out << l;
+        if (!silentQuendris) std::cout << l;
+      }
+      E.error(Warning, "GenStructCalculations()", 202);
+      s.TaskNumber &= ~(kTaskAmova | kTaskPairwiseFst);
+    }
+    // Gene copies from the individuals, once for the samples of this pass.
+    bool pending = false;
+    for (Population* p : current_samples->pops)
+      pending = pending || (p != nullptr && !p->gametes_built);
+    if (pending) {
+      *_AOS_ << "\tConverting phenotypic to haplotypic data ...\n";
+      current_samples->phen_to_gam(&haplotypes, &profile, &s);
+    }
+  }
+
+  const int task = s.TaskNumber;
+  const bool needs_distances =
+      ((task & kTaskAmova) && s.HaplAMOVA) ||
+      ((task & kTaskPairwiseFst) && (s.ComputePairwiseFST || s.PrintMissIntermatchs)) ||
+      (task & kTaskMantelTest);
+  if (needs_distances && (s.ComputeDistanceMatrixAMOVA || s.ComputeConventionalFST)) {
+    if (!calc_dist_matrix(s.DistanceMethodAMOVA, s.GammaAValueAMOVA)) return 0;
+  }
+
+  *_AOS_ << "\t\tComputing F statistics ...\n";
+  int ok = 1;
+  if (s.HaplAMOVA) {
+    ok = AMOVA(distmat, haplotypes, *current_samples, *current_structure,
+               PopGenetics::globalAllelicDB);
+  } else if (task & kTaskAmova) {
+    s.TaskNumber &= ~kTaskAmova;
+    ok = AMOVA(distmat, haplotypes, *current_samples, *current_structure,
+               PopGenetics::globalAllelicDB);
+    s.TaskNumber = task;
+  }
+
+  if (s.LocByLocAMOVA) {
+    const int saved_task = s.TaskNumber;
+    const int saved_pairwise = s.ComputePairwiseFST;
+    const int saved_dmu = s.ComputeDeltaMuSqr;
+    s.TaskNumber = kTaskAmova;
+    s.ComputePairwiseFST = 0;
+    s.ComputeDeltaMuSqr = 0;
+    LocusByLocusAMOVA(out);
+    s.TaskNumber = saved_task;
+    s.ComputePairwiseFST = saved_pairwise;
+    s.ComputeDeltaMuSqr = saved_dmu;
+  }
+  return ok;
+}
+
+namespace {
+
+// The allele of one locus in a haplotype's content (see mean_allele_sizes_of
+// for the layouts), as the content of a one-locus haplotype.
+std::vector<std::string> locus_keys(const std::string& content) {
+  std::vector<std::string> keys;
+  if (ProfileSettings::DataType == DNA || ProfileSettings::DataType == RFLP ||
+      content.find(' ') == std::string::npos) {
+    for (char c : content) keys.emplace_back(1, c);
+    return keys;
+  }
+  size_t i = 0;
+  while (i < content.size()) {
+    while (i < content.size() && content[i] == ' ') ++i;
+    size_t e = i;
+    while (e < content.size() && content[e] != ' ') ++e;
+    if (e > i) keys.push_back(" " + content.substr(i, e - i));
+    i = e;
+  }
+  return keys;
+}
+
+// Sums of the variance components over loci, and the indices as their ratios.
+struct LocusSums {
+  double a = 0.0, b = 0.0, c = 0.0, d = 0.0;
+  int loci = 0;
+};
+
+double ratio(double num, double den) { return den != 0.0 ? num / den : 0.0; }
+
+}  // namespace
+
+int Project::LocusByLocusAMOVA(std::ostream& out) {
+  Structure& str = *current_structure;
+  Samples& smp = *current_samples;
+  if (haplotypes.size() == 0 || ProfileSettings::DataType == FREQUENCY) {
+    out << "\nLocus-by-locus AMOVA is not possible with these data\n";
+    return 0;
+  }
+  // Alleles per locus of every haplotype of the list.
+  std::vector<std::vector<std::string>> keys(static_cast<size_t>(haplotypes.size()));
+  size_t num_loci = 0;
+  std::unordered_map<const HaploDef*, int> index_of;
+  for (int h = 0; h < haplotypes.size(); ++h) {
+    keys[static_cast<size_t>(h)] = locus_keys(haplotypes[h]->content);
+    num_loci = std::max(num_loci, keys[static_cast<size_t>(h)].size());
+    index_of.emplace(haplotypes[h], h);
+  }
+
+  const int saved_perm = s.NumPermutationsAMOVA;
+  const int saved_hapl = s.HaplAMOVA;
+  const int saved_lbl = s.LocByLocAMOVA;
+  const bool saved_global = SumStat.GLOBAL_FSTAT;
+  s.NumPermutationsAMOVA = 0;
+  s.HaplAMOVA = 0;  // no per-locus missing-data report
+  s.LocByLocAMOVA = 0;
+  SumStat.GLOBAL_FSTAT = false;
+
+  LocusSums sums;
+  int design = 0;
+  out << "\n\nLocus-by-locus AMOVA\nLocus\tVa\tVb\tVc\tVd\n";
+  for (size_t l = 0; l < num_loci; ++l) {
+    // One-locus haplotypes and samples in structure order.
+    Haplo_DB list;
+    std::vector<HaploDef*> of(static_cast<size_t>(haplotypes.size()), nullptr);
+    std::unordered_map<const HaploDef*, int> position;
+    for (int h = 0; h < haplotypes.size(); ++h) {
+      const auto& k = keys[static_cast<size_t>(h)];
+      const std::string key = l < k.size() ? k[l] : std::string(1, profile.MissingData);
+      HaploDef* found = list.find(key);
+      if (found == nullptr) {
+        auto def = std::make_unique<HaploDef>(my_string("l" + std::to_string(list.size() + 1)));
+        def->content = key;
+        if (list.add(def.get()) == 0) break;
+        found = def.release();
+        position.emplace(found, list.size() - 1);
+      }
+      of[static_cast<size_t>(h)] = found;
+    }
+    std::vector<int> copies(static_cast<size_t>(list.size()), 0);
+    Samples locus_samples;
+    locus_samples.profile = smp.profile;
+    Structure locus_structure;
+    for (const auto& group : str.groups) {
+      if (!group) continue;
+      locus_structure.add_group();
+      for (const Population* p : *group) {
+        if (p == nullptr) continue;
+        auto pop = std::make_unique<Population>();
+        pop->profile = p->profile;
+        pop->name = p->name;
+        std::unordered_map<const HaploDef*, PHaploDef*> entry;
+        auto map_entry = [&](const PHaploDef* e) -> HaploDef* {
+          const auto it = index_of.find(e->hap);
+          return it == index_of.end() ? nullptr : of[static_cast<size_t>(it->second)];
+        };
+        for (const PHaploDef* e : p->haplotypes) {
+          HaploDef* hl = e != nullptr ? map_entry(e) : nullptr;
+          if (hl == nullptr || e->count <= 0) continue;
+          copies[static_cast<size_t>(position[hl])] += e->count;
+          auto [it, fresh] = entry.emplace(hl, nullptr);
+          if (fresh) {
+            it->second = new PHaploDef(hl, e->count);
+            pop->haplotypes.Add(it->second);
+          } else {
+            it->second->count += e->count;
+          }
+        }
+        for (const PHaploDef* e : p->gametes) {
+          HaploDef* hl = e != nullptr ? map_entry(e) : nullptr;
+          if (hl != nullptr) pop->gametes.Add(new PHaploDef(hl, e->count));
+        }
+        pop->gametes_built = p->gametes_built;
+        locus_structure.groups.back()->Add(pop.get());
+        locus_samples.pops.Add(pop.release());
+      }
+    }
+    locus_structure.NbGroups = static_cast<int>(locus_structure.groups.size());
+    DistMat dm;
+    if (!calc_haplotype_dist_matrix(list, profile, copies, s, result_directory, dm,
+                                    s.DistanceMethodAMOVA, s.GammaAValueAMOVA)) {
+      out << l + 1 << "\tdistances could not be computed\n";
+      continue;
+    }
+    amova_results r;
+    r.result_directory = result_directory;
+    Amova amova(s, locus_structure, locus_samples, dm, list, PopGenetics::globalAllelicDB, nullptr,
+                0, 0, &r);
+    if (!r.success) {
+      out << l + 1 << "\tnot computed\n";
+      continue;
+    }
+    design = r.design;
+    sums.a += amova.sigma2a;
+    sums.b += amova.sigma2b;
+    sums.c += amova.sigma2c;
+    sums.d += amova.sigma2d;
+    ++sums.loci;
+    out << l + 1 << '\t' << amova.sigma2a << '\t' << amova.sigma2b << '\t' << amova.sigma2c << '\t'
+        << amova.sigma2d << '\n';
+  }
+  s.NumPermutationsAMOVA = saved_perm;
+  s.HaplAMOVA = saved_hapl;
+  s.LocByLocAMOVA = saved_lbl;
+  SumStat.GLOBAL_FSTAT = saved_global;
+  if (sums.loci == 0) return 0;
+
+  // Indices of the average over loci: ratios of summed components.
+  const double a = sums.a, b = sums.b, c = sums.c, d = sums.d;
+  double FIS = 0, FST = 0, FCT = 0, FSC = 0, FIT = 0;
+  bool hFIS = false, hFST = false, hFCT = false, hFSC = false, hFIT = false;
+  switch (design) {
+    case Amova::k1G1PI:
+      FIS = ratio(a, a + b);
+      hFIS = true;
+      break;
+    case Amova::k1GPH:
+    case Amova::k1GPIH:
+      FST = ratio(a, a + b);
+      hFST = true;
+      break;
+    case Amova::k1GPI:
+      FST = ratio(a, a + b + c);
+      FIT = ratio(a + b, a + b + c);
+      FIS = ratio(b, b + c);
+      hFST = hFIT = hFIS = true;
+      break;
+    case Amova::kGPH:
+    case Amova::kGPIH:
+      FST = ratio(a + b, a + b + c);
+      FCT = ratio(a, a + b + c);
+      FSC = ratio(b, b + c);
+      hFST = hFCT = hFSC = true;
+      break;
+    case Amova::kGPI:
+      FCT = ratio(a, a + b + c + d);
+      FIT = ratio(a + b + c, a + b + c + d);
+      FSC = ratio(b, b + c + d);
+      FIS = ratio(c, c + d);
+      hFCT = hFIT = hFSC = hFIS = true;
+      break;
+    default:
+      break;
+  }
+  out << "\nAverage over " << sums.loci << " loci:";
+  if (hFIS) out << "\nFIS : " << FIS;
+  if (hFSC) out << "\nFSC : " << FSC;
+  if (hFST) out << "\nFST : " << FST;
+  if (hFCT) out << "\nFCT : " << FCT;
+  if (hFIT) out << "\nFIT : " << FIT;
+  out << '\n';
+  if (SumStat.GLOBAL_FSTAT) {
+    auto put = [](bool has, double value, double& field, bool& flag) {
+      if (!has) return;
+      field = 0.0;  // the design's indices start from 0 with their flags set
+      flag = true;
+      field = value;
+    };
+    put(hFIS, FIS, SumStat.FIS, SumStat.hasFIS);
+    put(hFST, FST, SumStat.FST, SumStat.hasFST);
+    put(hFCT, FCT, SumStat.FCT, SumStat.hasFCT);
+    put(hFSC, FSC, SumStat.FSC, SumStat.hasFSC);
+    put(hFIT, FIT, SumStat.FIT, SumStat.hasFIT);
+  }
+  return 1;
+}

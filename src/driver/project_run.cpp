@@ -1,0 +1,358 @@
+// The run of one project: a cleaned working copy of the project file, reading,
+// the check of the selected analyses against the data, then up to two passes of
+// computations (groups of the structure pooled into samples, then the samples
+// themselves), each handing its values to the summary record. Every message goes
+// to the project's log (_AOS_); text meant for the result pages goes there too,
+// as this program writes no result documents.
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "driver/errors.h"
+#include "globals.h"
+#include "model/population.h"
+#include "model/project.h"
+#include "project/cleaner.h"
+#include "settings/settings.h"
+#include "sumstat/sumstat.h"
+
+namespace {
+
+// TaskNumber groups tested by the run.
+constexpr int kWithinPopulationTasks = 16895;  // 1 to 256 and 16384
+constexpr int kGeneticStructureTasks = 75264;  // 512, 1024, 8192, 65536
+static_assert(kWithinPopulationTasks == 511 + kTaskFuFsTest);
+static_assert(kGeneticStructureTasks ==
+              kTaskAmova + kTaskPairwiseFst + kTaskExactPopDifferentiation + kTaskMantelTest);
+// Burn-ins below this are too short to forget the starting state.
+constexpr int kMinDememorisationSteps = 500;
+constexpr int kDefaultDememorisationSteps = 1000;
+
+const char* const kSlashLine =
+    "////////////////////////////////////////////////////////////////////\n";
+
+std::ostream& run_log() { return *_AOS_; }
+
+long elapsed_ms(std::clock_t since) {
+  return static_cast<long>((std::clock() - since) * 1000 / CLOCKS_PER_SEC);
+}
+
+// Local time as day/month/year at hour:minute:second.
+std::string time_text() {
+  const std::time_t now = std::time(nullptr);
+  char text[64] = {};
+  if (const std::tm* local = std::localtime(&now))
+    std::strftime(text, sizeof text, "%d/%m/%y at %H:%M:%S", local);
+  return text;
+}
+
+// The file name of a path, without its directory.
+my_string file_name_of(const my_string& path) {
+  const std::string& text = path.str();
+  const auto slash = text.find_last_of("/\\");
+  return my_string(std::string_view(text).substr(slash == std::string::npos ? 0 : slash + 1));
+}
+
+bool can_open_for_reading(const my_string& path) {
+  std::ifstream probe(path.c_str());
+  return probe.is_open();
+}
+
+}  // namespace
+
+void Project::build_result_names(const my_string& projectPath) {
+  project_path = projectPath;
+  project_name = file_name_of(projectPath);
+  result_directory = projectPath;
+  result_directory.remove_extension();
+  result_directory += ".res/";
+}
+
+void Project::clean() {
+  current_samples = &samples;
+  current_structure = &structure;
+  samples_pooled = false;
+  samples.pops.Flush();
+  structure.reset();
+  haplotypes.reset();
+  distmat.reset();
+  profile.initialize();
+  allele_vectors_built = false;
+  pseudo_haplotypes_built = false;
+  phenotypes_processed = false;
+}
+
+int Project::make_run_possible() {
+  const char* const context = "Project::make_run_possible()";
+  run_log() << "  Checking all selected options..." << std::endl;
+
+  Samples& current = *current_samples;
+  for (Population* p : current.pops) p->allele_db = &PopGenetics::globalAllelicDB;
+  if (current.size() == 0) {
+    E.error(Error, context, 123);
+    return 0;
+  }
+
+  const bool genotypic = profile.GenotypicData != 0;
+  const bool phase_known = profile.GameticPhase != 0;
+  if (genotypic && phase_known && profile.RecessiveData != 0) {
+    // Recessive alleles hide the second allele of a homozygote: its phase cannot
+    // be known.
+    E.error(Error, context, 138);
+    return 0;
+  }
+
+  if (genotypic || !allele_vectors_built) {
+    const std::clock_t start = std::clock();
+    run_log() << "\t\tBuilding vectors of alleles..." << std::flush;
+    if (genotypic) {
+      current.build_all_vectors(ProfileSettings::LocusSeparator);
+    } else {
+      build_all_vectors();
+      allele_vectors_built = true;
+    }
+    run_log() << "\n\t\tdone in " << elapsed_ms(start) << " ms\n" << std::flush;
+  }
+  if (!current.verify_data(haplotypes)) return 0;
+
+  const bool need_pseudo_haplotypes =
+      phase_known || (s.RecessiveAllelesEM == 0 &&
+                      ((s.TaskNumber & (kTaskStandardIndices | kTaskMolecularDiversity)) != 0 ||
+                       s.DetectSelectedLoci != 0));
+  if (genotypic && need_pseudo_haplotypes && !pseudo_haplotypes_built) {
+    run_log() << "\t\tProcessing phenotypes into pseudo-haplotypes..." << std::endl;
+    current.phen_to_gam(&haplotypes, &profile, &s);
+    pseudo_haplotypes_built = true;
+    phenotypes_processed = true;
+    if (!allele_vectors_built) {
+      build_all_vectors();
+      allele_vectors_built = true;
+    }
+  }
+
+  if ((s.TaskNumber & kTaskHardyWeinberg) != 0) {
+    if (!genotypic) {
+      s.TaskNumber &= ~kTaskHardyWeinberg;
+      run_log()
+          << "     !!!Hardy-Weinberg disequilibrium test is not possible on Haplotypic data,\n"
+          << "        this task will be skipped." << std::endl;
+    } else if (profile.RecessiveData != 0) {
+      s.TaskNumber &= ~kTaskHardyWeinberg;
+      run_log() << "   !!!Hardy-Weinberg disequilibrium test is not possible with recessive data,\n"
+                << "      skipping task...\n"
+                << std::flush;
+    }
+  }
+  if ((s.TaskNumber & kTaskGenotypeAssignment) != 0 && !genotypic) {
+    s.TaskNumber &= ~kTaskGenotypeAssignment;
+    run_log() << "   !!!The computation of the likelihood of all individuals in each\n"
+              << "      population is only possible for Genotypic data \n"
+              << "      skipping the task...\n"
+              << std::flush;
+  }
+  if ((s.TaskNumber & kTaskAmova) != 0 && structure.num_groups() == 0) {
+    s.TaskNumber &= ~kTaskAmova;
+    run_log() << "  An AMOVA analysis was selected and no Genetic structure\n"
+              << "  is defined, AMOVA task is skipped." << std::endl;
+  }
+  if (s.MarkovChainDememorisationStepsLD < kMinDememorisationSteps) {
+    run_log() << " Too few steps for dememorization (" << s.MarkovChainDememorisationStepsLD
+              << " ) in linkage disequilibrium test, setting it to 1000...\n"
+              << std::flush;
+    s.MarkovChainDememorisationStepsLD = kDefaultDememorisationSteps;
+  }
+  if (s.MarkovChainDememorisationStepsHW < kMinDememorisationSteps) {
+    run_log() << " Too few steps for dememorization (" << s.MarkovChainDememorisationStepsHW
+              << " ) in Hardy-Weinberg disequilibrium test, setting it to 1000...\n"
+              << std::flush;
+    s.MarkovChainDememorisationStepsHW = kDefaultDememorisationSteps;
+  }
+
+  const TDataType type = ProfileSettings::DataType;
+  if (type == MICROSAT) s.TaskNumber &= ~(kTaskEwensWattersonTest | kTaskChakrabortyTest);
+  if (type == FREQUENCY) s.InferHaplotypeDefinitionFromDistanceMatrix = 0;
+
+  if ((s.InferHaplotypeDefinitionFromDistanceMatrix != 0 || s.EliminateRedondHaplodefs != 0) &&
+      (!genotypic || phase_known)) {
+    eliminate_redond_haplodef();
+    if (s.ComputeDistanceMatrixAMOVA != 0) distmat.reset();
+  }
+
+  if (genotypic && !phase_known) {
+    s.PrintMinSpannNetworkPop = 0;
+    s.PrintMinSpannNetworkGlob = 0;
+    s.PrintDistanceMatrix = 0;
+    s.PrintPopDistMat = 0;
+    s.PrintHaplDistMat = 0;
+  }
+
+  // The genetic-structure analyses need distances between haplotypes.
+  if ((s.TaskNumber & (kTaskAmova | kTaskPairwiseFst)) != 0 && distmat.is_empty()) {
+    run_log() << "    !!!No matrix was specified in input file, Quendris will compute it from the "
+                 "data\n"
+              << std::flush;
+    if (type == STANDARD || type == FREQUENCY) {
+      run_log() << "   !!!No molecular information is available for testing genetic structure,\n"
+                << "      haplotype frequencies will be used, and conventional Fst will be "
+                   "computed\n"
+                << std::flush;
+      s.ComputeDistanceMatrixAMOVA = 1;
+      s.ComputeConventionalFST = 1;
+    }
+  }
+  return 1;
+}
+
+namespace {
+
+// One pass of computations on the current samples of the project. The caller
+// has made the samples of the pass current and set the level of SumStat.
+void run_pass(Project& project, const char* heading) {
+  settings& s = project.s;
+  // A pass prints only the values it computes, never those of the pass before.
+  SumStat.clearValues();
+  if ((s.TaskNumber & kTaskGenotypeAssignment) != 0)
+    run_log() << "The genotype assignment test is not available in qndsumstat: skipped."
+              << std::endl;
+  if ((s.TaskNumber & kWithinPopulationTasks) != 0) run_log() << heading << std::endl;
+  PopGenetics::globalSubstPolymSites.clear();
+  project.current_samples->compute_stuff(&project, s);
+  if ((s.TaskNumber & kGeneticStructureTasks) != 0) project.GenStructCalculations(run_log());
+}
+
+void output_pass() {
+  const TDataType type = ProfileSettings::DataType;
+  if (settings::num_proj_done == 0) SumStat.outputHeader(type);
+  SumStat.outputStats(type);
+}
+
+void group_pass(Project& project) {
+  const ProfileSettings kept_profile = project.profile;
+  {
+    Samples pooled;
+    Structure flat;
+    pooled.profile = project.profile;
+    flat.profile = project.profile;
+    project.poolSamplesInGroups(project.samples, project.structure, pooled, flat);
+    project.current_samples = &pooled;
+    project.current_structure = &flat;
+    project.samples_pooled = true;
+    SumStat.groupPass = true;
+
+    run_pass(project, "\n== ANALYSES AT THE INTRA-GROUP LEVEL");
+
+    project.current_samples = &project.samples;
+    project.current_structure = &project.structure;
+    project.samples_pooled = false;
+  }
+  project.profile = kept_profile;
+  // The population pass starts again from the file's settings.
+  project.s.read_settings(project.settings_file);
+  output_pass();
+}
+
+void population_pass(Project& project) {
+  SumStat.groupPass = false;
+  project.current_samples = &project.samples;
+  project.current_structure = &project.structure;
+  project.samples_pooled = false;
+
+  run_pass(project, "\n== ANALYSES AT THE INTRA-POPULATION LEVEL");
+
+  if (project.s.DetectSelectedLoci != 0) {
+    const std::clock_t start = std::clock();
+    run_log() << "The detection of loci under selection is not available in qndsumstat: skipped.\n";
+    run_log() << "done with detection of loci under selection! (" << elapsed_ms(start) << "ms)\n"
+              << std::flush;
+  }
+  output_pass();
+}
+
+}  // namespace
+
+int Project::run() {
+  if (!runnable) {
+    run_log() << "\n No valid project is opened...." << std::endl;
+    return 0;
+  }
+
+  cleaner cleanup;
+  if (can_open_for_reading(settings::input_file)) {
+    cleanup.execute(ProfileSettings::LocusSeparator, settings::input_file.c_str());
+    const my_string cleaned = cleanup.get_clean_proj();
+    if (cleaned.is_null()) {
+      run_log() << "\nAn error has occurred while cleaning-up the project...\n" << std::endl;
+    } else {
+      settings::input_file = cleaned;
+      project_path = cleaned;
+      project_name = file_name_of(cleaned);
+      result_directory = cleanup.get_proj_dir();
+    }
+  }
+
+  start_clock = std::clock();
+  ++run_counter;
+  run_log() << kSlashLine << "RUN NUMBER " << run_counter << " (" << time_text() << ")\n"
+            << kSlashLine << std::flush;
+  run_log() << "\nReading Project: " << project_name << std::endl;
+
+  profile.initialize();
+  PopGenetics::globalAllelicDB.destroy();
+  if (!newOpen()) {
+    run_log() << "Error opening project..." << std::endl;
+    clean();
+    cleanup.rm_clean_files();
+    return 0;
+  }
+
+  samples.convert_dna_upper(haplotypes);
+  const char separator = ProfileSettings::LocusSeparator;
+  if (separator != '\0' && samples.rm_separators(haplotypes, separator) > 0) {
+    run_log() << "\tWarning: the locus separator ('" << separator
+              << "') has been removed from the sequences" << std::endl;
+  }
+
+  s.genotypicData = profile.GenotypicData;
+  s.gameticPhaseKnown = profile.GameticPhase;
+  if (!make_run_possible()) {
+    run_log() << "\nOne of the scheduled task is not possible with these data,"
+              << "for more details look into 'Quendris_log.txt'" << std::endl;
+    clean();
+    cleanup.rm_clean_files();
+    return 0;
+  }
+
+  samples.evaluate_work(s);
+
+  bool group_level = false;
+  bool population_level = false;
+  if (SumStat.sumStatMode) {
+    group_level = SumStat.GROUP_LEVEL;
+    population_level = SumStat.POP_LEVEL;
+  } else {
+    group_level = s.ComputeSumStatsWithinGroups != 0;
+    population_level = true;
+  }
+  if (group_level) group_pass(*this);
+  if (population_level) population_pass(*this);
+
+  const std::string end_time = time_text();
+  clean();
+  cleanup.rm_clean_files();
+  long ms = elapsed_ms(start_clock);
+  const long hours = ms / 3600000;
+  ms -= hours * 3600000;
+  const long minutes = ms / 60000;
+  ms -= minutes * 60000;
+  const long seconds = ms / 1000;
+  ms -= seconds * 1000;
+  run_log() << "\n"
+            << kSlashLine << "END OF RUN NUMBER " << run_counter << " (" << end_time << ")"
+            << "\nTotal computing time for this run : " << hours << "h " << minutes << "m "
+            << seconds << "s " << ms << " ms\n"
+            << kSlashLine << std::flush;
+  return 1;
+}

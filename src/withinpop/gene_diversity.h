@@ -1,0 +1,81 @@
+// Helpers of the allele pass shared by the gene-diversity, microsatellite and
+// summary code: the missing-allele rule, the allele of a gene copy at a locus,
+// the standard deviation over loci or samples, and the pooled values read from
+// the allele database.
+#ifndef QND_WITHINPOP_GENE_DIVERSITY_H
+#define QND_WITHINPOP_GENE_DIVERSITY_H
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/data_type.h"
+
+class TLocus;
+
+namespace qnd_diversity {
+
+// An allele is missing when it is empty or starts with the missing-data
+// character; in DNA data also when it starts with an ambiguity code (N, R, Y,
+// M, K, S, W, H, B, V, D). A gap "-" is an allele.
+bool is_missing_allele(std::string_view allele, char missing, TDataType type);
+
+// True for the characters that never make a segregating site: the gap, the
+// missing-data character and the ambiguity codes.
+bool is_uninformative_allele(std::string_view allele, char missing);
+
+// One allele met at a locus of a sample: its text, its typed copies (0 when it
+// is missing) and whether it is missing.
+struct AlleleCount {
+  std::string_view text;
+  double count;
+  bool missing;
+};
+
+// Standard deviation over m values from their sum and sum of squares:
+// sqrt(m/(m-1) * (sumsq/m - mean^2)); 0 when m < 2 or the bracket is not above 0.
+double sd_over(int m, double sum, double sumsq);
+
+// Gene diversity n/(n-1) * (1 - sum (c/n)^2) of allele counts; 0 when n <= 1.
+double gene_diversity_of_counts(const std::vector<double>& counts);
+
+// Allele size of a microsatellite allele text: the decimal number plus 0.5,
+// truncated (21 -> 21, 20.5 -> 21). Text that is not a number gives 0.
+int allele_size(std::string_view allele);
+
+// The alleles of a list of gene copies (allelic contents), locus by locus. Data
+// written one character per locus (DNA, RFLP, or a NUL locus separator) are read
+// in place; other data are split once at the locus separator.
+class AlleleRows {
+ public:
+  AlleleRows(TDataType type, char separator);
+  // Adds the content of one gene copy; returns its row.
+  int add(const std::string& content);
+  int num_rows() const { return static_cast<int>(contents_.size()); }
+  // Largest number of loci over the rows.
+  int num_loci() const { return num_loci_; }
+  // The allele of a row at a locus; empty (missing) beyond the row's end.
+  std::string_view at(int row, int locus) const;
+
+ private:
+  bool char_mode_;
+  char separator_;
+  int num_loci_ = 0;
+  std::vector<const std::string*> contents_;
+  // Split data: the tokens of all rows, one after the other.
+  std::vector<std::string_view> tokens_;
+  std::vector<size_t> row_start_;
+  std::vector<int> row_loci_;
+};
+
+// Pooled values of one locus of the allele database, from the counts of the
+// current pass: number of non-missing alleles carried by at least one copy, the
+// gene diversity of the summed counts, and the number of alleles that are not a
+// gap, missing or an ambiguity code.
+int pooled_num_alleles(const TLocus& locus, char missing, TDataType type);
+double pooled_gene_diversity(const TLocus& locus, char missing, TDataType type);
+int pooled_informative_alleles(const TLocus& locus, char missing);
+
+}  // namespace qnd_diversity
+
+#endif  // QND_WITHINPOP_GENE_DIVERSITY_H

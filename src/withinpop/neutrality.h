@@ -1,0 +1,51 @@
+// Neutrality tests of the infinite-site model: Tajima's D and Fu's Fs, with
+// the shared matrix of B numbers behind Fu's Fs.
+#ifndef QND_WITHINPOP_NEUTRALITY_H
+#define QND_WITHINPOP_NEUTRALITY_H
+
+#include <cstddef>
+#include <vector>
+
+// B(n, k) = |s(n, k)| k! / n!, s the Stirling numbers of the first kind, for
+// n = 1..rows and k = 1..min(n, cols). One matrix serves the whole process; it
+// is built once and grown when a sample needs more.
+class BnumMat {
+ public:
+  // Rebuilds the matrix with the given size; refused (0) unless
+  // 0 < rows < 5001 and 0 < cols < 1001.
+  [[nodiscard]] int re_allocate_matrix(int rows, int cols);
+  bool built() const { return rows_ > 0; }
+  int rows() const { return rows_; }
+  int cols() const { return cols_; }
+  // B(n, k) for 1 <= n <= rows and 1 <= k <= min(n, cols).
+  double operator()(int n, int k) const {
+    return cells_[row_start_[static_cast<std::size_t>(n)] + static_cast<std::size_t>(k - 1)];
+  }
+
+  static constexpr int kMaxRows = 5000;
+  static constexpr int kMaxCols = 1000;
+  static BnumMat& shared();
+
+ private:
+  int rows_ = 0;
+  int cols_ = 0;
+  std::vector<std::size_t> row_start_;
+  std::vector<double> cells_;
+};
+
+namespace neutrality {
+
+// Tajima's D from the sample size n, pi and S. Returns false (D undefined)
+// when S <= 0, n < 2 or the variance is not above 0. `fast` leaves out the
+// test of pi against S/a1 and of e2 (as used for simulated samples).
+bool tajima_d(int n, double pi, double S, bool fast, double& D);
+
+// Natural logarithms of S' = P(K >= k) and of 1 - S' = P(K < k) under the
+// Ewens sampling formula for n genes and theta > 0, by the recurrence that adds
+// one gene at a time (a new allele with probability theta / (theta + m)),
+// holding one row of k log-probabilities. Works for any n and k.
+void log_prob_k_tails(int n, int k, double theta, double& log_s_prime, double& log_one_minus);
+
+}  // namespace neutrality
+
+#endif  // QND_WITHINPOP_NEUTRALITY_H

@@ -1,0 +1,218 @@
+// End-to-end runs of the qndsumstat executable on the bundled example and on
+// broken inputs, each in a fresh temporary directory: the log of the batch loop,
+// the result directory left behind, and the header and value lines.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "driver/driver_test_util.h"
+
+namespace {
+
+using driver_test::exists;
+using driver_test::in_order;
+using driver_test::list_dir;
+using driver_test::read_file;
+using driver_test::TempDir;
+using driver_test::write_file;
+
+// Runs the program in dir with the given arguments; returns its exit status.
+int run_in(const TempDir& dir, const std::string& arguments) {
+  const std::string command =
+      "cd '" + dir.path() + "' && '" + QND_EXE + "' " + arguments + " > /dev/null 2>&1";
+  const int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A working directory holding the example project and its settings.
+void copy_example(const TempDir& dir, const std::string& ssdefs = "") {
+  const std::string examples = QND_EXAMPLES;
+  std::filesystem::copy_file(examples + "/demo.qnp", dir.file("demo.qnp"));
+  std::filesystem::copy_file(examples + "/qnd_run.qns", dir.file("qnd_run.qns"));
+  if (ssdefs.empty()) {
+    std::filesystem::copy_file(examples + "/ssdefs.txt", dir.file("ssdefs.txt"));
+  } else {
+    write_file(dir.file("ssdefs.txt"), ssdefs);
+  }
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t from = 0;
+  while (from < text.size()) {
+    const std::size_t end = text.find('\n', from);
+    if (end == std::string::npos) {
+      lines.push_back(text.substr(from));
+      break;
+    }
+    lines.push_back(text.substr(from, end - from));
+    from = end + 1;
+  }
+  return lines;
+}
+
+// The tab-ended fields of a line.
+std::vector<std::string> fields_of(const std::string& line) {
+  std::vector<std::string> fields;
+  std::size_t from = 0;
+  for (std::size_t tab = line.find('\t'); tab != std::string::npos; tab = line.find('\t', from)) {
+    fields.push_back(line.substr(from, tab - from));
+    from = tab + 1;
+  }
+  return fields;
+}
+
+bool no_run_list_left(const TempDir& dir) {
+  for (const std::string& name : list_dir(dir.path()))
+    if (name.rfind("qnd_run_", 0) == 0 && name.size() > 12 &&
+        name.substr(name.size() - 4) == ".txt")
+      return false;
+  return true;
+}
+
+const char* const kBrokenProject =
+    "[Profile]\n"
+    "  NbSamples=1\n"
+    "  DataType=DNA\n"
+    "  GenotypicData=0\n"
+    "  LocusSeparator=NONE\n"
+    "[Data]\n"
+    "  [[Samples]]\n"
+    "    SampleName=\"A\"\n"
+    "    SampleSize=3\n"
+    "    SampleData={\n"
+    "      h1 2 ACGT\n"
+    "      h2 1 AC*T\n"  // '*' is no DNA character
+    "    }\n";
+
+}  // namespace
+
+TEST(DemoRun, LogShowsTheBatchLoopStepsInOrder) {
+  TempDir dir(false);
+  copy_example(dir);
+  ASSERT_EQ(run_in(dir, "demo.qnp out.txt 0 1 run_silent"), 0);
+  const std::string log = read_file(dir.file("demo.res/Quendris_log.txt"));
+  std::string missing;
+  EXPECT_TRUE(in_order(
+      log,
+      {"Log file path: demo.res/Quendris_log.txt\n",
+       "Core Program Directory: " + dir.path() + "/\n", "Reading project profile section...\n",
+       "done !\n", "Opening next project...\n", "demo.qnp\n",
+       "////////////////////////////////////////////////////////////////////\n"
+       "RUN NUMBER 1 (",
+       "\nReading Project: demo.qnp\n", "  Checking all selected options...\n",
+       "END OF RUN NUMBER 1 (",
+       "\nTotal computing time for this run : ", "Successful run of demo.qnp\n"},
+      &missing))
+      << "missing or out of order: " << missing << "\n--- log ---\n"
+      << log;
+  EXPECT_EQ(log.find("Error during run of"), std::string::npos);
+}
+
+TEST(DemoRun, LeavesOnlyTheLogAndTheOutput) {
+  TempDir dir(false);
+  copy_example(dir);
+  ASSERT_EQ(run_in(dir, "demo.qnp out.txt 0 1 run_silent"), 0);
+  // The cleaned copy of the project is gone; the log stays.
+  EXPECT_EQ(list_dir(dir.file("demo.res")), std::vector<std::string>{"Quendris_log.txt"});
+  EXPECT_TRUE(no_run_list_left(dir));
+  EXPECT_TRUE(exists(dir.file("out.txt")));
+}
+
+TEST(DemoRun, HeaderAndValueLinesMatchColumnForColumn) {
+  TempDir dir(false);
+  copy_example(dir);
+  ASSERT_EQ(run_in(dir, "demo.qnp out.txt 0 1 run_silent"), 0);
+  const std::vector<std::string> lines = lines_of(read_file(dir.file("out.txt")));
+  ASSERT_EQ(lines.size(), 2u);
+  const std::vector<std::string> names = fields_of(lines[0]);
+  const std::vector<std::string> values = fields_of(lines[1]);
+  EXPECT_EQ(names.size(), values.size());
+  // Every group column comes before the first sample column.
+  bool population_seen = false;
+  for (const std::string& name : names) {
+    const bool group_column = name.rfind("gr_", 0) == 0;
+    EXPECT_FALSE(group_column && population_seen) << name << " after a sample column";
+    population_seen = population_seen || !group_column;
+  }
+  // Each field is a number as a stream prints it.
+  const std::regex number(R"(-?(nan|inf|[0-9.]+(e[-+][0-9]+)?))");
+  for (const std::string& value : values) EXPECT_TRUE(std::regex_match(value, number)) << value;
+}
+
+TEST(DemoRun, BothLevelsPutGroupColumnsFirstOnOneLine) {
+  TempDir dir(false);
+  copy_example(dir, "POP_LEVEL GROUP_LEVEL\nMEAN_K SD_K\n");
+  ASSERT_EQ(run_in(dir, "demo.qnp out.txt 0 1 run_silent"), 0);
+  const std::vector<std::string> lines = lines_of(read_file(dir.file("out.txt")));
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "gr_mean_K\tgr_sd_K\tmean_K\tsd_K\t");
+  EXPECT_EQ(fields_of(lines[1]).size(), 4u);
+}
+
+TEST(DemoRun, SingleLevelsGiveTheirOwnColumnsOnly) {
+  {
+    TempDir dir(false);
+    copy_example(dir, "POP_LEVEL MEAN_K\n");
+    ASSERT_EQ(run_in(dir, "demo.qnp out.txt 0 2 run_silent"), 0);
+    EXPECT_EQ(read_file(dir.file("out.txt")), "mean_K\t\n");
+  }
+  {
+    TempDir dir(false);
+    copy_example(dir, "GROUP_LEVEL MEAN_K\n");
+    ASSERT_EQ(run_in(dir, "demo.qnp out.txt 0 2 run_silent"), 0);
+    EXPECT_EQ(read_file(dir.file("out.txt")), "gr_mean_K\t\n");
+  }
+}
+
+TEST(DemoRun, NoLevelSelectedWritesNothing) {
+  TempDir dir(false);
+  copy_example(dir, "MEAN_K ALL_K\n");
+  ASSERT_EQ(run_in(dir, "demo.qnp out.txt 0 1 run_silent"), 0);
+  EXPECT_EQ(read_file(dir.file("out.txt")), "");
+  EXPECT_NE(read_file(dir.file("demo.res/Quendris_log.txt")).find("Successful run of demo.qnp"),
+            std::string::npos);
+}
+
+TEST(BrokenRun, UnreadableProjectFailsAndLeavesOnlyTheLog) {
+  TempDir dir(false);
+  copy_example(dir, "POP_LEVEL MEAN_K\n");
+  write_file(dir.file("broken.qnp"), kBrokenProject);
+  ASSERT_EQ(run_in(dir, "broken.qnp out.txt 0 1 run_silent"), 0);
+  const std::string log = read_file(dir.file("broken.res/Quendris_log.txt"));
+  EXPECT_TRUE(in_order(log, {"Opening next project...\n", "Error opening project...\n",
+                             "Error during run of broken.qnp\n"}))
+      << log;
+  EXPECT_EQ(log.find("Successful run of"), std::string::npos);
+  EXPECT_EQ(read_file(dir.file("out.txt")), "") << "a failed project adds no statistics line";
+  EXPECT_EQ(list_dir(dir.file("broken.res")), std::vector<std::string>{"Quendris_log.txt"});
+  EXPECT_TRUE(no_run_list_left(dir));
+}
+
+TEST(BrokenRun, MissingProjectFileLeavesTheErrorMarker) {
+  TempDir dir(false);
+  copy_example(dir, "POP_LEVEL MEAN_K\n");
+  ASSERT_EQ(run_in(dir, "absent.qnp out.txt 0 1 run_silent"), 0);
+  EXPECT_EQ(read_file(dir.file("qnd_pro.txt")), "error\n");
+  EXPECT_FALSE(exists(dir.file("absent.res")));
+  EXPECT_EQ(read_file(dir.file("out.txt")), "");
+  EXPECT_TRUE(no_run_list_left(dir));
+}
+
+TEST(BrokenRun, MissingSettingsFileStopsBeforeTheRun) {
+  TempDir dir(false);
+  copy_example(dir, "POP_LEVEL MEAN_K\n");
+  std::filesystem::remove(dir.file("qnd_run.qns"));
+  ASSERT_EQ(run_in(dir, "demo.qnp out.txt 0 1 run_silent"), 0);
+  const std::string log = read_file(dir.file("demo.res/Quendris_log.txt"));
+  EXPECT_NE(
+      log.find("Core Routine did not find its settings in:\n    " + dir.path() + "/qnd_run.qns\n"),
+      std::string::npos)
+      << log;
+  EXPECT_EQ(log.find("RUN NUMBER"), std::string::npos);
+  EXPECT_EQ(read_file(dir.file("out.txt")), "");
+}

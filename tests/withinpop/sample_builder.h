@@ -1,0 +1,68 @@
+// Test helper: builds samples of any data type in memory. Haplotypes belong to a
+// Haplo_DB kept by the builder; the class-wide data type and locus separator and
+// the process-wide allele database are set for the test and restored after it.
+#ifndef QND_TESTS_WITHINPOP_SAMPLE_BUILDER_H
+#define QND_TESTS_WITHINPOP_SAMPLE_BUILDER_H
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "model/haplotypes.h"
+#include "model/population.h"
+#include "model/profile.h"
+
+class SampleBuilder {
+ public:
+  SampleBuilder(TDataType type, char separator)
+      : saved_type_(ProfileSettings::DataType), saved_sep_(ProfileSettings::LocusSeparator) {
+    ProfileSettings::DataType = type;
+    ProfileSettings::LocusSeparator = separator;
+    PopGenetics::globalAllelicDB.destroy();
+    PopGenetics::pass_sites_restricted = false;
+    PopGenetics::pass_variable_sites.clear();
+  }
+  ~SampleBuilder() {
+    ProfileSettings::DataType = saved_type_;
+    ProfileSettings::LocusSeparator = saved_sep_;
+    PopGenetics::globalAllelicDB.destroy();
+    PopGenetics::pass_sites_restricted = false;
+    PopGenetics::pass_variable_sites.clear();
+  }
+  SampleBuilder(const SampleBuilder&) = delete;
+  SampleBuilder& operator=(const SampleBuilder&) = delete;
+
+  // The project haplotype of that content (created once).
+  HaploDef* haplotype(const std::string& content) {
+    if (HaploDef* h = db_.find(content)) return h;
+    auto* h = new HaploDef(my_string(("h" + std::to_string(db_.size())).c_str()));
+    h->content = content;
+    db_.add(h);
+    return h;
+  }
+
+  // Adds a haplotype with copies to the sample.
+  void add(PopGenetics& pop, const std::string& content, int copies) {
+    pop.haplotypes.Add(new PHaploDef(haplotype(content), copies));
+    pop.sample_size += copies;
+  }
+
+  // Adds w identical diploid individuals to the sample.
+  static void add_individual(PopGenetics& pop, const std::string& copy1, const std::string& copy2,
+                             double w = 1.0) {
+    auto* t = new TPhenotype;
+    t->copy1 = copy1;
+    t->copy2 = copy2;
+    t->count = w;
+    pop.individuals.Add(t);
+    pop.sample_size += w;
+  }
+
+ private:
+  TDataType saved_type_;
+  char saved_sep_;
+  Haplo_DB db_;
+};
+
+#endif  // QND_TESTS_WITHINPOP_SAMPLE_BUILDER_H
