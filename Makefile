@@ -6,7 +6,7 @@
 JOBS ?= 2
 BUILD ?= build
 FUZZ_SECONDS ?= 600
-FUZZ_TARGETS = fuzz_project fuzz_definitions
+FUZZ_TARGETS = fuzz_project fuzz_definitions fuzz_run
 # Each input may use at most 1 GiB in one allocation, 2 GiB in all and 10 s.
 FUZZ_LIMITS = -rss_limit_mb=2048 -malloc_limit_mb=1024 -timeout=10
 
