@@ -5,7 +5,9 @@
 
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -106,6 +108,8 @@ my_string cleaner::get_proj_dir() const { return result_dir_; }
 
 void cleaner::rm_clean_files() {
   for (const my_string& path : cleaned_files_) std::remove(path.c_str());
+  // Removes the directory of this process's copies once it is empty.
+  if (!work_dir_.is_null() && work_dir_ != result_dir_) ::rmdir(work_dir_.c_str());
 }
 
 int cleaner::clean_proj_file(int file_index) {
@@ -119,10 +123,12 @@ int cleaner::clean_proj_file(int file_index) {
   project_dir_ = last_separator == std::string::npos ? std::string()
                                                      : source_path_.substr(0, last_separator + 1);
   mkdir(result_dir_.c_str(), 0777);  // an existing directory is fine
+  work_dir_ = result_dir_ + ("run" + std::to_string(::getpid()) + "/").c_str();
+  if (mkdir(work_dir_.c_str(), 0777) != 0 && errno != EEXIST) work_dir_ = result_dir_;
 
   my_string file_name{std::string_view(source_path_)};
   file_name.rm_path();
-  const my_string cleaned_path = result_dir_ + file_name;
+  const my_string cleaned_path = work_dir_ + file_name;
   cleaned_files_.Add(cleaned_path);
   streams.open_copy(cleaned_path.c_str());
 
@@ -200,7 +206,7 @@ void cleaner::line_has_external() {
     curr_line_.replace(open_quote + 1, name.size(), copy_name);
   }
   source_files_.Add(my_string(std::string_view(source)));
-  cleaned_files_.Add(result_dir_ + copy_name.c_str());
+  cleaned_files_.Add(work_dir_ + copy_name.c_str());
   file_kinds_.Add(kExternalFile);
 }
 

@@ -58,8 +58,10 @@ EOF
 }
 
 fail=0
-check() {  # message, condition result
-  if [ "$2" = 0 ]; then echo "ok:   $1"; else echo "FAIL: $1"; fail=1; fi
+check() {  # message, then the command that must succeed
+  local message="$1"
+  shift
+  if "$@"; then echo "ok:   $message"; else echo "FAIL: $message"; fail=1; fi
 }
 whole_lines() { [ ! -s "$1" ] || [ "$(tail -c 1 "$1" | od -An -c | tr -d ' ')" = '\n' ]; }
 run_lists_left() { ls qnd_run_*.txt 2>/dev/null | wc -l; }
@@ -68,21 +70,22 @@ run_lists_left() { ls qnd_run_*.txt 2>/dev/null | wc -l; }
 mkdir -p many && cd many
 cp ../qnd_run.qns ../ssdefs.txt .
 for i in $(seq 1 "$n"); do make_project "$i" "p$i.qnp"; done
+: > out.txt
 start=$(date +%s)
 status=0
 seq 1 "$n" | xargs -P "$n" -I{} "$exe" p{}.qnp out.txt 1 0 > /dev/null 2>&1 || status=$?
 echo "part 1: $n instances in $(( $(date +%s) - start )) s"
-check "every instance exited with status 0" "$status"
-lines=$(cat out.txt 2>/dev/null | wc -l)
-[ "$lines" -eq "$n" ]; check "$n lines in the shared output (found $lines)" $?
-whole_lines out.txt; check "the output ends with a whole line" $?
-[ "$(run_lists_left)" -eq 0 ]; check "no run list file left" $?
+check "every instance exited with status 0" [ "$status" = 0 ]
+lines=$(wc -l < out.txt)
+check "$n lines in the shared output (found $lines)" [ "$lines" -eq "$n" ]
+check "the output ends with a whole line" whole_lines out.txt
+check "no run list file left" [ "$(run_lists_left)" -eq 0 ]
 for i in $(seq 1 "$n"); do "$exe" "p$i.qnp" solo.txt 1 0 > /dev/null 2>&1; done
 sort out.txt > parallel.sorted
 sort solo.txt > solo.sorted
-cmp -s parallel.sorted solo.sorted; check "the lines equal those of runs one after the other" $?
+check "the lines equal those of runs one after the other" cmp -s parallel.sorted solo.sorted
 empty=$(grep -c -v $'\t' out.txt || true)
-[ "$empty" -eq 0 ]; check "no line without values (found $empty)" $?
+check "no line without values (found $empty)" [ "$empty" -eq 0 ]
 cd ..
 
 # --- Part 2: N instances, one project ------------------------------------------
@@ -90,18 +93,19 @@ mkdir -p one && cd one
 cp ../qnd_run.qns ../ssdefs.txt .
 make_project 7 p.qnp
 "$exe" p.qnp single.txt 0 0 > /dev/null 2>&1
+: > out.txt
 start=$(date +%s)
 status=0
 seq 1 "$n" | xargs -P "$n" -I{} "$exe" p.qnp out.txt 1 0 > /dev/null 2>&1 || status=$?
 echo "part 2: $n instances in $(( $(date +%s) - start )) s"
-check "every instance exited with status 0" "$status"
-lines=$(cat out.txt 2>/dev/null | wc -l)
-[ "$lines" -eq "$n" ]; check "$n lines in the shared output (found $lines)" $?
+check "every instance exited with status 0" [ "$status" = 0 ]
+lines=$(wc -l < out.txt)
+check "$n lines in the shared output (found $lines)" [ "$lines" -eq "$n" ]
 distinct=$(sort -u out.txt | wc -l)
-[ "$distinct" -eq 1 ]; check "all lines identical (distinct: $distinct)" $?
-[ "$(sort -u out.txt)" = "$(cat single.txt)" ]; check "equal to the line of a single run" $?
-whole_lines out.txt; check "the output ends with a whole line" $?
-[ "$(run_lists_left)" -eq 0 ]; check "no run list file left" $?
+check "all lines identical (distinct: $distinct)" [ "$distinct" -eq 1 ]
+check "equal to the line of a single run" [ "$(sort -u out.txt)" = "$(cat single.txt)" ]
+check "the output ends with a whole line" whole_lines out.txt
+check "no run list file left" [ "$(run_lists_left)" -eq 0 ]
 cd ..
 
 exit "$fail"

@@ -208,11 +208,14 @@ TEST_F(ResourceGuards, ExternalCopiesNeverLeaveTheResultDirectory) {
   const std::string cleaned = qnd_test_read(clean.get_clean_proj().str());
   EXPECT_EQ(cleaned, "SampleData= EXTERN \"extern1_.._data.txt\"\n");
   // The copy sits in the result directory under the name the line now gives.
-  EXPECT_EQ(qnd_test_read(dir_ + "sub/p.res/extern1_.._data.txt"), "h1 1\n");
+  EXPECT_EQ(
+      qnd_test_read(dir_ + "sub/p.res/run" + std::to_string(::getpid()) + "/extern1_.._data.txt"),
+      "h1 1\n");
   clean.rm_clean_files();
   EXPECT_EQ(qnd_test_read(dir_ + "sub/data.txt"), "the user's own file\n");
   EXPECT_EQ(qnd_test_read(dir_ + "data.txt"), "h1\t1\n");
-  EXPECT_FALSE(std::filesystem::exists(dir_ + "sub/p.res/extern1_.._data.txt"));
+  EXPECT_FALSE(std::filesystem::exists(dir_ + "sub/p.res/run" + std::to_string(::getpid()) +
+                                       "/extern1_.._data.txt"));
 }
 
 // ---------------------------------------------------------------------------
