@@ -1,10 +1,16 @@
 # Two entry points for a fresh checkout:
 #   make demo  - build in Release and run qndsumstat on the bundled example
-#   make test  - build and run the whole test suite, plain and under ASan+UBSan
+#   make test  - build and run the whole test suite, plain and under ASan+UBSan,
+#                then each fuzz target for a minute
+#   make fuzz  - run each fuzz target for FUZZ_SECONDS (default 10 minutes)
 JOBS ?= 2
 BUILD ?= build
+FUZZ_SECONDS ?= 600
+FUZZ_TARGETS = fuzz_project fuzz_definitions fuzz_run
+# Each input may use at most 1 GiB in one allocation, 2 GiB in all and 10 s.
+FUZZ_LIMITS = -rss_limit_mb=2048 -malloc_limit_mb=1024 -timeout=10
 
-.PHONY: all demo test test-plain test-sanitize clean
+.PHONY: all demo test test-plain test-sanitize fuzz-build fuzz fuzz-short clean
 
 all:
 	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release -DQND_TESTS=OFF
@@ -15,7 +21,7 @@ demo: all
 	  ../$(BUILD)/release/qndsumstat demo.qnp demo_out.txt 0 1 run_silent && \
 	  cat demo_out.txt
 
-test: test-plain test-sanitize
+test: test-plain test-sanitize fuzz-short
 
 test-plain:
 	cmake -S . -B $(BUILD)/debug -DCMAKE_BUILD_TYPE=Debug
@@ -26,6 +32,27 @@ test-sanitize:
 	cmake -S . -B $(BUILD)/sanitize -DCMAKE_BUILD_TYPE=Debug -DQND_SANITIZE=ON
 	cmake --build $(BUILD)/sanitize -j $(JOBS)
 	cd $(BUILD)/sanitize && ctest --output-on-failure -j $(JOBS)
+
+# The fuzz targets need clang: a build of their own, the library compiled with
+# the fuzzer's instrumentation. Findings go to $(BUILD)/fuzz/artifacts/; the
+# corpus grows in $(BUILD)/fuzz/corpus/, seeded from examples/ and the
+# project-file corpus of the tests.
+fuzz-build:
+	cmake -S . -B $(BUILD)/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_CXX_COMPILER=clang++ -DQND_FUZZ=ON -DQND_TESTS=OFF
+	cmake --build $(BUILD)/fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
+
+fuzz: fuzz-build
+	@for t in $(FUZZ_TARGETS); do \
+	  mkdir -p $(BUILD)/fuzz/corpus/$$t $(BUILD)/fuzz/artifacts && \
+	  echo "== $$t for $(FUZZ_SECONDS) s" && \
+	  $(BUILD)/fuzz/fuzz/$$t $(FUZZ_LIMITS) -max_total_time=$(FUZZ_SECONDS) \
+	    -print_final_stats=1 -artifact_prefix=$(BUILD)/fuzz/artifacts/$$t- \
+	    $(BUILD)/fuzz/corpus/$$t examples tests/project/corpus || exit 1; \
+	done
+
+fuzz-short:
+	$(MAKE) fuzz FUZZ_SECONDS=60
 
 clean:
 	rm -rf $(BUILD)

@@ -146,6 +146,9 @@ void Amova::CalcPairDist() {
   }
 
   std::vector<int> joint;
+  // Without a genetic structure there is no population to compare (and no
+  // largest one to size the joint vector by).
+  if (pop_n.empty()) return;
   joint.reserve(2 * static_cast<size_t>(*std::max_element(pop_n.begin(), pop_n.end())) + 1);
   bool stopped = false;
   for (int i = 0; i < P && !stopped; ++i) {

@@ -61,7 +61,12 @@ bool read_bounded_line(std::istream& in, my_string& line, std::size_t bound) {
   return true;
 }
 
+// Only a regular file counts: a directory opens, but reads as nothing (a
+// settings "file" that is a directory would run the project on all-zero
+// settings).
 bool can_open_for_reading(const my_string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
   std::ifstream probe(path.c_str());
   return probe.is_open();
 }

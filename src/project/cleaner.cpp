@@ -5,9 +5,12 @@
 
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -36,6 +39,12 @@ bool is_absolute(std::string_view path) {
   return path.size() > 1 && path[1] == ':';  // drive letter
 }
 
+// True when result directory + name would not name a plain file of the result
+// directory itself: a name with a directory part, a drive, or "." / "..".
+bool leaves_directory(std::string_view name) {
+  return name.find_first_of("/\\:") != std::string_view::npos || name == "." || name == "..";
+}
+
 // A pair of file streams with large buffers for the line-by-line copy.
 struct CopyStreams {
   std::vector<char> in_buffer = std::vector<char>(kStreamBufferSize);
@@ -44,6 +53,10 @@ struct CopyStreams {
   std::ofstream out;
 
   bool open_source(const char* path) {
+    // Only a regular file is copied: a device or a pipe named as an external
+    // file (/dev/zero, /dev/stdin) would never end.
+    struct stat info {};
+    if (::stat(path, &info) != 0 || !S_ISREG(info.st_mode)) return false;
     in.rdbuf()->pubsetbuf(in_buffer.data(), static_cast<std::streamsize>(in_buffer.size()));
     in.open(path, std::ios::in | std::ios::binary);
     return in.is_open();
@@ -95,6 +108,8 @@ my_string cleaner::get_proj_dir() const { return result_dir_; }
 
 void cleaner::rm_clean_files() {
   for (const my_string& path : cleaned_files_) std::remove(path.c_str());
+  // Removes the directory of this process's copies once it is empty.
+  if (!work_dir_.is_null() && work_dir_ != result_dir_) ::rmdir(work_dir_.c_str());
 }
 
 int cleaner::clean_proj_file(int file_index) {
@@ -108,10 +123,12 @@ int cleaner::clean_proj_file(int file_index) {
   project_dir_ = last_separator == std::string::npos ? std::string()
                                                      : source_path_.substr(0, last_separator + 1);
   mkdir(result_dir_.c_str(), 0777);  // an existing directory is fine
+  work_dir_ = result_dir_ + ("run" + std::to_string(::getpid()) + "/").c_str();
+  if (mkdir(work_dir_.c_str(), 0777) != 0 && errno != EEXIST) work_dir_ = result_dir_;
 
   my_string file_name{std::string_view(source_path_)};
   file_name.rm_path();
-  const my_string cleaned_path = result_dir_ + file_name;
+  const my_string cleaned_path = work_dir_ + file_name;
   cleaned_files_.Add(cleaned_path);
   streams.open_copy(cleaned_path.c_str());
 
@@ -177,8 +194,19 @@ void cleaner::line_has_external() {
   // A relative name is written relative to the project file, wherever the
   // program runs from.
   const std::string source = is_absolute(name) ? name : project_dir_ + name;
+  std::string copy_name = name;
+  if (leaves_directory(name)) {
+    // result directory + "../x" (or an absolute or nested name) would write the
+    // copy outside the result directory, over a user's file that the end of the
+    // run then deletes. Such a copy gets a flat name of its own in the result
+    // directory, and the line of the cleaned project names that copy instead.
+    copy_name = "extern" + std::to_string(source_files_.GetItemsInContainer()) + "_" + name;
+    for (char& c : copy_name)
+      if (c == '/' || c == '\\' || c == ':') c = '_';
+    curr_line_.replace(open_quote + 1, name.size(), copy_name);
+  }
   source_files_.Add(my_string(std::string_view(source)));
-  cleaned_files_.Add(result_dir_ + name.c_str());
+  cleaned_files_.Add(work_dir_ + copy_name.c_str());
   file_kinds_.Add(kExternalFile);
 }
 

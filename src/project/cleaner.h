@@ -3,8 +3,10 @@
 // copied into the project's result directory ("<project without extension>.res/")
 // with each line normalised: tabs and carriage returns become blanks, runs of
 // blanks shrink to one, comments ('#' to the end of the line) and trailing
-// blanks go, and empty lines are dropped from the project file. One cleaner
-// serves one project run and deletes its copies when asked.
+// blanks go, and empty lines are dropped from the project file. The copies of
+// one process go into a directory of its own inside the result directory
+// ("run<process id>/"). One cleaner serves one project run and deletes its
+// copies (and that directory) when asked.
 #ifndef QND_PROJECT_CLEANER_H
 #define QND_PROJECT_CLEANER_H
 
@@ -47,6 +49,10 @@ class cleaner {
   char separator_ = '\0';
   std::string project_dir_;  // directory part of the project path, separator included
   my_string result_dir_;
+  // Where this process writes its copies: a directory of its own inside the
+  // result directory, so that runs of one project at the same time never
+  // overwrite or delete each other's copies.
+  my_string work_dir_;
 };
 
 #endif  // QND_PROJECT_CLEANER_H

@@ -7,6 +7,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "driver/errors.h"
@@ -70,10 +71,11 @@ int DistMat::ReadDistanceMatrix(std::istream& in, bool external, int& lineNo) {
     return 0;
   }
   const size_t un = static_cast<size_t>(n);
-  if (matrix.size() != un * un || labels.size() != un) {
-    if (!initializeMatrixAndArrays(n)) return 0;
-  }
-  tri.resize(n);
+  // The declared size alone allocates nothing: labels and distances are kept as
+  // the lines deliver them, and the whole matrix is made only once all n rows
+  // have been read, so its memory is bounded by what the file holds.
+  std::vector<my_string> read_labels;
+  std::vector<double> lower;  // rows 2..n, each with its i - 1 distances
 
   BlockLines block(in, lineNo);
   std::string line;
@@ -109,7 +111,8 @@ int DistMat::ReadDistanceMatrix(std::istream& in, bool external, int& lineNo) {
           << lineNo;
       E.error(Warning, kContext, 15);
     }
-    for (size_t k = 0; k < un; ++k) labels[k] = my_string(tokens[k]);
+    read_labels.reserve(un);
+    for (size_t k = 0; k < un; ++k) read_labels.emplace_back(tokens[k]);
   }
 
   for (int i = 1; i <= n; ++i) {
@@ -124,7 +127,7 @@ int DistMat::ReadDistanceMatrix(std::istream& in, bool external, int& lineNo) {
     const std::vector<std::string_view> tokens = qnd_reader::split_blanks(line);
     size_t first = 0;
     if (label_position == 1) {  // the row starts with its label (the line is not blank)
-      labels[static_cast<size_t>(i - 1)] = my_string(tokens[0]);
+      read_labels.emplace_back(tokens[0]);
       first = 1;
     }
     for (int j = 1; j <= i; ++j) {
@@ -136,19 +139,15 @@ int DistMat::ReadDistanceMatrix(std::istream& in, bool external, int& lineNo) {
         return 0;
       }
       double d = 0.0;
-      if (!qnd_reader::parse_finite_number(tokens[t], d)) {
+      // A distance is finite and not negative; anything else would only turn
+      // into nonsense (or not-a-number) in every statistic built on it.
+      if (!qnd_reader::parse_finite_number(tokens[t], d) || d < 0.0) {
         log << "\tBad value (\"" << tokens[t] << "\") for distance #" << j << " on line " << lineNo
             << ". Aborting reading distance matrix.";
         E.error(Error, kContext, 13);
         return 0;
       }
-      if (j < i) {
-        const size_t r = static_cast<size_t>(i - 1);
-        const size_t c = static_cast<size_t>(j - 1);
-        matrix[r * un + c] = d;
-        matrix[c * un + r] = d;
-        tri.at(i - 1, j - 1) = d;
-      }
+      if (j < i) lower.push_back(d);
     }
     if (tokens.size() - first > static_cast<size_t>(i)) {
       log << "\tWarning:  Too many distances are defined on line " << lineNo << "(" << i + 1
@@ -168,5 +167,16 @@ int DistMat::ReadDistanceMatrix(std::istream& in, bool external, int& lineNo) {
     write_no_closing_brace(log, name);
     return 0;
   }
+  if (!initializeMatrixAndArrays(n)) return 0;
+  tri.resize(n);
+  size_t k = 0;
+  for (size_t r = 1; r < un; ++r) {
+    for (size_t c = 0; c < r; ++c, ++k) {
+      matrix[r * un + c] = lower[k];
+      matrix[c * un + r] = lower[k];
+      tri.at(static_cast<int>(r), static_cast<int>(c)) = lower[k];
+    }
+  }
+  for (size_t r = 0; r < un; ++r) labels[r] = std::move(read_labels[r]);
   return 1;
 }

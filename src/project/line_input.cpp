@@ -29,8 +29,11 @@ std::string resolve_external(const my_string& name, const my_string& directory) 
 }
 
 bool open_for_reading(std::ifstream& in, const std::string& path) {
+  // Only a regular file can be read to its end: a directory reads nothing, and
+  // a device such as /dev/zero or a pipe that never ends would grow one line
+  // until memory runs out, or wait forever.
   std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) return false;
+  if (!std::filesystem::is_regular_file(path, ec)) return false;
   in.open(path, std::ios::in);
   return in.is_open();
 }

@@ -21,6 +21,17 @@ namespace {
 
 constexpr const char* kPassContext = "Project::newOpen()";
 
+// A profile number as an int. Values beyond the range of int (a finite value
+// such as 1e300 has no int) become the nearest bound, which every check below
+// then refuses.
+int saturated_int(double value) {
+  if (value >= static_cast<double>(std::numeric_limits<int>::max()))
+    return std::numeric_limits<int>::max();
+  if (value <= static_cast<double>(std::numeric_limits<int>::min()))
+    return std::numeric_limits<int>::min();
+  return static_cast<int>(value);
+}
+
 // What handling one line decided.
 enum class Outcome {
   kGoOn,     // keep reading
@@ -242,7 +253,9 @@ void ReadingPass::read_title() {
 Outcome ReadingPass::read_nb_samples() {
   if (!has_equal_sign("NbSamples")) return Outcome::kGoOn;
   double value = 0.0;
-  if (!getValue(line_, value, "NbSamples", line_no_)) {
+  // A count of samples is a whole number from 0 up to what an int holds.
+  if (!getValue(line_, value, "NbSamples", line_no_) || value < 0.0 ||
+      value > std::numeric_limits<int>::max()) {
     in_.close();
     E.error(Error, kPassContext, 95);
     return Outcome::kAbandon;
@@ -278,7 +291,7 @@ void ReadingPass::read_genotypic_data() {
   seen_.genotypic = true;
   double value = 0.0;
   const bool ok = getValue(line_, value, "GenotypicData", line_no_);
-  prof_.GenotypicData = static_cast<int>(value);
+  prof_.GenotypicData = saturated_int(value);
   if (!ok || value >= 2) E.error(Error, kPassContext, 74);
 }
 
@@ -310,7 +323,7 @@ void ReadingPass::read_gametic_phase() {
   seen_.gametic_phase = true;
   double value = 0.0;
   const bool ok = getValue(line_, value, "GameticPhase", line_no_);
-  prof_.GameticPhase = static_cast<int>(value);
+  prof_.GameticPhase = saturated_int(value);
   if (!ok || (prof_.GameticPhase != 0 && prof_.GameticPhase != 1) || value != std::trunc(value))
     E.error(Error, kPassContext, 89);
 }
@@ -319,7 +332,7 @@ void ReadingPass::read_recessive_data() {
   if (!has_equal_sign("RecessiveData")) return;
   double value = 0.0;
   (void)getValue(line_, value, "RecessiveData", line_no_);
-  prof_.RecessiveData = static_cast<int>(value);
+  prof_.RecessiveData = saturated_int(value);
 }
 
 void ReadingPass::read_recessive_allele() {
@@ -482,12 +495,10 @@ Outcome ReadingPass::read_matrix_size() {
     E.error(Error, kPassContext, 15);
     return Outcome::kFail;
   }
-  const int n = static_cast<int>(value);
-  if (!project_.distmat.initializeMatrixAndArrays(n)) {
-    log_ << "\tUnable to allocate memory for distance matrix \"" << matrix << "\". Required size ("
-         << n << ") reported on line " << line_no_ << " is probably too big...";
-    return Outcome::kFail;
-  }
+  // Only the size is recorded: the matrix block that follows must hold as many
+  // rows before any memory is given to them (DistMat::ReadDistanceMatrix).
+  project_.distmat.reset();
+  project_.distmat.size = static_cast<int>(value);
   return Outcome::kGoOn;
 }
 

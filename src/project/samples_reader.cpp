@@ -438,8 +438,10 @@ int Samples::NewReadSamples(std::ifstream& in, ProfileSettings& prof, Haplo_DB& 
       sawSize = true;
       if (!checkForPresenceOfEqualSign(line, "SampleSize", lineNo)) continue;
       double value = 0.0;
-      // A negative size cannot scale relative frequencies into counts.
-      if (!getValue(line, value, "SampleSize", lineNo) || value < 0.0) {
+      // A negative size cannot scale relative frequencies into counts, and a
+      // size beyond what an int counts describes no sample.
+      if (!getValue(line, value, "SampleSize", lineNo) || value < 0.0 ||
+          value > static_cast<double>(std::numeric_limits<int>::max())) {
         log << "\tProject file, Line #" << lineNo << " : Unable to read the size of sample #"
             << samples_read << ". Aborting reading project.\n";
         E.error(Error, kSamplesContext, 66);

@@ -3,6 +3,7 @@
 #include "sumstat/sumstat.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -387,19 +388,57 @@ void TSumStat::writeToFile(int headerMode) {
   std::string text;
   if (headerMode == 1 || headerMode == 2) text = headerLine;
   if (headerMode == 0 || headerMode == 1) text += statsLine;
-  // One write call for the whole text: an appending write of a regular file is
-  // placed at the end as one piece. Only a short write (e.g. a full disk or a
-  // signal) makes us continue with the rest.
+  if (!text.empty()) write_whole_or_nothing(fd, text);
+  ::close(fd);
+}
+
+namespace {
+
+// Waits for an exclusive lock on the whole file; false when the file system
+// offers no locks (the write then goes ahead unlocked).
+bool lock_whole_file(int fd) {
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = 0;
+  lock.l_len = 0;
+  while (::fcntl(fd, F_SETLKW, &lock) != 0) {
+    if (errno != EINTR) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+// The lines go out whole or not at all. Other instances of the program may be
+// appending to the same file, so every instance holds an exclusive lock on it
+// from before the write until after any undo: nothing of theirs can land
+// between our bytes, and a write that stops part way (a full disk, a file size
+// limit) is undone by cutting the file back to its size before the write. The
+// cut is made only when the file is exactly that size plus what we wrote, so a
+// writer that ignores the lock never loses its lines. Devices and pipes are
+// written without lock or undo; they have no size to go back to.
+void TSumStat::write_whole_or_nothing(int fd, const std::string& text) {
+  struct stat info {};
+  const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  if (regular) (void)lock_whole_file(fd);
+  off_t before = 0;
+  if (regular && ::fstat(fd, &info) == 0) before = info.st_size;
+
   const char* p = text.data();
   size_t left = text.size();
+  size_t written = 0;
   while (left > 0) {
     const ssize_t n = ::write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      break;
-    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
     p += n;
     left -= static_cast<size_t>(n);
+    written += static_cast<size_t>(n);
   }
-  ::close(fd);
+  if (left > 0 && written > 0 && regular && ::fstat(fd, &info) == 0 &&
+      info.st_size == before + static_cast<off_t>(written)) {
+    (void)::ftruncate(fd, before);
+  }
+  // Closing the descriptor releases the lock.
 }

@@ -34,8 +34,9 @@ class TSumStat {
   void outputStats(TDataType type);
   // Writes headerLine and/or statsLine to outFileName: 0 values, 1 header and
   // values, 2 header only, any other mode nothing (the file is still opened, so
-  // truncated when not appending). The text goes out in one write, so processes
-  // appending to one file at once never interleave their lines.
+  // truncated when not appending). The text goes out whole under a lock on the
+  // file, so processes appending to one file at once never interleave their
+  // lines, and a write that fails part way is taken back.
   void writeToFile(int headerMode);
 
   // Bookkeeping of the projects of one run list, so that value line k always
@@ -120,6 +121,8 @@ class TSumStat {
  private:
   // Appends the names (names == true) or values of one pass to out.
   void build_pass(TDataType type, bool names, std::string& out);
+  // Writes text to the open file fd completely, or leaves the file as it was.
+  static void write_whole_or_nothing(int fd, const std::string& text);
   // Recomputes meanNGW and sdNGW from the NGW list.
   void recompute_ngw();
   // True when the pass just built ends the line.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -12,6 +13,9 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// The directory of this process's copies inside a result directory.
+std::string work_dir() { return "run" + std::to_string(::getpid()) + "/"; }
 
 // The line rules written out the long way: cut the comment, turn tabs,
 // carriage returns and the separator into blanks, squeeze runs of blanks,
@@ -163,7 +167,7 @@ TEST_F(CleanerPaths, CopyGoesIntoResultDirectoryNamedAfterProject) {
   EXPECT_EQ(c.execute('\0', project.c_str()), 1);
   EXPECT_EQ(c.get_orig_proj(), project.c_str());
   EXPECT_EQ(c.get_proj_dir(), path("my.data/proj.v2.res/").c_str());
-  EXPECT_EQ(c.get_clean_proj(), path("my.data/proj.v2.res/proj.v2.qnp").c_str());
+  EXPECT_EQ(c.get_clean_proj(), path("my.data/proj.v2.res/" + work_dir() + "proj.v2.qnp").c_str());
   EXPECT_TRUE(fs::is_directory(dir_ / "my.data" / "proj.v2.res"));
   EXPECT_EQ(read_file(c.get_clean_proj().str()), "[Profile]\n");
 }
@@ -195,14 +199,14 @@ TEST_F(CleanerExternalFiles, ExternFileIsCleanedIntoResultDirectory) {
   EXPECT_EQ(read_file(c.get_clean_proj().str()),
             "[[DistanceMatrix]]\n MatrixData = EXTERN \"dist.txt\"\n");
   // Empty lines are kept in an external file.
-  EXPECT_EQ(read_file(path("proj.res/dist.txt")), "\n\n1 2 3\n\nlast\n");
+  EXPECT_EQ(read_file(path("proj.res/" + work_dir() + "dist.txt")), "\n\n1 2 3\n\nlast\n");
 }
 
 TEST_F(CleanerExternalFiles, ExternFoundFarIntoALongLine) {
   write_file(path("far.txt"), "x\ty\n");
   const std::string line = std::string(1500, 'A') + " EXTERN \"far.txt\"";
   clean_project(line + "\n");
-  EXPECT_EQ(read_file(path("proj.res/far.txt")), "x y\n");
+  EXPECT_EQ(read_file(path("proj.res/" + work_dir() + "far.txt")), "x y\n");
 }
 
 TEST_F(CleanerExternalFiles, ExternNamedRelativeToProjectNotWorkingDirectory) {
@@ -212,7 +216,7 @@ TEST_F(CleanerExternalFiles, ExternNamedRelativeToProjectNotWorkingDirectory) {
   write_file(project, "SampleData= EXTERN \"hap.txt\"\n");
   cleaner c;
   c.execute('\0', project.c_str());
-  EXPECT_EQ(read_file(path("sub/proj.res/hap.txt")), "h1 1\n");
+  EXPECT_EQ(read_file(path("sub/proj.res/" + work_dir() + "hap.txt")), "h1 1\n");
 }
 
 TEST_F(CleanerExternalFiles, MissingOrUnnamedExternIsSkipped) {
@@ -228,13 +232,13 @@ TEST_F(CleanerExternalFiles, RemoveCleanedFilesDeletesEveryCopyOnly) {
   write_file(project, "X= EXTERN \"a.txt\"\nY= EXTERN \"b.txt\"\n");
   cleaner c;
   c.execute('\0', project.c_str());
-  ASSERT_TRUE(fs::exists(dir_ / "proj.res" / "proj.qnp"));
-  ASSERT_TRUE(fs::exists(dir_ / "proj.res" / "a.txt"));
-  ASSERT_TRUE(fs::exists(dir_ / "proj.res" / "b.txt"));
+  ASSERT_TRUE(fs::exists(dir_ / "proj.res" / work_dir() / "proj.qnp"));
+  ASSERT_TRUE(fs::exists(dir_ / "proj.res" / work_dir() / "a.txt"));
+  ASSERT_TRUE(fs::exists(dir_ / "proj.res" / work_dir() / "b.txt"));
   c.rm_clean_files();
-  EXPECT_FALSE(fs::exists(dir_ / "proj.res" / "proj.qnp"));
-  EXPECT_FALSE(fs::exists(dir_ / "proj.res" / "a.txt"));
-  EXPECT_FALSE(fs::exists(dir_ / "proj.res" / "b.txt"));
+  EXPECT_FALSE(fs::exists(dir_ / "proj.res" / work_dir() / "proj.qnp"));
+  EXPECT_FALSE(fs::exists(dir_ / "proj.res" / work_dir() / "a.txt"));
+  EXPECT_FALSE(fs::exists(dir_ / "proj.res" / work_dir() / "b.txt"));
   EXPECT_TRUE(fs::exists(project));
   EXPECT_TRUE(fs::exists(dir_ / "a.txt"));
   EXPECT_TRUE(fs::exists(dir_ / "b.txt"));
@@ -244,5 +248,5 @@ TEST_F(CleanerExternalFiles, ExternalFilesIgnoreTheSeparatorKey) {
   write_file(path("loci.txt"), "LocusSeparator=:\n1:2\n");
   clean_project("D= EXTERN \"loci.txt\"\n", ':');
   // The line rules apply (colon to blank) but the key is not rewritten.
-  EXPECT_EQ(read_file(path("proj.res/loci.txt")), "LocusSeparator=\n1 2\n");
+  EXPECT_EQ(read_file(path("proj.res/" + work_dir() + "loci.txt")), "LocusSeparator=\n1 2\n");
 }
