@@ -6,9 +6,11 @@
 JOBS ?= 2
 BUILD ?= build
 FUZZ_SECONDS ?= 600
+# A fixed seed keeps the short runs of "make test" reproducible.
+FUZZ_SEED ?= 1
 FUZZ_TARGETS = fuzz_project fuzz_definitions fuzz_run
 # Each input may use at most 1 GiB in one allocation, 2 GiB in all and 10 s.
-FUZZ_LIMITS = -rss_limit_mb=2048 -malloc_limit_mb=1024 -timeout=10
+FUZZ_LIMITS = -rss_limit_mb=2048 -malloc_limit_mb=1024 -timeout=10 -seed=$(FUZZ_SEED)
 
 .PHONY: all demo test test-plain test-sanitize fuzz-build fuzz fuzz-short clean
 
