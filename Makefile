@@ -12,7 +12,9 @@ FUZZ_TARGETS = fuzz_project fuzz_definitions fuzz_run
 # Each input may use at most 1 GiB in one allocation, 2 GiB in all and 10 s.
 FUZZ_LIMITS = -rss_limit_mb=2048 -malloc_limit_mb=1024 -timeout=10 -seed=$(FUZZ_SEED)
 
-.PHONY: all demo test test-plain test-sanitize fuzz-build fuzz fuzz-short clean
+PREFIX ?= /usr/local
+
+.PHONY: install all demo test test-plain test-sanitize fuzz-build fuzz fuzz-short clean
 
 all:
 	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release -DQND_TESTS=OFF
@@ -55,6 +57,10 @@ fuzz: fuzz-build
 
 fuzz-short:
 	$(MAKE) fuzz FUZZ_SECONDS=60
+
+install: all
+	install -d $(DESTDIR)$(PREFIX)/bin
+	install -m 755 $(BUILD)/release/qndsumstat $(BUILD)/release/qndms2qnp $(DESTDIR)$(PREFIX)/bin/
 
 clean:
 	rm -rf $(BUILD)
