@@ -53,29 +53,25 @@ void linkage_disequilibrium(PopGenetics& pop, const settings& s) {
   pop.calc_all_gam_des(*_AOS_, s.MarkovChainStepsLD, s);
 }
 
+// Sequence data (DNA and RFLP) run the same blocks in the same order; only the
+// site evaluation and the diversity indices differ by class.
+template <class SequenceSample>
+int run_sequence_analyses(SequenceSample& pop, settings& s) {
+  if (!has(s, kWithinSampleTasks)) return 1;
+  pop.evaluate_polymorphism(s);
+  if (has(s, kTaskStandardIndices)) standard_indices(pop, s);
+  if (has(s, kTaskMolecularDiversity)) pop.compute_molecular_diversity(s);
+  if (has(s, kTaskLinkageDisequilibrium)) linkage_disequilibrium(pop, s);
+  if (has(s, kTaskTajimaTest)) pop.run_tajima_test(s);
+  if (has(s, kTaskFuFsTest)) pop.run_fu_test(s);
+  return 1;
+}
+
 }  // namespace
 
-int PopulDNA::test_methods(settings& s) {
-  if (!has(s, kWithinSampleTasks)) return 1;
-  evaluate_polymorphism(s);
-  if (has(s, kTaskStandardIndices)) standard_indices(*this, s);
-  if (has(s, kTaskMolecularDiversity)) compute_molecular_diversity(s);
-  if (has(s, kTaskLinkageDisequilibrium)) linkage_disequilibrium(*this, s);
-  if (has(s, kTaskTajimaTest)) run_tajima_test(s);
-  if (has(s, kTaskFuFsTest)) run_fu_test(s);
-  return 1;
-}
+int PopulDNA::test_methods(settings& s) { return run_sequence_analyses(*this, s); }
 
-int PopulRFLP::test_methods(settings& s) {
-  if (!has(s, kWithinSampleTasks)) return 1;
-  evaluate_polymorphism(s);
-  if (has(s, kTaskStandardIndices)) standard_indices(*this, s);
-  if (has(s, kTaskMolecularDiversity)) compute_molecular_diversity(s);
-  if (has(s, kTaskLinkageDisequilibrium)) linkage_disequilibrium(*this, s);
-  if (has(s, kTaskTajimaTest)) run_tajima_test(s);
-  if (has(s, kTaskFuFsTest)) run_fu_test(s);
-  return 1;
-}
+int PopulRFLP::test_methods(settings& s) { return run_sequence_analyses(*this, s); }
 
 int PopulMicrosat::test_methods(settings& s) {
   if (!has(s, kWithinSampleTasks)) return 1;
