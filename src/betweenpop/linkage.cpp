@@ -199,9 +199,11 @@ namespace {
 constexpr const char* kAllPairsContext = "PopGenetics::calc_all_gam_des()";
 constexpr const char* kTableContext = "PopGenetics::make_all_table()";
 constexpr const char* kPairContext = "PopGenetics::calc_d_sd_values()";
-// Pairs listed one per line in the log; a sequence sample can have hundreds of
-// thousands of pairs, whose values still all reach the summary lists.
-constexpr int kListedPairs = 1000;
+// Pairs listed one per line in the log. A sequence sample can have hundreds of
+// thousands of pairs, whose values all reach the summary lists anyway; a long
+// listing would make the log of every call of a simulation study larger than
+// its project file and cost more than the statistics themselves.
+constexpr int kListedPairs = 10;
 
 // A unit without any pair still takes one entry in each per-unit list, so that
 // every unit of a pass has its column.

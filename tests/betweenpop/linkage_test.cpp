@@ -542,6 +542,21 @@ TEST_F(LdUnits, ReportListsEachPair) {
   EXPECT_LT(p02, p12);
 }
 
+TEST_F(LdUnits, ReportListsOnlyTheFirstTenPairs) {
+  // Six polymorphic loci make 15 pairs: ten lines, then one line for the rest,
+  // while all 15 pairs still reach the mean.
+  const Entries entries = {{"AAAAAA", 10}, {"GGGGGG", 10}, {"AGAGAG", 5}};
+  Population p = sample(entries);
+  run(p);
+  expect_lists_match(naive_unit(entries, '?'));
+  const std::string text = out_.str();
+  size_t lines = 0;
+  for (size_t at = text.find("Pair ("); at != std::string::npos; at = text.find("Pair (", at + 1))
+    ++lines;
+  EXPECT_EQ(lines, 10u) << text;
+  EXPECT_NE(text.find("(5 further pairs not listed)"), std::string::npos) << text;
+}
+
 // ---------------------------------------------------------------------------
 // The analysis entries run the measures under TaskNumber bit 16.
 // ---------------------------------------------------------------------------
