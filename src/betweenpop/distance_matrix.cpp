@@ -10,16 +10,19 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fstream>
 #include <iomanip>
+#include <limits>
 #include <memory>
 #include <ostream>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 
 #include "betweenpop/distances.h"
 #include "driver/errors.h"
@@ -45,12 +48,12 @@ const char* const kDistanceLabels[9] = {"Pairwise difference",
 
 // The allele texts of a haplotype, one per locus: tokens between locus
 // separators, or one character per locus when the separator is NUL.
-std::vector<std::string_view> allele_tokens(std::string_view content) {
-  std::vector<std::string_view> tokens;
+void allele_tokens(std::string_view content, std::vector<std::string_view>& tokens) {
+  tokens.clear();
   const char sep = ProfileSettings::LocusSeparator;
   if (sep == '\0') {
     for (size_t i = 0; i < content.size(); ++i) tokens.push_back(content.substr(i, 1));
-    return tokens;
+    return;
   }
   size_t i = 0;
   while (i < content.size()) {
@@ -58,6 +61,11 @@ std::vector<std::string_view> allele_tokens(std::string_view content) {
     if (end > i) tokens.push_back(content.substr(i, end - i));
     i = end + 1;
   }
+}
+
+std::vector<std::string_view> allele_tokens(std::string_view content) {
+  std::vector<std::string_view> tokens;
+  allele_tokens(content, tokens);
   return tokens;
 }
 
@@ -127,10 +135,21 @@ void write_matrix(std::ostream& out, const RectMat& m) {
   out.precision(precision);
 }
 
+// The whole part of a distance for the largest distance kept, clamped to the
+// int range (a distance can be huge or infinite for absurd allele sizes).
+int whole_part(double d) {
+  if (!(d > -2147483648.0)) return std::numeric_limits<int>::min();
+  if (!(d < 2147483647.0)) return std::numeric_limits<int>::max();
+  return static_cast<int>(d);
+}
+
 // Opens a matrix computation: the square matrix of zeros and the message.
 void begin_matrix(PopGenetics& pop) {
   const int n = pop.num_haplotypes();
-  pop.dist_matrix.resize(n, n);
+  if (pop.lower_target)
+    pop.lower_target->resize(n);
+  else
+    pop.dist_matrix.resize(n, n);
   pop.largest_distance = 0;
   *_AOS_ << "\t\t\tBeginning distance computations ...\n";
 }
@@ -138,50 +157,163 @@ void begin_matrix(PopGenetics& pop) {
 // Stores one pair: distance below the diagonal, standard deviation above.
 void store_pair(PopGenetics& pop, int i, int j, double scale) {
   const double d = pop.dist_d * scale;
-  pop.dist_matrix(i, j) = d;
-  pop.dist_matrix(j, i) = pop.dist_v > 0 ? std::sqrt(pop.dist_v) * scale : 0.0;
-  pop.largest_distance = std::max(pop.largest_distance, static_cast<int>(d));
+  if (pop.lower_target) {
+    pop.lower_target->row(i)[j] = d;
+  } else {
+    pop.dist_matrix(i, j) = d;
+    pop.dist_matrix(j, i) = pop.dist_v > 0 ? std::sqrt(pop.dist_v) * scale : 0.0;
+  }
+  pop.largest_distance = std::max(pop.largest_distance, whole_part(d));
 }
 
 void end_matrix(PopGenetics& pop, std::ostream* out, std::clock_t start) {
   const double ms = 1000.0 * static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
   *_AOS_ << "\t\t\tdone ! (" << static_cast<long>(ms) << " ms)\n";
-  if (out) {
+  if (out && !pop.lower_target) {
     *_AOS_ << "\t\t\tWriting matrix to file ...\n";
     write_matrix(*out, pop.dist_matrix);
   }
 }
 
-// Allele sizes of every haplotype at the usable loci (row-major, n x loci);
-// missing alleles take the marker value. False when an allele is not a finite
-// number.
+// An allele text as a number: whole numbers of up to nine digits directly (the
+// usual case, and exactly the value strtod gives), anything else through
+// strtod. False when the text is not wholly a finite number.
+bool allele_value(std::string_view text, double& value) {
+  if (!text.empty() && text.size() <= 9) {
+    long whole = 0;
+    bool digits = true;
+    for (const char c : text) {
+      if (c < '0' || c > '9') {
+        digits = false;
+        break;
+      }
+      whole = whole * 10 + (c - '0');
+    }
+    if (digits) {
+      value = static_cast<double>(whole);
+      return true;
+    }
+  }
+  const std::string copy(text);
+  char* end = nullptr;
+  errno = 0;
+  value = std::strtod(copy.c_str(), &end);
+  return end != copy.c_str() && *end == '\0' && errno != ERANGE && std::isfinite(value);
+}
+
+// Allele sizes at the usable loci, locus by locus (loci x n: the sizes of
+// locus t are sizes[t * n .. t * n + n - 1]); missing alleles take the marker
+// value. False when an allele is not a finite number.
 bool read_allele_sizes(const PopGenetics& pop, std::vector<double>& sizes, int& loci) {
   const std::string missing(1, pop.profile.MissingData);
-  const int n = pop.num_haplotypes();
-  std::vector<size_t> usable;
+  const size_t n = static_cast<size_t>(pop.num_haplotypes());
+  std::vector<std::vector<std::string_view>> tokens(n);
   size_t num_loci = 0;
-  for (int h = 0; h < n; ++h)
-    num_loci = std::max(num_loci, allele_tokens(pop.haplotypes[h]->hap->content).size());
+  for (size_t h = 0; h < n; ++h) {
+    allele_tokens(pop.haplotypes[static_cast<int>(h)]->hap->content, tokens[h]);
+    num_loci = std::max(num_loci, tokens[h].size());
+  }
+  std::vector<size_t> usable;
   for (size_t k = 0; k < num_loci; ++k) {
     if (pop.site_usable(k)) usable.push_back(k);
   }
   loci = static_cast<int>(usable.size());
-  sizes.assign(static_cast<size_t>(n) * usable.size(), kMissingMicrosat);
-  for (int h = 0; h < n; ++h) {
-    const std::vector<std::string_view> tokens = allele_tokens(pop.haplotypes[h]->hap->content);
+  sizes.assign(n * usable.size(), kMissingMicrosat);
+  for (size_t h = 0; h < n; ++h) {
     for (size_t t = 0; t < usable.size(); ++t) {
-      if (usable[t] >= tokens.size() || tokens[usable[t]] == missing) continue;
-      const std::string text(tokens[usable[t]]);
-      char* end = nullptr;
-      errno = 0;
-      const double value = std::strtod(text.c_str(), &end);
-      if (end == text.c_str() || *end != '\0' || errno == ERANGE || !std::isfinite(value)) {
-        return false;
-      }
-      sizes[static_cast<size_t>(h) * usable.size() + t] = value;
+      if (usable[t] >= tokens[h].size() || tokens[h][usable[t]] == missing) continue;
+      if (!allele_value(tokens[h][usable[t]], sizes[t * n + h])) return false;
     }
   }
   return true;
+}
+
+// Whether every distance of the microsatellite matrix can be summed in 32-bit
+// integers: every size a whole number and the largest possible distance,
+// loci x (largest size difference)^2, below 2^31. Then the integer sums equal
+// the double sums exactly (every partial sum is a whole number far below 2^53).
+bool integer_sizes(const std::vector<double>& sizes, int loci) {
+  double low = 0.0, high = 0.0;
+  bool any = false;
+  for (const double v : sizes) {
+    if (v == kMissingMicrosat) continue;
+    if (v != std::floor(v) || std::fabs(v) > 1e6) return false;
+    low = any ? std::min(low, v) : v;
+    high = any ? std::max(high, v) : v;
+    any = true;
+  }
+  const double span = high - low;
+  return static_cast<double>(loci) * span * span < 2147483648.0;
+}
+
+// Distances from haplotype i to haplotypes 0 .. i-1, summed locus by locus in
+// locus order, into d[0 .. i-1]. Loci where either allele is missing are
+// skipped. T is the type of the sums (int32_t when integer_sizes holds).
+template <typename T>
+void microsat_row(const std::vector<T>& sizes, const std::vector<T>& present, size_t n, int loci,
+                  bool squared, size_t i, T* d) {
+  std::fill(d, d + i, T(0));
+  for (int t = 0; t < loci; ++t) {
+    const T* col = sizes.data() + static_cast<size_t>(t) * n;
+    const T* ok = present.data() + static_cast<size_t>(t) * n;
+    if (ok[i] == T(0)) continue;
+    const T a = col[i];
+    // Two plain loops (no method test inside) that the compiler vectorises; a
+    // missing allele adds nothing (ok[j] is 1 or 0, and adding 0 leaves a sum
+    // of squares unchanged).
+    if (squared) {
+      for (size_t j = 0; j < i; ++j) {
+        const T diff = a - col[j];
+        const T square = diff * diff;
+        const T present_j = ok[j];
+        d[j] += present_j != T(0) ? square : T(0);
+      }
+    } else {
+      for (size_t j = 0; j < i; ++j) d[j] += static_cast<T>(a != col[j]) * ok[j];
+    }
+  }
+}
+
+template <typename T>
+void fill_microsat_matrix(PopGenetics& pop, const std::vector<double>& column_sizes, int loci,
+                          bool squared) {
+  const size_t n = static_cast<size_t>(pop.num_haplotypes());
+  // A missing allele takes a size met elsewhere, so that differences computed
+  // (and then discarded) with it stay within the range of the real ones.
+  T filler = T(0);
+  for (const double v : column_sizes) {
+    if (v != kMissingMicrosat) {
+      filler = static_cast<T>(v);
+      break;
+    }
+  }
+  std::vector<T> sizes(column_sizes.size()), present(column_sizes.size());
+  for (size_t c = 0; c < column_sizes.size(); ++c) {
+    const bool missing = column_sizes[c] == kMissingMicrosat;
+    sizes[c] = missing ? filler : static_cast<T>(column_sizes[c]);
+    present[c] = missing ? T(0) : T(1);
+  }
+  std::vector<T> row(n);
+  for (size_t i = 1; i < n; ++i) {
+    microsat_row(sizes, present, n, loci, squared, i, row.data());
+    if (pop.lower_target) {
+      // The same cells and largest distance as store_pair, without a call per
+      // pair: there is no standard deviation to keep.
+      double* cells = pop.lower_target->row(static_cast<int>(i));
+      int largest = pop.largest_distance;
+      for (size_t j = 0; j < i; ++j) {
+        cells[j] = static_cast<double>(row[j]);
+        largest = std::max(largest, whole_part(cells[j]));
+      }
+      pop.largest_distance = largest;
+      continue;
+    }
+    for (size_t j = 0; j < i; ++j) {
+      pop.dist_d = static_cast<double>(row[j]);
+      pop.dist_v = 0.0;
+      store_pair(pop, static_cast<int>(i), static_cast<int>(j), 1.0);
+    }
+  }
 }
 
 }  // namespace
@@ -401,10 +533,11 @@ int PopulRFLP::compute_distance_matrix(std::ostream* out, settings&, bool scale)
 
 int PopulMicrosat::compute_distance_matrix(std::ostream* out, settings&, bool) {
   const std::clock_t start = std::clock();
-  const int n = num_haplotypes();
   size_t loci_count = 0;
+  std::vector<std::string_view> tokens;
   for (const PHaploDef* h : haplotypes) {
-    loci_count = std::max(loci_count, allele_tokens(h->hap->content).size());
+    allele_tokens(h->hap->content, tokens);
+    loci_count = std::max(loci_count, tokens.size());
   }
   if (locus_usable.size() != loci_count) evaluate_usable_mask();
   std::vector<double> sizes;
@@ -415,21 +548,10 @@ int PopulMicrosat::compute_distance_matrix(std::ostream* out, settings&, bool) {
   }
   const bool squared = dist_method == 1;
   begin_matrix(*this);
-  for (int i = 1; i < n; ++i) {
-    const double* a = sizes.data() + static_cast<size_t>(i) * loci;
-    for (int j = 0; j < i; ++j) {
-      const double* b = sizes.data() + static_cast<size_t>(j) * loci;
-      double d = 0.0;
-      for (int k = 0; k < loci; ++k) {
-        if (a[k] == kMissingMicrosat || b[k] == kMissingMicrosat) continue;
-        const double diff = a[k] - b[k];
-        d += squared ? diff * diff : (diff != 0.0 ? 1.0 : 0.0);
-      }
-      dist_d = d;
-      dist_v = 0.0;
-      store_pair(*this, i, j, 1.0);
-    }
-  }
+  if (integer_sizes(sizes, loci))
+    fill_microsat_matrix<std::int32_t>(*this, sizes, loci, squared);
+  else
+    fill_microsat_matrix<double>(*this, sizes, loci, squared);
   end_matrix(*this, out, start);
   return 1;
 }
@@ -508,10 +630,12 @@ void report_usable_loci(const settings& s, const my_string& result_directory,
 
 }  // namespace
 
-int calc_haplotype_dist_matrix(const Haplo_DB& list, const ProfileSettings& profile,
-                               const std::vector<int>& copies, settings& s,
-                               const my_string& result_directory, DistMat& distmat, int method,
-                               double alpha) {
+namespace {
+
+// A working population of the project's data type holding every listed
+// haplotype with its pooled count.
+std::unique_ptr<Population> working_population(const Haplo_DB& list, const ProfileSettings& profile,
+                                               const std::vector<int>& copies) {
   const int n = list.size();
   Population base;
   base.profile = profile;
@@ -522,7 +646,48 @@ int calc_haplotype_dist_matrix(const Haplo_DB& list, const ProfileSettings& prof
     total += count;
   }
   base.sample_size = total;
-  std::unique_ptr<Population> pop(make_population_for_type(ProfileSettings::DataType, base));
+  return std::unique_ptr<Population>(make_population_for_type(ProfileSettings::DataType, base));
+}
+
+bool reports_usable_loci(const settings& s, const DistMat& distmat) {
+  const bool amova = (s.TaskNumber & kTaskAmova) && (s.HaplAMOVA || s.LocByLocAMOVA);
+  return !distmat.tri.is_constant() && (amova || (s.TaskNumber & kTaskPairwiseFst));
+}
+
+// Everything the project's matrix depends on, as one text.
+std::string matrix_inputs(const Haplo_DB& list, const ProfileSettings& profile,
+                          const std::vector<int>& copies, const settings& s, int method,
+                          double alpha) {
+  std::string key;
+  auto add_number = [&key](double v) { key.append(reinterpret_cast<const char*>(&v), sizeof v); };
+  add_number(method);
+  add_number(alpha);
+  add_number(s.TransitionWeight);
+  add_number(s.TranversionWeight);
+  add_number(s.DeletionWeight);
+  add_number(s.AllowedLevelOfMissingData);
+  add_number(s.ComputeConventionalFST);
+  add_number(ProfileSettings::DataType);
+  key += ProfileSettings::LocusSeparator;
+  key += profile.MissingData;
+  for (int i = 0; i < list.size(); ++i) {
+    add_number(static_cast<size_t>(i) < copies.size() ? copies[static_cast<size_t>(i)] : 0);
+    add_number(static_cast<double>(list[i]->content.size()));
+    key += list[i]->content;
+    add_number(static_cast<double>(list[i]->name.length()));
+    key += list[i]->name.c_str();
+  }
+  return key;
+}
+
+}  // namespace
+
+int calc_haplotype_dist_matrix(const Haplo_DB& list, const ProfileSettings& profile,
+                               const std::vector<int>& copies, settings& s,
+                               const my_string& result_directory, DistMat& distmat, int method,
+                               double alpha) {
+  const int n = list.size();
+  std::unique_ptr<Population> pop = working_population(list, profile, copies);
 
   const int saved_method = s.DistanceMethodAMOVA;
   const double saved_alpha = s.GammaAValueAMOVA;
@@ -532,7 +697,10 @@ int calc_haplotype_dist_matrix(const Haplo_DB& list, const ProfileSettings& prof
   s.GammaAValueAMOVA = alpha;
   s.TaskNumber = kTaskPairwiseDistances;
   s.InferHaplotypeDefinitionFromDistanceMatrix = 0;
+  TriMat computed;
+  pop->lower_target = &computed;
   const int ok = pop->compute_amova_distance_matrix(s);
+  pop->lower_target = nullptr;
   s.DistanceMethodAMOVA = saved_method;
   s.GammaAValueAMOVA = saved_alpha;
   s.TaskNumber = saved_task;
@@ -545,19 +713,14 @@ int calc_haplotype_dist_matrix(const Haplo_DB& list, const ProfileSettings& prof
   if (pop->conventional_computed) {
     distmat.tri = pop->conventional_matrix;
   } else {
-    distmat.tri.resize(n);
-    for (int i = 1; i < n; ++i) {
-      for (int j = 0; j < i; ++j) distmat.tri.at(i, j) = pop->dist_matrix(i, j);
-    }
+    distmat.tri = std::move(computed);
   }
   distmat.size = n;
+  distmat.computed_from.clear();
   distmat.labels.assign(static_cast<size_t>(n), my_string());
   for (int i = 0; i < n; ++i) distmat.labels[static_cast<size_t>(i)] = list[i]->name;
 
-  const bool amova = (s.TaskNumber & kTaskAmova) && (s.HaplAMOVA || s.LocByLocAMOVA);
-  if (!distmat.tri.is_constant() && (amova || (s.TaskNumber & kTaskPairwiseFst))) {
-    report_usable_loci(s, result_directory, *pop);
-  }
+  if (reports_usable_loci(s, distmat)) report_usable_loci(s, result_directory, *pop);
   return 1;
 }
 
@@ -581,6 +744,26 @@ int Project::calc_dist_matrix(int method, double alpha) {
     const auto found = pooled.find(haplotypes[i]);
     if (found != pooled.end()) copies[static_cast<size_t>(i)] = found->second;
   }
-  return calc_haplotype_dist_matrix(haplotypes, profile, copies, s, result_directory, distmat,
-                                    method, alpha);
+  // The group pass and the population pass pool the same gene copies, so the
+  // second request usually finds the matrix made by the first; only the
+  // report on usable loci is made again.
+  std::string inputs = matrix_inputs(haplotypes, profile, copies, s, method, alpha);
+  if (!distmat.computed_from.empty() && distmat.computed_from == inputs) {
+    // The log keeps the lines of a computation, so that it reads the same
+    // whichever pass made the matrix.
+    if (!distmat.tri.is_constant())
+      *_AOS_ << "\t\t\tBeginning distance computations ...\n\t\t\tdone ! (0 ms)\n";
+    if (reports_usable_loci(s, distmat)) {
+      std::unique_ptr<Population> pop = working_population(haplotypes, profile, copies);
+      pop->allowed_missing = s.AllowedLevelOfMissingData;
+      pop->evaluate_usable_mask();
+      report_usable_loci(s, result_directory, *pop);
+    }
+    return 1;
+  }
+  if (!calc_haplotype_dist_matrix(haplotypes, profile, copies, s, result_directory, distmat, method,
+                                  alpha))
+    return 0;
+  distmat.computed_from = std::move(inputs);
+  return 1;
 }

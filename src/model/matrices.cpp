@@ -67,6 +67,7 @@ double RectMat::operator()(int i, int j) const {
 int DistMat::initializeMatrixAndArrays(const int& n) {
   try {
     size = n > 0 ? n : 0;
+    computed_from.clear();
     matrix.assign(static_cast<size_t>(size) * static_cast<size_t>(size), 0.0);
     labels.assign(static_cast<size_t>(size), my_string());
   } catch (const std::exception&) {  // bad_alloc or length_error for absurd sizes
@@ -83,4 +84,5 @@ void DistMat::reset() {
   matrix.clear();
   labels.clear();
   tri = TriMat();
+  computed_from.clear();
 }

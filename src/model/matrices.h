@@ -7,6 +7,7 @@
 
 #include <fstream>
 #include <istream>
+#include <string>
 #include <vector>
 
 #include "text/my_string.h"
@@ -29,9 +30,10 @@ class TriMat {
   double& at(int i, int j);
   // Cell (i, j) of an explicit matrix without the range check, for inner loops
   // whose indices were checked once against size().
-  double cell(int i, int j) const {
-    return i >= j ? cells_[offset(i, j)] : cells_[offset(j, i)];
-  }
+  double cell(int i, int j) const { return i >= j ? cells_[offset(i, j)] : cells_[offset(j, i)]; }
+  // Row i of an explicit matrix: cells (i, 0) .. (i, i), for filling it row by
+  // row; i must be below size().
+  double* row(int i) { return cells_.data() + offset(i, 0); }
 
  private:
   static size_t offset(int i, int j) {
@@ -79,6 +81,10 @@ class DistMat {
   int label_position = 0;  // 0 LINE, 1 COLUMN
   my_string name;
   TriMat tri;  // the matrix the between-sample computations read
+  // What a computed matrix was computed from (haplotypes, their pooled copies,
+  // data type and distance settings), empty for a matrix read from a file:
+  // a later request with the same inputs reuses the matrix.
+  std::string computed_from;
 };
 
 #endif  // QND_MODEL_MATRICES_H

@@ -63,9 +63,9 @@ class PopGenetics {
   // Per-locus flags (per site for DNA and RFLP data), set by the polymorphism
   // evaluation of the data type and read by the per-locus pass, the diversity
   // indices and the distances.
-  std::vector<double> missing_fraction;          // missing gene copies / sample size
-  std::vector<std::uint8_t> locus_usable;        // 1 when missing_fraction <= allowed
-  std::vector<std::uint8_t> locus_polymorphic;   // >= 2 different non-missing alleles
+  std::vector<double> missing_fraction;         // missing gene copies / sample size
+  std::vector<std::uint8_t> locus_usable;       // 1 when missing_fraction <= allowed
+  std::vector<std::uint8_t> locus_polymorphic;  // >= 2 different non-missing alleles
   int num_loci = 0;
   int num_usable_loci = 0;
   int num_usable_poly_loci = 0;
@@ -262,6 +262,11 @@ class PopGenetics {
   double gc_content = 0.0;
   // Distance (x scale) below the diagonal, sqrt(variance) (x scale) above.
   RectMat dist_matrix;
+  // When set, a matrix computation writes its distances into this triangle
+  // instead (no standard deviations): the project's matrix for AMOVA needs
+  // only those, and a full square of thousands of haplotypes would cost twice
+  // the memory and a copy.
+  TriMat* lower_target = nullptr;
   int largest_distance = 0;
   // The conventional matrix (constant mode for frequency data).
   TriMat conventional_matrix;
@@ -306,8 +311,8 @@ class PopGenetics {
   // One pair: adds its |D'| and r^2 to the sums (under MEAN_ALL_DPRIME and
   // MEAN_ALL_R2) and appends to the adjacent and flanking lists; the flanking
   // pair is (first_flank, last_flank). Returns 1, 0 when the table fails.
-  int calc_d_sd_values(const LocusPair& pair, const settings& s, double& dprime_sum,
-                       double& r2_sum, int first_flank, int last_flank, std::ostream& out);
+  int calc_d_sd_values(const LocusPair& pair, const settings& s, double& dprime_sum, double& r2_sum,
+                       int first_flank, int last_flank, std::ostream& out);
   // Builds ld.table for the pair; both loci must be polymorphic loci of the
   // workspace. Returns 1, 0 (error 60) for any other locus or a haplotype too short.
   int make_all_table(const LocusPair& pair);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -210,6 +211,75 @@ TEST(MicrosatMatrix, UnusableLocusSkippedAndBadAlleleFails) {
       << log.text();
 }
 
+// Random microsatellite haplotypes (" 101 97 ? ..."), about one allele in ten
+// missing; sizes drawn by the caller's rule.
+template <typename Draw>
+std::vector<std::string> random_microsats(int n, int loci, unsigned seed, Draw draw) {
+  std::mt19937 gen(seed);
+  std::vector<std::string> out;
+  for (int h = 0; h < n; ++h) {
+    std::string content;
+    for (int k = 0; k < loci; ++k) content += gen() % 10 == 0 ? " ?" : " " + draw(gen);
+    out.push_back(content);
+  }
+  return out;
+}
+
+// The distance written out: loci in order, skipped where either allele is
+// missing, summed in double.
+double naive_microsat(const std::string& a, const std::string& b, bool squared) {
+  std::istringstream ia(a), ib(b);
+  std::string x, y;
+  double d = 0.0;
+  while (ia >> x && ib >> y) {
+    if (x == "?" || y == "?") continue;
+    const double diff = std::strtod(x.c_str(), nullptr) - std::strtod(y.c_str(), nullptr);
+    d += squared ? diff * diff : (diff != 0.0 ? 1.0 : 0.0);
+  }
+  return d;
+}
+
+void expect_naive_microsat_matrix(const std::vector<std::string>& contents) {
+  settings s;
+  LogCapture log;
+  SampleOf<PopulMicrosat> sample(contents);
+  sample.pop.allowed_missing = 1.0;  // every locus usable, whatever is missing
+  for (const int method : {0, 1}) {
+    sample.pop.dist_method = method;
+    ASSERT_EQ(sample.pop.compute_distance_matrix(nullptr, s, false), 1);
+    for (size_t i = 1; i < contents.size(); ++i) {
+      for (size_t j = 0; j < i; ++j) {
+        const double expected = naive_microsat(contents[i], contents[j], method == 1);
+        ASSERT_EQ(sample.pop.dist_matrix(static_cast<int>(i), static_cast<int>(j)), expected)
+            << "method " << method << " pair " << i << ", " << j;
+      }
+    }
+  }
+}
+
+TEST(MicrosatMatrix, RandomDataEqualsLocusOrderSums) {
+  DataTypeGuard guard(MICROSAT);
+  // Whole repeat numbers (summed in integers inside), sizes with decimals and
+  // sizes so far apart that squared sums leave the 32-bit range (summed in
+  // double inside): every cell as the naive double sum, bit for bit.
+  expect_naive_microsat_matrix(
+      random_microsats(41, 13, 7u, [](std::mt19937& g) { return std::to_string(90 + g() % 30); }));
+  expect_naive_microsat_matrix(random_microsats(23, 9, 8u, [](std::mt19937& g) {
+    return std::to_string(g() % 40) + "." + std::to_string(g() % 10);
+  }));
+  expect_naive_microsat_matrix(random_microsats(
+      17, 11, 9u, [](std::mt19937& g) { return std::to_string(g() % 2 ? 5 : 900000); }));
+  // Sizes up to 1e200: squares overflow to infinity where both alleles are
+  // present, and a missing allele still adds nothing (no NaN).
+  expect_naive_microsat_matrix(random_microsats(
+      9, 5, 10u, [](std::mt19937& g) { return g() % 3 ? std::string("12") : "1e200"; }));
+}
+
+TEST(MicrosatMatrix, AllMissingHaplotypeIsAtDistanceZero) {
+  DataTypeGuard guard(MICROSAT);
+  expect_naive_microsat_matrix({" ? ? ?", " 10 12 ?", " ? 15 9"});
+}
+
 TEST(StandardMatrix, CountsDifferentAllelesSkippingMissing) {
   DataTypeGuard guard(STANDARD);
   settings s;
@@ -371,6 +441,32 @@ TEST_F(AmovaMatrix, KimuraPerSequenceDistancesAndRestoredSettings) {
   while (std::getline(file, line)) ++lines;
   EXPECT_EQ(lines, 10);
   EXPECT_FALSE(std::filesystem::exists("MissDataPerLocus.txt"));
+}
+
+TEST_F(AmovaMatrix, MicrosatTriangleEqualsTheSampleMatrix) {
+  // The project's matrix is written straight into a triangle; it must hold
+  // what the sample's square matrix holds below its diagonal.
+  DataTypeGuard guard(MICROSAT);
+  LogCapture log;
+  const std::vector<std::string> contents =
+      random_microsats(30, 8, 11u, [](std::mt19937& g) { return std::to_string(100 + g() % 12); });
+  std::vector<int> copies;
+  for (size_t i = 0; i < contents.size(); ++i) {
+    add(("h" + std::to_string(i)).c_str(), contents[i].c_str());
+    copies.push_back(1 + static_cast<int>(i % 3));
+  }
+  s_.TaskNumber = 512;
+  s_.AllowedLevelOfMissingData = 1.0;
+  ASSERT_EQ(calc_haplotype_dist_matrix(list_, profile_, copies, s_, result_dir_, distmat_, 1, 0.0),
+            1);
+  ASSERT_EQ(distmat_.tri.size(), 30);
+  SampleOf<PopulMicrosat> sample(contents);
+  sample.pop.allowed_missing = 1.0;
+  sample.pop.dist_method = 1;
+  ASSERT_EQ(sample.pop.compute_distance_matrix(nullptr, s_, false), 1);
+  for (int i = 1; i < 30; ++i) {
+    for (int j = 0; j < i; ++j) ASSERT_EQ(distmat_.tri(i, j), sample.pop.dist_matrix(i, j));
+  }
 }
 
 TEST_F(AmovaMatrix, UnusableLociListedAndLeftOut) {

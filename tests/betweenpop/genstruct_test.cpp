@@ -83,3 +83,47 @@ TEST(LocusByLocusAmova, OneSiteEqualsTheGlobalAmova) {
   EXPECT_NEAR(SumStat.FST, global, 1e-12);
   EXPECT_GT(global, 0.0);
 }
+
+TEST(ProjectDistanceMatrix, RepeatedRequestReusesOnlyIdenticalInputs) {
+  LogCapture log;
+  DataTypeScope type(DNA, ' ');
+  Project p;
+  const char* seqs[] = {"AAAA", "AGTA", "CGTT"};
+  for (const char* q : seqs) {
+    auto h = std::make_unique<HaploDef>(my_string(q));
+    h->content = q;
+    p.haplotypes.add(h.release());
+  }
+  auto pop = std::make_unique<Population>();
+  for (int h = 0; h < 3; ++h) pop->haplotypes.Add(new PHaploDef(p.haplotypes[h], 1));
+  p.samples.pops.Add(pop.release());
+  p.s.TaskNumber = kTaskPairwiseFst;
+
+  ASSERT_EQ(p.calc_dist_matrix(0, 0.0), 1);
+  EXPECT_EQ(p.distmat.tri(1, 0), 2.0);
+  EXPECT_EQ(p.distmat.tri(2, 0), 4.0);
+  // The same request again: the same matrix and the same log lines.
+  ASSERT_EQ(p.calc_dist_matrix(0, 0.0), 1);
+  EXPECT_EQ(p.distmat.tri(2, 1), 2.0);
+  size_t computations = 0, reports = 0;
+  const std::string text = log.text();
+  for (size_t at = text.find("Beginning distance computations"); at != std::string::npos;
+       at = text.find("Beginning distance computations", at + 1))
+    ++computations;
+  for (size_t at = text.find("Number of usable loci"); at != std::string::npos;
+       at = text.find("Number of usable loci", at + 1))
+    ++reports;
+  EXPECT_EQ(computations, 2u);
+  EXPECT_EQ(reports, 2u);
+  // Another method, then changed contents under the same haplotypes, then a
+  // forgotten matrix: each is computed afresh.
+  ASSERT_EQ(p.calc_dist_matrix(3, 0.0), 1);  // proportion x 4 sites = differences
+  EXPECT_EQ(p.distmat.tri(2, 0), 4.0);
+  p.haplotypes[2]->content = "AAAT";
+  ASSERT_EQ(p.calc_dist_matrix(3, 0.0), 1);
+  EXPECT_EQ(p.distmat.tri(2, 0), 1.0);
+  p.distmat.reset();
+  p.haplotypes[2]->content = "AATT";
+  ASSERT_EQ(p.calc_dist_matrix(3, 0.0), 1);
+  EXPECT_EQ(p.distmat.tri(2, 0), 2.0);
+}
