@@ -786,28 +786,23 @@ int Amova::AMOVA_G_P_I() {
   return 1;
 }
 
-void Amova::store_indices() {
+void store_fixation_indices(bool has_FIS, double FIS, bool has_FST, double FST, bool has_FCT,
+                            double FCT, bool has_FSC, double FSC, bool has_FIT, double FIT) {
   if (!SumStat.GLOBAL_FSTAT) return;
-  if (has_FIS) {
-    SumStat.FIS = FIS;
-    SumStat.hasFIS = true;
-  }
-  if (has_FST) {
-    SumStat.FST = FST;
-    SumStat.hasFST = true;
-  }
-  if (has_FCT) {
-    SumStat.FCT = FCT;
-    SumStat.hasFCT = true;
-  }
-  if (has_FSC) {
-    SumStat.FSC = FSC;
-    SumStat.hasFSC = true;
-  }
-  if (has_FIT) {
-    SumStat.FIT = FIT;
-    SumStat.hasFIT = true;
-  }
+  auto put = [](bool computed, double value, double& field, bool& present) {
+    if (!computed) return;
+    field = value;
+    present = true;
+  };
+  put(has_FIS, FIS, SumStat.FIS, SumStat.hasFIS);
+  put(has_FST, FST, SumStat.FST, SumStat.hasFST);
+  put(has_FCT, FCT, SumStat.FCT, SumStat.hasFCT);
+  put(has_FSC, FSC, SumStat.FSC, SumStat.hasFSC);
+  put(has_FIT, FIT, SumStat.FIT, SumStat.hasFIT);
+}
+
+void Amova::store_indices() {
+  store_fixation_indices(has_FIS, FIS, has_FST, FST, has_FCT, FCT, has_FSC, FSC, has_FIT, FIT);
 }
 
 // ---------------------------------------------------------------------------

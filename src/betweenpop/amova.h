@@ -228,6 +228,11 @@ class Amova {
 
 // (delta mu)^2 between two lists of mean allele sizes: the mean of the squared
 // differences over the loci where both means are non-zero, 0 when there is none.
+// Writes the fixation indices flagged as computed into the summary record,
+// each with its presence flag, when the record asks for GLOBAL_FSTAT.
+void store_fixation_indices(bool has_FIS, double FIS, bool has_FST, double FST, bool has_FCT,
+                            double FCT, bool has_FSC, double FSC, bool has_FIT, double FIT);
+
 double delta_mu_squared(const std::vector<double>& mu_x, const std::vector<double>& mu_y);
 
 // Mean allele size per locus over the gene copies of a population (allele

@@ -283,18 +283,6 @@ int Project::LocusByLocusAMOVA(std::ostream& out) {
   if (hFCT) out << "\nFCT : " << FCT;
   if (hFIT) out << "\nFIT : " << FIT;
   out << '\n';
-  if (SumStat.GLOBAL_FSTAT) {
-    auto put = [](bool has, double value, double& field, bool& flag) {
-      if (!has) return;
-      field = 0.0;  // the design's indices start from 0 with their flags set
-      flag = true;
-      field = value;
-    };
-    put(hFIS, FIS, SumStat.FIS, SumStat.hasFIS);
-    put(hFST, FST, SumStat.FST, SumStat.hasFST);
-    put(hFCT, FCT, SumStat.FCT, SumStat.hasFCT);
-    put(hFSC, FSC, SumStat.FSC, SumStat.hasFSC);
-    put(hFIT, FIT, SumStat.FIT, SumStat.hasFIT);
-  }
+  store_fixation_indices(hFIS, FIS, hFST, FST, hFCT, FCT, hFSC, FSC, hFIT, FIT);
   return 1;
 }
