@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "../project/log_capture.h"
 #include "driver/errors.h"
 #include "globals.h"
 
@@ -93,26 +94,7 @@ inline int fields_count(const std::string& text) {
 }
 
 // Sends the log to a string and opens E for the lifetime of the object.
-class LogCapture {
- public:
-  LogCapture() : saved_stream_(_AOS_), saved_open_(E.logOpen) {
-    _AOS_ = &out_;
-    E.logOpen = 1;
-  }
-  ~LogCapture() {
-    _AOS_ = saved_stream_;
-    E.logOpen = saved_open_;
-  }
-  LogCapture(const LogCapture&) = delete;
-  LogCapture& operator=(const LogCapture&) = delete;
-
-  std::string text() const { return out_.str(); }
-
- private:
-  std::ostringstream out_;
-  std::ostream* saved_stream_;
-  int saved_open_;
-};
+using qnd_project_test::LogCapture;
 
 }  // namespace driver_test
 
