@@ -3,7 +3,6 @@
 // final check that the data can be analysed, and the work estimate.
 #include <algorithm>
 #include <bitset>
-#include <cctype>
 #include <string>
 #include <string_view>
 
@@ -13,12 +12,9 @@
 #include "model/project.h"
 #include "model/samples.h"
 #include "settings/settings.h"
+#include "text/byte_table.h"
 
 namespace {
-
-void upper_case(std::string& text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-}
 
 // Deletes every occurrence of separator; true when something was deleted.
 bool erase_separator(std::string& text, char separator) {
@@ -57,12 +53,12 @@ int length_error_for_type() {
 
 void Samples::convert_dna_upper(Haplo_DB& list) {
   if (ProfileSettings::DataType != DNA) return;
-  for (HaploDef* h : list.haplotypes) upper_case(h->content);
+  for (HaploDef* h : list.haplotypes) qnd_text::upper_ascii(h->content);
   list.invalidate_content_index();
   for (Population* p : pops) {
     for (TPhenotype* t : p->individuals) {
-      upper_case(t->copy1);
-      upper_case(t->copy2);
+      qnd_text::upper_ascii(t->copy1);
+      qnd_text::upper_ascii(t->copy2);
     }
   }
 }

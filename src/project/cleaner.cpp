@@ -8,11 +8,15 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
+
+#include "text/byte_table.h"
 
 namespace {
 
@@ -20,17 +24,19 @@ constexpr int kProjectFile = 0;
 constexpr int kExternalFile = 1;
 constexpr size_t kStreamBufferSize = 1 << 20;
 
-// True when text contains pattern, comparing ASCII letters without regard to
-// case. pattern must be upper case. No copy of text is made.
-bool contains_upper(std::string_view text, std::string_view pattern) {
-  if (pattern.size() > text.size()) return false;
-  auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-  for (size_t start = 0; start + pattern.size() <= text.size(); ++start) {
-    size_t k = 0;
-    while (k < pattern.size() && upper(text[start + k]) == pattern[k]) ++k;
-    if (k == pattern.size()) return true;
-  }
-  return false;
+// Byte classes of the line rules; kPlain bytes are copied as they are.
+enum LineClass : std::uint8_t { kPlain = 0, kBlank = 1, kComment = 2 };
+
+// Blanks, tabs, carriage returns and the separator (when there is one) count
+// as blanks; '#' ends the line unless it is the separator itself.
+qnd_text::ByteTable line_classes(char separator) {
+  qnd_text::ByteTable classes{};
+  classes[static_cast<unsigned char>('#')] = kComment;
+  classes[static_cast<unsigned char>(' ')] = kBlank;
+  classes[static_cast<unsigned char>('\t')] = kBlank;
+  classes[static_cast<unsigned char>('\r')] = kBlank;
+  if (separator != '\0') classes[static_cast<unsigned char>(separator)] = kBlank;
+  return classes;
 }
 
 bool is_absolute(std::string_view path) {
@@ -47,8 +53,10 @@ bool leaves_directory(std::string_view name) {
 
 // A pair of file streams with large buffers for the line-by-line copy.
 struct CopyStreams {
-  std::vector<char> in_buffer = std::vector<char>(kStreamBufferSize);
-  std::vector<char> out_buffer = std::vector<char>(kStreamBufferSize);
+  // Left uninitialised: the streams fill them, and clearing two megabytes
+  // would cost more than cleaning a small project.
+  std::unique_ptr<char[]> in_buffer{new char[kStreamBufferSize]};
+  std::unique_ptr<char[]> out_buffer{new char[kStreamBufferSize]};
   std::ifstream in;
   std::ofstream out;
 
@@ -57,14 +65,14 @@ struct CopyStreams {
     // file (/dev/zero, /dev/stdin) would never end.
     struct stat info {};
     if (::stat(path, &info) != 0 || !S_ISREG(info.st_mode)) return false;
-    in.rdbuf()->pubsetbuf(in_buffer.data(), static_cast<std::streamsize>(in_buffer.size()));
+    in.rdbuf()->pubsetbuf(in_buffer.get(), static_cast<std::streamsize>(kStreamBufferSize));
     in.open(path, std::ios::in | std::ios::binary);
     return in.is_open();
   }
   // A copy that cannot be created is written to nowhere: the reader that opens
   // it later reports the missing file.
   void open_copy(const char* path) {
-    out.rdbuf()->pubsetbuf(out_buffer.data(), static_cast<std::streamsize>(out_buffer.size()));
+    out.rdbuf()->pubsetbuf(out_buffer.get(), static_cast<std::streamsize>(kStreamBufferSize));
     out.open(path, std::ios::out | std::ios::trunc | std::ios::binary);
   }
   void write_line(const std::string& line) {
@@ -80,6 +88,7 @@ cleaner::cleaner() : source_files_(10, 10), cleaned_files_(10, 10), file_kinds_(
 int cleaner::execute(char separator, const char* projectPath) {
   source_path_ = projectPath != nullptr ? projectPath : "";
   separator_ = separator;
+  line_classes_ = line_classes(separator);
   source_files_.Flush();
   cleaned_files_.Flush();
   file_kinds_.Flush();
@@ -154,25 +163,28 @@ int cleaner::clean_haplo_file(int file_index) {
 
 // In place, one pass: tabs, carriage returns and the locus separator count as
 // blanks, '#' ends the line, a run of blanks becomes one blank (a leading run
-// included) and trailing blanks go.
+// included) and trailing blanks go. Runs of plain bytes are found by a table
+// scan and moved whole; only blanks and the comment mark are looked at singly.
 void cleaner::clean_curr_line() {
   std::string& line = curr_line_;
+  const std::string_view text(line);
+  char* const out = line.data();
   size_t written = 0;
+  size_t read = 0;
   bool last_was_blank = false;
-  for (size_t read = 0; read < line.size(); ++read) {
-    char c = line[read];
-    if (c == '\t' || c == '\r' || (separator_ != '\0' && c == separator_)) {
-      c = ' ';
-    } else if (c == '#') {
-      break;
-    }
-    if (c == ' ') {
-      if (last_was_blank) continue;
-      last_was_blank = true;
-    } else {
+  while (read < text.size()) {
+    const size_t run_end = qnd_text::find_marked(text, line_classes_, read);
+    if (run_end > read) {
+      if (written != read) std::memmove(out + written, out + read, run_end - read);
+      written += run_end - read;
       last_was_blank = false;
+      read = run_end;
+      if (read == text.size()) break;
     }
-    line[written++] = c;
+    if (qnd_text::class_of(line_classes_, text[read]) == kComment) break;
+    if (!last_was_blank) out[written++] = ' ';
+    last_was_blank = true;
+    ++read;
   }
   while (written > 0 && line[written - 1] == ' ') --written;
   line.resize(written);
@@ -215,7 +227,8 @@ void cleaner::line_has_external() {
 // loci.
 void cleaner::line_locus_sep() {
   if (separator_ == '\0') return;
-  if (contains_upper(curr_line_, "LOCUSSEPARATOR") && !contains_upper(curr_line_, "NONE")) {
+  if (qnd_text::contains_upper(curr_line_, "LOCUSSEPARATOR") &&
+      !qnd_text::contains_upper(curr_line_, "NONE")) {
     curr_line_ = "LocusSeparator=WHITESPACE";
   }
 }

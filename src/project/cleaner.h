@@ -14,6 +14,7 @@
 #include <string>
 
 #include "model/containers.h"
+#include "text/byte_table.h"
 #include "text/my_string.h"
 
 class cleaner {
@@ -47,7 +48,8 @@ class cleaner {
   MY_TArrayAsVector<my_string> cleaned_files_;
   MY_TArrayAsVector<int32_t> file_kinds_;  // 0: project file, 1: external file
   char separator_ = '\0';
-  std::string project_dir_;  // directory part of the project path, separator included
+  qnd_text::ByteTable line_classes_{};  // the line rules' byte classes for separator_
+  std::string project_dir_;             // directory part of the project path, separator included
   my_string result_dir_;
   // Where this process writes its copies: a directory of its own inside the
   // result directory, so that runs of one project at the same time never

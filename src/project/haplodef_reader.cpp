@@ -3,39 +3,68 @@
 // separator and the missing-data character; blanks and line feeds are dropped,
 // a '#' ends the content, and any other byte rejects it. Standard data are kept
 // as written; frequency data carry no content at all.
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "driver/errors.h"
 #include "globals.h"
 #include "model/haplotypes.h"
+#include "text/byte_table.h"
 
 namespace {
 
-enum class CharRule { kKeep, kSkip, kStop, kReject };
+// What the alphabet of a molecular data type does with one byte. kKeep is 0 so
+// that a run of kept bytes is skipped by one table scan.
+enum CharRule : std::uint8_t { kKeep = 0, kSkip = 1, kStop = 2, kReject = 3 };
 
-bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+constexpr bool is_letter(int c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+constexpr bool is_digit(int c) { return c >= '0' && c <= '9'; }
 
-// What the alphabet of a molecular data type does with one byte. The separator
-// and the missing-data character are tested first, so a blank separator is
-// kept (it marks locus boundaries) rather than dropped as a blank.
-CharRule classify(TDataType type, char c, char separator, char missing) {
-  if ((separator != '\0' && c == separator) || c == missing) return CharRule::kKeep;
-  switch (type) {
-    case DNA:
-      if (is_letter(c) || c == '-' || (c >= '0' && c <= '3')) return CharRule::kKeep;
-      break;
-    case RFLP:
-      if (c == '0' || c == '1' || c == '-') return CharRule::kKeep;
-      break;
-    default:  // MICROSAT
-      if (is_digit(c)) return CharRule::kKeep;
-      break;
+// The rule of a data type's own alphabet, before the separator and the
+// missing-data character are added: DNA keeps letters, '-' and the digits 0 to
+// 3; RFLP keeps '0', '1' and '-'; microsatellites keep digits. Blanks and line
+// feeds are dropped, '#' ends the content, anything else rejects it.
+constexpr qnd_text::ByteTable alphabet_rules(TDataType type) {
+  qnd_text::ByteTable rules{};
+  for (int c = 0; c < 256; ++c) {
+    bool keep = false;
+    switch (type) {
+      case DNA:
+        keep = is_letter(c) || c == '-' || (c >= '0' && c <= '3');
+        break;
+      case RFLP:
+        keep = c == '0' || c == '1' || c == '-';
+        break;
+      default:  // MICROSAT
+        keep = is_digit(c);
+        break;
+    }
+    CharRule rule = kReject;
+    if (keep) {
+      rule = kKeep;
+    } else if (c == ' ' || c == '\n') {
+      rule = kSkip;
+    } else if (c == '#') {
+      rule = kStop;
+    }
+    rules[static_cast<size_t>(c)] = rule;
   }
-  if (c == ' ' || c == '\n') return CharRule::kSkip;
-  if (c == '#') return CharRule::kStop;
-  return CharRule::kReject;
+  return rules;
+}
+
+constexpr qnd_text::ByteTable kDnaRules = alphabet_rules(DNA);
+constexpr qnd_text::ByteTable kRflpRules = alphabet_rules(RFLP);
+constexpr qnd_text::ByteTable kMicrosatRules = alphabet_rules(MICROSAT);
+
+// The full table of a content check. The separator and the missing-data
+// character are kept whatever the alphabet says, so a blank separator is kept
+// (it marks locus boundaries) rather than dropped as a blank.
+qnd_text::ByteTable content_rules(TDataType type, char separator, char missing) {
+  qnd_text::ByteTable rules = type == DNA ? kDnaRules : type == RFLP ? kRflpRules : kMicrosatRules;
+  if (separator != '\0') rules[static_cast<unsigned char>(separator)] = kKeep;
+  rules[static_cast<unsigned char>(missing)] = kKeep;
+  return rules;
 }
 
 void trim_trailing_blanks(std::string& text) {
@@ -79,19 +108,23 @@ int HaploDef::read_data(std::string_view text, const ProfileSettings& prof) {
     return 1;
   }
 
+  const qnd_text::ByteTable rules =
+      content_rules(type, ProfileSettings::LocusSeparator, prof.MissingData);
   std::string kept;
-  kept.reserve(text.size());
-  const char separator = ProfileSettings::LocusSeparator;
-  for (const char c : text) {
-    const CharRule rule = classify(type, c, separator, prof.MissingData);
-    if (rule == CharRule::kKeep) {
-      kept.push_back(c);
-    } else if (rule == CharRule::kStop) {
-      break;
-    } else if (rule == CharRule::kReject) {
+  // Runs of kept bytes are copied whole; only the bytes between them are
+  // looked at one by one.
+  size_t i = 0;
+  while (i < text.size()) {
+    const size_t run_end = qnd_text::find_marked(text, rules, i);
+    kept.append(text.data() + i, run_end - i);
+    if (run_end == text.size()) break;
+    const std::uint8_t rule = qnd_text::class_of(rules, text[run_end]);
+    if (rule == kStop) break;
+    if (rule == kReject) {
       report_rejection(type);
       return 0;
     }
+    i = run_end + 1;  // kSkip
   }
   trim_trailing_blanks(kept);
   if (kept.empty()) {

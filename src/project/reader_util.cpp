@@ -6,18 +6,31 @@
 #include <cstdlib>
 
 #include "model/profile.h"
+#include "text/byte_table.h"
 
 namespace qnd_reader {
 
+namespace {
+
+constexpr qnd_text::ByteTable blank_table() {
+  qnd_text::ByteTable blanks{};
+  blanks[static_cast<unsigned char>(' ')] = 1;
+  blanks[static_cast<unsigned char>('\t')] = 1;
+  return blanks;
+}
+
+constexpr qnd_text::ByteTable kBlanks = blank_table();
+
+}  // namespace
+
 std::vector<std::string_view> split_blanks(std::string_view text) {
   std::vector<std::string_view> tokens;
-  size_t i = 0;
-  const size_t n = text.size();
-  while (i < n) {
-    while (i < n && (text[i] == ' ' || text[i] == '\t')) ++i;
-    const size_t start = i;
-    while (i < n && text[i] != ' ' && text[i] != '\t') ++i;
-    if (i > start) tokens.push_back(text.substr(start, i - start));
+  tokens.reserve(4);  // identifier, frequency and content in one allocation
+  size_t i = qnd_text::find_unmarked(text, kBlanks);
+  while (i < text.size()) {
+    const size_t end = qnd_text::find_marked(text, kBlanks, i);
+    tokens.push_back(text.substr(i, end - i));
+    i = qnd_text::find_unmarked(text, kBlanks, end);
   }
   return tokens;
 }

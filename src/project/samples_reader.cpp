@@ -23,6 +23,7 @@
 #include "model/samples.h"
 #include "project/line_input.h"
 #include "project/reader_util.h"
+#include "text/byte_table.h"
 #include "text/keyword_reader.h"
 
 namespace {
@@ -55,9 +56,13 @@ BlockLine next_block_line(std::istream& in, my_string& line, int& lineNo) {
 }
 
 // A data line that starts another sample or section: the block was not closed.
+// The test is on the upper-cased line, made without copying a line that may
+// hold a sequence of millions of characters.
 bool opens_new_section(const my_string& line) {
-  const my_string view = qnd_input::upper(line);
-  return view.contains("SAMPLENAME") || view.contains("[STRUCTURE]") || view.contains("[MANTEL]");
+  const std::string_view text = line.view();
+  return qnd_text::contains_upper(text, "SAMPLENAME") ||
+         qnd_text::contains_upper(text, "[STRUCTURE]") ||
+         qnd_text::contains_upper(text, "[MANTEL]");
 }
 
 void report_missing_brace_before_section(const my_string& sample, int lineNo, const char* context) {

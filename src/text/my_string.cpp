@@ -9,8 +9,9 @@
 #include <istream>
 #include <ostream>
 
+#include "text/byte_table.h"
+
 namespace {
-bool is_letter_lower(char c) { return c >= 'a' && c <= 'z'; }
 bool is_letter_upper(char c) { return c >= 'A' && c <= 'Z'; }
 }  // namespace
 
@@ -131,10 +132,7 @@ int my_string::rfind(const my_string& pattern) const {
   return p == std::string::npos ? -1 : static_cast<int>(p);
 }
 
-void my_string::Upper() {
-  for (char& c : s_)
-    if (is_letter_lower(c)) c = static_cast<char>(c - 'a' + 'A');
-}
+void my_string::Upper() { qnd_text::upper_ascii(s_); }
 
 void my_string::Lower() {
   for (char& c : s_)

@@ -137,6 +137,29 @@ TEST_F(CleanerLineRules, SixMillionLinesAreAllKept) {
   EXPECT_EQ(cleaned, content);
 }
 
+TEST_F(CleanerLineRules, ShortRandomLinesMatchTheRulesForEverySeparator) {
+  // Blanks, tabs, carriage returns, comment marks and separator candidates at
+  // every position of lines up to a few blocks of eight bytes long.
+  const std::string alphabet = std::string("ab \t\r#:\xE9\"", 9);
+  for (char separator : {'\0', ':', ' ', 'a', '\xE9'}) {
+    unsigned state = 99u;
+    std::string content;
+    std::string expected;
+    for (int line_no = 0; line_no < 400; ++line_no) {
+      std::string line;
+      const size_t length = static_cast<size_t>(line_no % 30);
+      while (line.size() < length) {
+        state = state * 1103515245u + 12345u;
+        line += alphabet[(state >> 16) % alphabet.size()];
+      }
+      content += line + "\n";
+      const std::string cleaned = naive_clean(line, separator);
+      if (!cleaned.empty()) expected += cleaned + "\n";
+    }
+    EXPECT_EQ(clean_project(content, separator), expected) << int(separator);
+  }
+}
+
 using CleanerSeparator = CleanerTest;
 
 TEST_F(CleanerSeparator, ColonBecomesBlankAndKeyIsRewritten) {

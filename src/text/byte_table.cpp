@@ -1,0 +1,83 @@
+// Byte-level scans over a class table.
+#include "text/byte_table.h"
+
+#include <cstring>
+
+namespace qnd_text {
+
+namespace {
+
+constexpr std::size_t kUnroll = 8;
+
+inline bool is_lower_ascii(unsigned char c) { return static_cast<unsigned char>(c - 'a') < 26; }
+
+// upper(c) == p for an upper-case pattern byte p: a letter matches either case.
+inline bool equals_upper(char c, char p) {
+  const auto u = static_cast<unsigned char>(c);
+  return static_cast<char>(is_lower_ascii(u) ? u - ('a' - 'A') : u) == p;
+}
+
+bool matches_at(std::string_view text, std::size_t at, std::string_view pattern) {
+  for (std::size_t k = 1; k < pattern.size(); ++k)
+    if (!equals_upper(text[at + k], pattern[k])) return false;
+  return true;
+}
+
+// Tries every start of text whose first byte is first (memchr does the
+// skipping, which is what makes the search cheap on long lines).
+bool search_from(std::string_view text, std::string_view pattern, char first) {
+  const std::size_t last_start = text.size() - pattern.size();
+  std::size_t from = 0;
+  while (from <= last_start) {
+    const void* hit = std::memchr(text.data() + from, first, last_start - from + 1);
+    if (hit == nullptr) return false;
+    const auto at = static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
+    if (matches_at(text, at, pattern)) return true;
+    from = at + 1;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::size_t find_marked(std::string_view text, const ByteTable& table, std::size_t from) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t n = text.size();
+  std::size_t i = from;
+  // Eight look-ups per test: the common case is a long run of unmarked bytes.
+  for (; i + kUnroll <= n; i += kUnroll) {
+    const unsigned any = table[p[i]] | table[p[i + 1]] | table[p[i + 2]] | table[p[i + 3]] |
+                         table[p[i + 4]] | table[p[i + 5]] | table[p[i + 6]] | table[p[i + 7]];
+    if (any != 0) break;
+  }
+  for (; i < n; ++i)
+    if (table[p[i]] != 0) return i;
+  return n;
+}
+
+std::size_t find_unmarked(std::string_view text, const ByteTable& table, std::size_t from) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t n = text.size();
+  std::size_t i = from;
+  while (i < n && table[p[i]] != 0) ++i;
+  return i;
+}
+
+void upper_ascii(char* text, std::size_t n) {
+  // Branch-free so that the compiler turns it into vector code.
+  auto* p = reinterpret_cast<unsigned char*>(text);
+  for (std::size_t i = 0; i < n; ++i) {
+    const unsigned char c = p[i];
+    p[i] = static_cast<unsigned char>(c - (is_lower_ascii(c) ? 'a' - 'A' : 0));
+  }
+}
+
+bool contains_upper(std::string_view text, std::string_view pattern) {
+  if (pattern.empty() || pattern.size() > text.size()) return false;
+  const char first = pattern[0];
+  if (search_from(text, pattern, first)) return true;
+  const bool letter = first >= 'A' && first <= 'Z';
+  return letter && search_from(text, pattern, static_cast<char>(first + ('a' - 'A')));
+}
+
+}  // namespace qnd_text

@@ -1,0 +1,45 @@
+// Byte-level scanning for the readers of long data lines: a 256-entry table
+// gives each byte value a class, so a character test is one look-up instead of
+// a chain of comparisons or a library call. Sequence lines of a project run to
+// millions of characters and every one of them is looked at several times
+// (clean-up copy, token split, content check, upper-casing), which makes these
+// loops the reading cost of a project.
+#ifndef QND_TEXT_BYTE_TABLE_H
+#define QND_TEXT_BYTE_TABLE_H
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace qnd_text {
+
+// One class per byte value; 0 means "nothing to do" for the scans below.
+using ByteTable = std::array<std::uint8_t, 256>;
+
+inline std::uint8_t class_of(const ByteTable& table, char c) {
+  return table[static_cast<unsigned char>(c)];
+}
+
+// Position of the first byte at or after from whose class is not 0, or
+// text.size() when there is none.
+std::size_t find_marked(std::string_view text, const ByteTable& table, std::size_t from = 0);
+
+// Position of the first byte at or after from whose class is 0, or text.size().
+std::size_t find_unmarked(std::string_view text, const ByteTable& table, std::size_t from = 0);
+
+// ASCII upper-casing in place: the 26 letters a-z change, every other byte
+// (digits, punctuation, bytes above 127) stays as it is, whatever the locale.
+void upper_ascii(char* text, std::size_t n);
+inline void upper_ascii(std::string& text) { upper_ascii(text.data(), text.size()); }
+
+// True when text contains pattern with the ASCII letters of text taken as upper
+// case: the same answer as upper-casing a copy of text and searching it, with
+// no copy. pattern must hold no lower-case letter; an empty pattern, or one
+// longer than text, gives false.
+bool contains_upper(std::string_view text, std::string_view pattern);
+
+}  // namespace qnd_text
+
+#endif  // QND_TEXT_BYTE_TABLE_H

@@ -1,0 +1,138 @@
+// Byte-class scans, ASCII upper-casing and the case-blind substring test,
+// each checked against the obvious one-byte-at-a-time loop written here.
+#include "text/byte_table.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+
+namespace {
+
+using qnd_text::ByteTable;
+
+size_t naive_find_marked(const std::string& text, const ByteTable& table, size_t from) {
+  for (size_t i = from; i < text.size(); ++i)
+    if (table[static_cast<unsigned char>(text[i])] != 0) return i;
+  return text.size();
+}
+
+size_t naive_find_unmarked(const std::string& text, const ByteTable& table, size_t from) {
+  for (size_t i = from; i < text.size(); ++i)
+    if (table[static_cast<unsigned char>(text[i])] == 0) return i;
+  return text.size();
+}
+
+std::string naive_upper(std::string text) {
+  for (char& c : text)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return text;
+}
+
+bool naive_contains_upper(const std::string& text, const std::string& pattern) {
+  if (pattern.empty() || pattern.size() > text.size()) return false;
+  return naive_upper(text).find(pattern) != std::string::npos;
+}
+
+ByteTable marks(const std::string& bytes) {
+  ByteTable table{};
+  for (char c : bytes) table[static_cast<unsigned char>(c)] = 1;
+  return table;
+}
+
+// A random text over alphabet, of the given length.
+std::string random_text(std::mt19937& rng, const std::string& alphabet, size_t length) {
+  std::uniform_int_distribution<size_t> pick(0, alphabet.size() - 1);
+  std::string text;
+  for (size_t i = 0; i < length; ++i) text += alphabet[pick(rng)];
+  return text;
+}
+
+TEST(ByteTableScan, MarkedByteFoundAtEveryPositionAroundTheUnrolledBlocks) {
+  const ByteTable table = marks("#");
+  // One mark at each position of texts up to three blocks of eight long, and
+  // every start position: the block loop and the tail loop must agree.
+  for (size_t length = 0; length <= 25; ++length) {
+    for (size_t mark = 0; mark <= length; ++mark) {
+      std::string text(length, 'a');
+      if (mark < length) text[mark] = '#';
+      for (size_t from = 0; from <= length; ++from) {
+        EXPECT_EQ(qnd_text::find_marked(text, table, from), naive_find_marked(text, table, from))
+            << length << " " << mark << " " << from;
+      }
+    }
+  }
+}
+
+TEST(ByteTableScan, BothScansAgreeWithByteLoopsOnAllByteValues) {
+  std::string every_byte;
+  for (int c = 0; c < 256; ++c) every_byte += static_cast<char>(c);
+  std::mt19937 rng(11);
+  const ByteTable table = marks(std::string("\0\t \x80\xff", 5));
+  for (int round = 0; round < 300; ++round) {
+    const std::string text = random_text(rng, every_byte, static_cast<size_t>(round % 40));
+    for (size_t from = 0; from <= text.size(); ++from) {
+      ASSERT_EQ(qnd_text::find_marked(text, table, from), naive_find_marked(text, table, from));
+      ASSERT_EQ(qnd_text::find_unmarked(text, table, from), naive_find_unmarked(text, table, from));
+    }
+  }
+}
+
+TEST(ByteTableScan, EmptyTableAndFullTable) {
+  const std::string text = "some text of more than eight bytes";
+  EXPECT_EQ(qnd_text::find_marked(text, ByteTable{}), text.size());
+  ByteTable all{};
+  all.fill(1);
+  EXPECT_EQ(qnd_text::find_marked(text, all, 5), 5u);
+  EXPECT_EQ(qnd_text::find_unmarked(text, all), text.size());
+  EXPECT_EQ(qnd_text::find_marked("", all), 0u);
+}
+
+TEST(UpperAscii, OnlyTheTwentySixLowerCaseLettersChange) {
+  // Every byte value, in a text long enough for vector code plus a tail.
+  std::string text;
+  for (int round = 0; round < 3; ++round)
+    for (int c = 0; c < 256; ++c) text += static_cast<char>(c);
+  text += "xyz";
+  std::string upper = text;
+  qnd_text::upper_ascii(upper);
+  ASSERT_EQ(upper.size(), text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const auto expected = static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+    ASSERT_EQ(static_cast<unsigned char>(upper[i]), expected) << "byte " << int(c);
+  }
+  std::string empty;
+  qnd_text::upper_ascii(empty);
+  EXPECT_EQ(empty, "");
+}
+
+TEST(ContainsUpper, FindsKeywordsWrittenInAnyCase) {
+  EXPECT_TRUE(qnd_text::contains_upper("  sampleName=\"a\"", "SAMPLENAME"));
+  EXPECT_TRUE(qnd_text::contains_upper("x [Structure]", "[STRUCTURE]"));
+  EXPECT_TRUE(qnd_text::contains_upper("[mantel]", "[MANTEL]"));        // the whole text
+  EXPECT_TRUE(qnd_text::contains_upper("ssSAMPLENAMe", "SAMPLENAME"));  // at the end
+  EXPECT_FALSE(qnd_text::contains_upper("SAMPLE NAME", "SAMPLENAME"));
+  EXPECT_FALSE(qnd_text::contains_upper("SAMPLENAM", "SAMPLENAME"));  // pattern longer
+  EXPECT_FALSE(qnd_text::contains_upper("abc", ""));                  // empty pattern
+  // Only ASCII letters fold: byte 0xF3 is not a lower-case 'S'.
+  EXPECT_FALSE(
+      qnd_text::contains_upper("\xF3"
+                               "AMPLENAME",
+                               "SAMPLENAME"));
+}
+
+TEST(ContainsUpper, AgreesWithSearchingAnUpperCasedCopy) {
+  std::mt19937 rng(5);
+  const std::string alphabet = "sSaA[]mM \xE1\xC1";
+  for (const std::string pattern : {"SA", "S", "[MA", "AS A", "SS"}) {
+    for (int round = 0; round < 2000; ++round) {
+      const std::string text = random_text(rng, alphabet, static_cast<size_t>(round % 12));
+      ASSERT_EQ(qnd_text::contains_upper(text, pattern), naive_contains_upper(text, pattern))
+          << '"' << text << "\" / " << pattern;
+    }
+  }
+}
+
+}  // namespace
