@@ -1,6 +1,7 @@
 # Two entry points for a fresh checkout:
 #   make demo  - build in Release and run qndsumstat on the bundled example
-#   make test  - build and run the whole test suite, plain and under ASan+UBSan,
+#   make test  - build and run the whole test suite: Debug, Release (the
+#                statically linked programs users run) and under ASan+UBSan,
 #                then each fuzz target for a minute
 #   make fuzz  - run each fuzz target for FUZZ_SECONDS (default 10 minutes)
 JOBS ?= 2
@@ -14,7 +15,7 @@ FUZZ_LIMITS = -rss_limit_mb=2048 -malloc_limit_mb=1024 -timeout=10 -seed=$(FUZZ_
 
 PREFIX ?= /usr/local
 
-.PHONY: install all demo test test-plain test-sanitize fuzz-build fuzz fuzz-short clean
+.PHONY: install all demo test test-plain test-release test-sanitize fuzz-build fuzz fuzz-short clean
 
 all:
 	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release -DQND_TESTS=OFF
@@ -25,12 +26,17 @@ demo: all
 	  ../$(BUILD)/release/qndsumstat demo.qnp demo_out.txt 0 1 run_silent && \
 	  cat demo_out.txt
 
-test: test-plain test-sanitize fuzz-short
+test: test-plain test-release test-sanitize fuzz-short
 
 test-plain:
 	cmake -S . -B $(BUILD)/debug -DCMAKE_BUILD_TYPE=Debug
 	cmake --build $(BUILD)/debug -j $(JOBS)
 	cd $(BUILD)/debug && ctest --output-on-failure -j $(JOBS)
+
+test-release:
+	cmake -S . -B $(BUILD)/release-test -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD)/release-test -j $(JOBS)
+	cd $(BUILD)/release-test && ctest --output-on-failure -j $(JOBS)
 
 test-sanitize:
 	cmake -S . -B $(BUILD)/sanitize -DCMAKE_BUILD_TYPE=Debug -DQND_SANITIZE=ON

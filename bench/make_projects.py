@@ -21,6 +21,7 @@ Cases:
       every statistic at both levels, no permutations or simulations
   B2  microsatellites: 20 samples x 50 diploid individuals x 20 loci, 4 groups
   B3  large DNA: 10 samples x 50 gene copies x 100,000 bp (about 50 MB)
+  B3h B3 with about 10% variable sites instead of 1%
   B4  many samples: 1,000 samples x 10 gene copies x 500 bp, PAIRWISE_FST
   B5  B1 with 1,000 AMOVA and FST permutations and 1,000 Fu's Fs simulations
 
@@ -257,7 +258,7 @@ def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     ap.add_argument("outdir")
     ap.add_argument("--seed", type=int, default=20261206)
-    ap.add_argument("--only", default="B1,B2,B3,B4,B5")
+    ap.add_argument("--only", default="B1,B2,B3,B3h,B4,B5")
     args = ap.parse_args()
     wanted = set(args.only.split(","))
     os.makedirs(args.outdir, exist_ok=True)
@@ -274,6 +275,11 @@ def main():
         # theta 10 over 500 copies in 10 demes (4Nm = 1): about 1% of the 100 kb variable
         print(dna_case(args.outdir, "B3", "bench large DNA", [50] * 10, 100000, 10, 2,
                        seed + 3, **b1_settings))
+    if "B3h" in wanted:
+        # B3 with ten times theta: about 10% of the sites variable, to show the
+        # distance matrix's cost following the variable sites
+        print(dna_case(args.outdir, "B3h", "bench large DNA, 10% variable", [50] * 10, 100000,
+                       100, 2, seed + 3, **b1_settings))
     if "B4" in wanted:
         print(dna_case(args.outdir, "B4", "bench many samples", [10] * 1000, 500, 5, 1,
                        seed + 4, islands=False, task=TASK_PAIRWISE, ssdefs=PAIRWISE_KEYWORDS))

@@ -13,7 +13,7 @@ REPO=$(cd "$(dirname "$0")/.." && pwd)
 WORK=$REPO/bench/work
 BIN=$REPO/build/release/qndsumstat
 RUNS=10
-ONLY=F,B1,B2,B3,B4,B5
+ONLY=F,B1,B2,B3,B3h,B4,B5
 REGEN=0
 while [ $# -gt 0 ]; do
   case $1 in
@@ -39,7 +39,7 @@ cmake -S "$REPO" -B "$REPO/build/release" -DCMAKE_BUILD_TYPE=Release -DQND_TESTS
 cmake --build "$REPO/build/release" -j "${JOBS:-2}" >/dev/null
 
 mkdir -p "$WORK"
-for c in B1 B2 B3 B4 B5; do
+for c in B1 B2 B3 B3h B4 B5; do
   if [ $REGEN = 1 ] || [ ! -f "$WORK/$c/$c.qnp" ]; then
     python3 "$REPO/bench/make_projects.py" "$WORK" --only "$c" | tee "$WORK/$c.info"
   fi
@@ -49,7 +49,7 @@ RESULTS=$WORK/results
 mkdir -p "$RESULTS"
 
 runs_for() {  # the large cases get the minimum of five timed runs
-  case $1 in B3|B4) echo 5 ;; *) echo "$RUNS" ;; esac
+  case $1 in B3|B3h|B4) echo 5 ;; *) echo "$RUNS" ;; esac
 }
 
 time_case() {  # time_case <name> <dir> <command...>
@@ -76,6 +76,9 @@ for c in ${ONLY//,/ }; do
       cp "$d/header.txt" "$RESULTS/$c.header"
       cp "$d/out.txt" "$RESULTS/$c.out"
       cp "$d/$c.res/Quendris_log.txt" "$RESULTS/$c.log" 2>/dev/null || true
+      # time of each distance matrix as the program's log reports it
+      grep -A1 'Beginning distance computations' "$RESULTS/$c.log" 2>/dev/null |
+        grep -o '[0-9]* ms' | tr '\n' ' ' >"$RESULTS/$c.distms" || true
       stat -c %s "$d/$c.qnp" >"$RESULTS/$c.size"
       ;;
   esac
