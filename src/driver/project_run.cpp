@@ -233,6 +233,9 @@ void output_pass() {
 
 void group_pass(Project& project) {
   const ProfileSettings kept_profile = project.profile;
+  // The settings as the checks of the data left them: conventional FST for data
+  // without molecular information, tasks the data do not allow switched off.
+  const settings kept_settings = project.s;
   {
     Samples pooled;
     Structure flat;
@@ -251,8 +254,10 @@ void group_pass(Project& project) {
     project.samples_pooled = false;
   }
   project.profile = kept_profile;
-  // The population pass starts again from the file's settings.
-  project.s.read_settings(project.settings_file);
+  // The population pass starts from the same settings as the group pass, not
+  // from the file again: its values must not depend on whether the group level
+  // was selected too.
+  project.s = kept_settings;
   output_pass();
 }
 

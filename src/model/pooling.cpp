@@ -15,8 +15,17 @@ namespace {
 // it a content index keeps large merges (thousands of simulated haplotypes) linear.
 constexpr long kLinearScanWork = 256;
 
+// What makes two haplotypes of different samples the same in a pooled sample:
+// their allelic content. Frequency data carry no content, only identifiers
+// (unique in the project's haplotype list), so they are told apart by name;
+// by content they would all fall into one entry.
+std::string_view merge_key(const HaploDef& h) {
+  if (ProfileSettings::DataType == FREQUENCY) return h.name.view();
+  return h.content;
+}
+
 // Adds each incoming entry's count to the first entry of `entries` whose haplotype
-// has the same allelic content, or appends a new entry for it.
+// has the same merge key, or appends a new entry for it.
 void merge_entries_by_content(MY_TIArrayAsVector<PHaploDef>& entries,
                               const MY_TIArrayAsVector<PHaploDef>& incoming) {
   const int n_incoming = incoming.size();  // fixed first: `incoming` may be `entries`
@@ -26,7 +35,7 @@ void merge_entries_by_content(MY_TIArrayAsVector<PHaploDef>& entries,
       const PHaploDef* e = incoming[i];
       PHaploDef* match = nullptr;
       for (PHaploDef* mine : entries) {
-        if (mine->hap->hasSameAllelicContent(*e->hap)) {
+        if (merge_key(*mine->hap) == merge_key(*e->hap)) {
           match = mine;
           break;
         }
@@ -42,10 +51,10 @@ void merge_entries_by_content(MY_TIArrayAsVector<PHaploDef>& entries,
   // Same result as the scan: emplace keeps the first entry of each content.
   std::unordered_map<std::string_view, PHaploDef*> by_content;
   by_content.reserve(static_cast<size_t>(entries.size() + n_incoming));
-  for (PHaploDef* mine : entries) by_content.emplace(mine->hap->content, mine);
+  for (PHaploDef* mine : entries) by_content.emplace(merge_key(*mine->hap), mine);
   for (int i = 0; i < n_incoming; ++i) {
     const PHaploDef* e = incoming[i];
-    auto [it, inserted] = by_content.emplace(e->hap->content, nullptr);
+    auto [it, inserted] = by_content.emplace(merge_key(*e->hap), nullptr);
     if (inserted) {
       it->second = new PHaploDef(e->hap, e->count);
       entries.Add(it->second);

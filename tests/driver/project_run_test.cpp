@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 
 #include "driver/driver_test_util.h"
 #include "globals.h"
@@ -480,23 +481,26 @@ TEST(ProjectRunPasses, HeaderIsBuiltUntilAProjectOfTheBatchHasRun) {
   SumStat.resetComputationFlags();
 }
 
-TEST(ProjectRunPasses, GroupPassRereadsTheSettingsFile) {
+TEST(ProjectRunPasses, PopulationPassKeepsTheCheckedSettingsOfTheGroupPass) {
   driver_test::TempDir dir;
   ProfileGuard guard(DNA, '\0');
-  {
+  // Raised from 100 to 1000 by the check of the data, whichever passes run.
+  for (const auto& [group, population] :
+       {std::pair{true, false}, std::pair{true, true}, std::pair{false, true}}) {
     Project project;
     prepare_run(project, kTwoGroupProject, "MarkovChainDememorisationStepsLD=100\n");
-    select_levels(true, false);
+    select_levels(group, population);
     ASSERT_EQ(project.run(), 1);
-    // Raised to 1000 by the check, back to the file's value after the group pass.
-    EXPECT_EQ(project.s.MarkovChainDememorisationStepsLD, 100);
+    EXPECT_EQ(project.s.MarkovChainDememorisationStepsLD, 1000) << group << population;
   }
   {
+    // A task that the check switched off (the Hardy-Weinberg test, 32, on
+    // haplotypic data) stays off after the group pass.
     Project project;
-    prepare_run(project, kTwoGroupProject, "MarkovChainDememorisationStepsLD=100\n");
-    select_levels(false, true);
+    prepare_run(project, kTwoGroupProject, "TaskNumber=33\n");
+    select_levels(true, true);
     ASSERT_EQ(project.run(), 1);
-    EXPECT_EQ(project.s.MarkovChainDememorisationStepsLD, 1000);
+    EXPECT_EQ(project.s.TaskNumber, 1);
   }
   SumStat.resetComputationFlags();
 }

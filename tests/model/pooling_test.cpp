@@ -80,6 +80,39 @@ TEST(PopulationMerge, MatchesByContentNotIdentifier) {
   EXPECT_EQ(pooled.line_count, 1);
 }
 
+// Frequency data have identifiers and counts but no content: every haplotype
+// would match every other by content.
+TEST(PopulationMerge, FrequencyDataMatchByIdentifier) {
+  const TDataType kept = ProfileSettings::DataType;
+  ProfileSettings::DataType = FREQUENCY;
+  Haplo_DB list;
+  HaploDef* h1 = add_haplotype(list, "R1b", "");
+  HaploDef* h2 = add_haplotype(list, "I2", "");
+  HaploDef* h3 = add_haplotype(list, "J2", "");
+  Population a = haplotypic_sample("A", {{h1, 9}, {h2, 7}});
+  Population b = haplotypic_sample("B", {{h2, 8}, {h3, 2}, {h1, 6}});
+  Population pooled;
+  pooled += a;
+  pooled += b;
+  EXPECT_EQ(entries_of(pooled), (Entries{{"R1b", 15}, {"I2", 15}, {"J2", 2}}));
+  EXPECT_EQ(pooled.line_count, 3);
+
+  // Enough entries for the indexed merge: 30 names in each sample, 10 shared.
+  Haplo_DB many;
+  std::vector<std::pair<HaploDef*, int>> first, second;
+  for (int i = 0; i < 50; ++i) {
+    HaploDef* h = add_haplotype(many, "f" + std::to_string(i), "");
+    if (i < 30) first.emplace_back(h, 1);
+    if (i >= 20) second.emplace_back(h, 2);
+  }
+  Population big;
+  big += haplotypic_sample("C", first);
+  big += haplotypic_sample("D", second);
+  EXPECT_EQ(big.num_haplotypes(), 50);
+  EXPECT_EQ(big.haplotypes[25]->count, 3);  // f25 is in both
+  ProfileSettings::DataType = kept;
+}
+
 TEST(PopulationMerge, LargeSamplesGiveTheSameResultAsAPlainScan) {
   // Contents repeat under different identifiers, also within one sample, so the
   // rule "first entry with the same content" is exercised on both sides.
