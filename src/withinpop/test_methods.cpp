@@ -60,7 +60,11 @@ int run_sequence_analyses(SequenceSample& pop, settings& s) {
   if (!has(s, kWithinSampleTasks)) return 1;
   pop.evaluate_polymorphism(s);
   if (has(s, kTaskStandardIndices)) standard_indices(pop, s);
-  if (has(s, kTaskMolecularDiversity)) pop.compute_molecular_diversity(s);
+  // Tajima's D and Fu's Fs read the mean number of pairwise differences, so
+  // they need the diversity indices even when those are not asked for
+  // themselves (the summary record takes S and pi only under their own task).
+  if (has(s, kTaskMolecularDiversity | kTaskTajimaTest | kTaskFuFsTest))
+    pop.compute_molecular_diversity(s);
   if (has(s, kTaskLinkageDisequilibrium)) linkage_disequilibrium(pop, s);
   if (has(s, kTaskTajimaTest)) pop.run_tajima_test(s);
   if (has(s, kTaskFuFsTest)) pop.run_fu_test(s);

@@ -505,6 +505,42 @@ TEST_F(SummaryTest, LogsEverySampleAndAcceptsAnEmptyProject) {
   EXPECT_LT(first, second);
 }
 
+TEST_F(SummaryTest, NeutralityTestsWithoutMolecularDiversityTaskStillUsePi) {
+  // Tajima's D and Fu's Fs asked for without the molecular-diversity task:
+  // the same values as with it, and no S or pi columns filled.
+  auto run = [](int task, std::vector<double>& d, std::vector<double>& fs) {
+    SampleBuilder b(DNA, '\0');
+    Samples samples;
+    PopulDNA* a = new_sample<PopulDNA>(samples, "A");
+    b.add(*a, "AAAA", 2);
+    b.add(*a, "AGAA", 1);
+    b.add(*a, "AGTA", 1);
+    settings s;
+    s.TaskNumber = task;
+    s.NumSimulFuTest = 0;
+    samples.compute_stuff(nullptr, s);
+    d = values(SumStat.D);
+    fs = values(SumStat.FS);
+  };
+  std::vector<double> d_alone, fs_alone, d_with, fs_with;
+  run(kTaskTajimaTest | kTaskFuFsTest, d_alone, fs_alone);
+  EXPECT_EQ(SumStat.Pi.size(), 0);
+  EXPECT_EQ(SumStat.S.size(), 0);
+  run(kTaskMolecularDiversity | kTaskTajimaTest | kTaskFuFsTest, d_with, fs_with);
+  // n = 4, S = 2, pi = 7/6 (see the two-sample test below).
+  const double n = 4.0, S = 2.0, pi = 7.0 / 6.0;
+  const double a1 = 1.0 + 1.0 / 2 + 1.0 / 3, a2 = 1.0 + 1.0 / 4 + 1.0 / 9;
+  const double b1 = (n + 1) / (3 * (n - 1)), b2 = 2 * (n * n + n + 3) / (9 * n * (n - 1));
+  const double c1 = b1 - 1 / a1, c2 = b2 - (n + 2) / (a1 * n) + a2 / (a1 * a1);
+  const double e1 = c1 / a1, e2 = c2 / (a1 * a1 + a2);
+  ASSERT_EQ(d_alone.size(), 1u);
+  EXPECT_NEAR(d_alone[0], (pi - S / a1) / std::sqrt(e1 * S + e2 * S * (S - 1)), 1e-12);
+  EXPECT_EQ(d_alone, d_with);
+  ASSERT_EQ(fs_alone.size(), 1u);
+  EXPECT_NE(fs_alone[0], 0.0);
+  EXPECT_EQ(fs_alone, fs_with);
+}
+
 TEST_F(SummaryTest, SequenceSitesPrivateSitesPiAndTajimaOfTwoSamples) {
   SampleBuilder b(DNA, '\0');
   Samples samples;
