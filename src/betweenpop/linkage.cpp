@@ -77,11 +77,36 @@ void code_char_locus(const Views& rows, size_t site, char missing, int* codes, i
   num_alleles = next;
 }
 
+// Only the candidate sites can be polymorphic: each is coded and kept when it
+// has two alleles or more.
+void code_candidate_chars(const Views& rows, char missing, const std::vector<int>& candidates,
+                          size_t num_sites, PopGenetics::LdWorkspace& ld) {
+  const size_t h_count = rows.size();
+  std::vector<int> site_codes(h_count);
+  for (const int site : candidates) {
+    if (site < 0 || static_cast<size_t>(site) >= num_sites) continue;
+    int alleles = 0;
+    code_char_locus(rows, static_cast<size_t>(site), missing, site_codes.data(), alleles);
+    if (alleles < 2) continue;
+    ld.position[static_cast<size_t>(site)] = static_cast<int>(ld.poly_loci.size());
+    ld.poly_loci.push_back(site);
+    ld.num_alleles.push_back(alleles);
+    ld.codes.insert(ld.codes.end(), site_codes.begin(), site_codes.end());
+  }
+}
+
 // One site per character. The polymorphic sites are found in one row-major pass
-// over the haplotypes; only those sites get allele codes.
-void code_chars(const Views& rows, char missing, PopGenetics::LdWorkspace& ld) {
+// over the haplotypes (or among the candidate sites when given); only those
+// sites get allele codes.
+void code_chars(const Views& rows, char missing, PopGenetics::LdWorkspace& ld,
+                const std::vector<int>* candidates) {
   size_t num_sites = 0;
   for (const std::string_view row : rows) num_sites = std::max(num_sites, row.size());
+  if (candidates != nullptr) {
+    ld.position.assign(num_sites, -1);
+    code_candidate_chars(rows, missing, *candidates, num_sites, ld);
+    return;
+  }
   std::vector<char> first(num_sites, '\0');
   std::vector<std::uint8_t> seen(num_sites, 0);
   std::vector<std::uint8_t> poly(num_sites, 0);
@@ -165,11 +190,14 @@ void code_tokens(const std::vector<const std::string*>& contents, char separator
 }  // namespace
 
 void code_alleles(const std::vector<const std::string*>& contents, TDataType type, char separator,
-                  char missing, PopGenetics::LdWorkspace& ld) {
+                  char missing, PopGenetics::LdWorkspace& ld,
+                  const std::vector<int>* candidate_sites) {
   ld.poly_loci.clear();
   ld.position.clear();
   ld.num_alleles.clear();
   ld.codes.clear();
+  ld.bit_words = 0;
+  ld.packed.clear();
   ld.num_haplotypes = static_cast<int>(contents.size());
   const bool per_character = type == DNA || type == RFLP || separator == '\0';
   if (!per_character) {
@@ -189,7 +217,58 @@ void code_alleles(const std::vector<const std::string*>& contents, TDataType typ
   } else {
     for (const std::string* c : contents) rows.emplace_back(*c);
   }
-  code_chars(rows, missing, ld);
+  code_chars(rows, missing, ld, type == DNA ? candidate_sites : nullptr);
+}
+
+void pack_biallelic_loci(PopGenetics::LdWorkspace& ld) {
+  const size_t h_count = static_cast<size_t>(ld.num_haplotypes);
+  const size_t num_poly = ld.poly_loci.size();
+  const size_t words = (h_count + 63) / 64;
+  ld.bit_words = 0;
+  ld.packed.assign(num_poly, 0);
+  ld.fully_typed.assign(num_poly, 0);
+  ld.typed_bits.assign(num_poly * words, 0);
+  ld.one_bits.assign(num_poly * words, 0);
+  ld.one_weight.assign(num_poly, 0);
+  if (h_count == 0 || ld.weights.size() != h_count) return;
+  int max_weight = 0;
+  ld.total_weight = 0;
+  for (const int w : ld.weights) {
+    if (w <= 0) return;  // every counted haplotype carries copies
+    max_weight = std::max(max_weight, w);
+    ld.total_weight += w;
+  }
+  ld.weight_planes = 0;
+  while (ld.weight_planes < 31 && (max_weight >> ld.weight_planes) != 0) ++ld.weight_planes;
+  ld.weight_bits.assign(static_cast<size_t>(ld.weight_planes) * words, 0);
+  for (size_t h = 0; h < h_count; ++h)
+    for (int p = 0; p < ld.weight_planes; ++p)
+      if ((ld.weights[h] >> p) & 1)
+        ld.weight_bits[static_cast<size_t>(p) * words + h / 64] |= std::uint64_t{1} << (h % 64);
+
+  for (size_t k = 0; k < num_poly; ++k) {
+    if (ld.num_alleles[k] != 2) continue;
+    const int* codes = &ld.codes[k * h_count];
+    if (std::find(codes, codes + h_count, kAbsent) != codes + h_count) continue;
+    std::uint64_t* typed = &ld.typed_bits[k * words];
+    std::uint64_t* ones = &ld.one_bits[k * words];
+    bool all_typed = true;
+    for (size_t h = 0; h < h_count; ++h) {
+      const std::uint64_t bit = std::uint64_t{1} << (h % 64);
+      if (codes[h] < 0) {
+        all_typed = false;
+        continue;
+      }
+      typed[h / 64] |= bit;
+      if (codes[h] == 1) {
+        ones[h / 64] |= bit;
+        ld.one_weight[k] += ld.weights[h];
+      }
+    }
+    ld.fully_typed[k] = all_typed ? 1 : 0;
+    ld.packed[k] = 1;
+  }
+  ld.bit_words = static_cast<int>(words);
 }
 
 }  // namespace linkage
@@ -216,6 +295,89 @@ void append_unit_zeros() {
   if (SumStat.FLANK_R2) SumStat.flankR2.Add(0.0);
 }
 
+// Number of set bits (portable; the build targets no particular processor).
+inline int bit_count(std::uint64_t x) {
+  x = x - ((x >> 1) & 0x5555555555555555ULL);
+  x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
+  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+  return static_cast<int>((x * 0x0101010101010101ULL) >> 56);
+}
+
+// Copies of the haplotypes in word w of a mask: bit counts over the weight planes.
+inline long long weighted_count(std::uint64_t mask, const std::uint64_t* planes, size_t w,
+                                size_t words, int num_planes) {
+  long long sum = 0;
+  for (int p = 0; p < num_planes; ++p)
+    sum += static_cast<long long>(bit_count(mask & planes[static_cast<size_t>(p) * words + w]))
+           << p;
+  return sum;
+}
+
+// The table of two packed loci (positions pa and pb), exactly as the general
+// count builds it: rows and columns numbered by first appearance among the
+// haplotypes typed at both loci. Allele 1 counts come from bit sets: n copies
+// typed at both, a1 and b1 copies of allele 1 at A and B, n11 of both.
+void make_biallelic_table(PopGenetics::LdWorkspace& ld, size_t pa, size_t pb) {
+  const size_t words = static_cast<size_t>(ld.bit_words);
+  const std::uint64_t* typed_a = &ld.typed_bits[pa * words];
+  const std::uint64_t* typed_b = &ld.typed_bits[pb * words];
+  const std::uint64_t* ones_a = &ld.one_bits[pa * words];
+  const std::uint64_t* ones_b = &ld.one_bits[pb * words];
+  const std::uint64_t* planes = ld.weight_bits.data();
+  const int num_planes = ld.weight_planes;
+  long long n = 0, a1 = 0, b1 = 0, n11 = 0;
+  int first_a = 0, first_b = 0;  // allele of the first haplotype typed at both
+  if (ld.fully_typed[pa] && ld.fully_typed[pb]) {
+    n = ld.total_weight;
+    a1 = ld.one_weight[pa];
+    b1 = ld.one_weight[pb];
+    for (size_t w = 0; w < words; ++w)
+      n11 += weighted_count(ones_a[w] & ones_b[w], planes, w, words, num_planes);
+    first_a = static_cast<int>(ones_a[0] & 1U);
+    first_b = static_cast<int>(ones_b[0] & 1U);
+  } else {
+    bool found = false;
+    for (size_t w = 0; w < words; ++w) {
+      const std::uint64_t both = typed_a[w] & typed_b[w];
+      if (both == 0) continue;
+      if (!found) {
+        const std::uint64_t lowest = both & (~both + 1);
+        first_a = (ones_a[w] & lowest) != 0 ? 1 : 0;
+        first_b = (ones_b[w] & lowest) != 0 ? 1 : 0;
+        found = true;
+      }
+      const std::uint64_t a = ones_a[w] & both;
+      const std::uint64_t b = ones_b[w] & both;
+      n += weighted_count(both, planes, w, words, num_planes);
+      a1 += weighted_count(a, planes, w, words, num_planes);
+      b1 += weighted_count(b, planes, w, words, num_planes);
+      n11 += weighted_count(a & b, planes, w, words, num_planes);
+    }
+  }
+  // Copies by allele code: cell[x][y] for allele x of A and y of B.
+  const long long cell[2][2] = {{n - a1 - b1 + n11, b1 - n11}, {a1 - n11, n11}};
+  const long long total_a[2] = {n - a1, a1};
+  const long long total_b[2] = {n - b1, b1};
+  const int rows = n == 0 ? 0 : (a1 > 0 && a1 < n ? 2 : 1);
+  const int cols = n == 0 ? 0 : (b1 > 0 && b1 < n ? 2 : 1);
+  const int allele_a[2] = {first_a, 1 - first_a};  // allele of each row
+  const int allele_b[2] = {first_b, 1 - first_b};
+  ld.rows = rows;
+  ld.cols = cols;
+  ld.n = static_cast<int>(n);
+  ld.table.resize(static_cast<size_t>(rows * cols));
+  ld.row_totals.resize(static_cast<size_t>(rows));
+  ld.col_totals.resize(static_cast<size_t>(cols));
+  for (int r = 0; r < rows; ++r) {
+    ld.row_totals[static_cast<size_t>(r)] = static_cast<int>(total_a[allele_a[r]]);
+    for (int c = 0; c < cols; ++c)
+      ld.table[static_cast<size_t>(r * cols + c)] =
+          static_cast<int>(cell[allele_a[r]][allele_b[c]]);
+  }
+  for (int c = 0; c < cols; ++c)
+    ld.col_totals[static_cast<size_t>(c)] = static_cast<int>(total_b[allele_b[c]]);
+}
+
 // Mean of the list entries from position first on; 0 when there is none.
 double mean_from(const MY_TArrayAsVector<double>& list, int first) {
   const int count = list.size() - first;
@@ -238,6 +400,11 @@ int PopGenetics::make_all_table(const LocusPair& pair) {
   if (pa < 0 || pb < 0) {
     E.error(Error, kTableContext, 60);
     return 0;
+  }
+  if (ld.bit_words > 0 && ld.packed[static_cast<size_t>(pa)] &&
+      ld.packed[static_cast<size_t>(pb)]) {
+    make_biallelic_table(ld, static_cast<size_t>(pa), static_cast<size_t>(pb));
+    return 1;
   }
   const size_t h_count = static_cast<size_t>(ld.num_haplotypes);
   const int* codes_a = &ld.codes[static_cast<size_t>(pa) * h_count];
@@ -302,7 +469,16 @@ int PopGenetics::calc_d_sd_values(const LocusPair& pair, const settings&, double
   double dprime = 0.0;  // the pair's |D'| and r^2: those of the last cell
   double r2 = 0.0;
   const int built = make_all_table(pair);
-  if (built && ld.rows >= 2 && ld.cols >= 2) {
+  if (built && ld.rows >= 2 && ld.cols >= 2 && !out) {
+    // Unlisted pair: only its last cell is needed. Every row and column total
+    // lies strictly between 0 and n here, so no cell can lack a positive Dmax.
+    const size_t last = static_cast<size_t>(ld.rows * ld.cols - 1);
+    const linkage::CellMeasures m =
+        linkage::cell_measures(ld.table[last], ld.row_totals[static_cast<size_t>(ld.rows - 1)],
+                               ld.col_totals[static_cast<size_t>(ld.cols - 1)], ld.n);
+    dprime = std::fabs(m.dprime);
+    r2 = m.r2;
+  } else if (built && ld.rows >= 2 && ld.cols >= 2) {
     double weighted_dprime = 0.0;  // sum over cells of p_i q_j |D'_ij|
     double weighted_r2 = 0.0;      // sum over cells of p_i q_j r^2_ij
     linkage::CellMeasures m;
@@ -357,8 +533,11 @@ int PopGenetics::calc_all_gam_des(std::ostream& out, int chain_length, const set
     append_unit_zeros();
     return 0;
   }
+  // Within a pass over sequences only the sites that vary in the pass can vary here.
+  const bool restricted = ProfileSettings::DataType == DNA && pass_sites_restricted;
   linkage::code_alleles(contents, ProfileSettings::DataType, ProfileSettings::LocusSeparator,
-                        profile.MissingData, ld);
+                        profile.MissingData, ld, restricted ? &pass_variable_sites : nullptr);
+  linkage::pack_biallelic_loci(ld);
   const int num_poly = static_cast<int>(ld.poly_loci.size());
   if (num_poly < 2) {
     E.error(Warning, kAllPairsContext, 167);
