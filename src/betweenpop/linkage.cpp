@@ -223,29 +223,44 @@ void code_alleles(const std::vector<const std::string*>& contents, TDataType typ
 void pack_biallelic_loci(PopGenetics::LdWorkspace& ld) {
   const size_t h_count = static_cast<size_t>(ld.num_haplotypes);
   const size_t num_poly = ld.poly_loci.size();
-  const size_t words = (h_count + 63) / 64;
   ld.bit_words = 0;
   ld.packed.assign(num_poly, 0);
+  if (h_count == 0 || ld.weights.size() != h_count) return;
+  int max_weight = 0;
+  long long total = 0;
+  for (const int w : ld.weights) {
+    if (w <= 0) return;  // every counted haplotype carries copies
+    max_weight = std::max(max_weight, w);
+    total += w;
+  }
+  int planes = 0;
+  while (planes < 31 && (max_weight >> planes) != 0) ++planes;
+  // Each haplotype takes one bit per gene copy (one weight plane) when that
+  // makes fewer words to count than one bit per haplotype over all planes.
+  const size_t copy_words = static_cast<size_t>((total + 63) / 64);
+  const size_t hap_words = (h_count + 63) / 64;
+  const bool per_copy = copy_words <= hap_words * static_cast<size_t>(planes);
+  const size_t words = per_copy ? copy_words : hap_words;
+  std::vector<size_t> first_slot(h_count + 1,
+                                 0);  // haplotype h: slots [first_slot[h], first_slot[h+1])
+  for (size_t h = 0; h < h_count; ++h)
+    first_slot[h + 1] = first_slot[h] + (per_copy ? static_cast<size_t>(ld.weights[h]) : 1);
+  const auto set_slots = [&first_slot](std::uint64_t* bits, size_t h) {
+    for (size_t slot = first_slot[h]; slot < first_slot[h + 1]; ++slot)
+      bits[slot / 64] |= std::uint64_t{1} << (slot % 64);
+  };
+  ld.total_weight = static_cast<int>(total);
+  ld.weight_planes = per_copy ? 1 : planes;
+  ld.weight_bits.assign(static_cast<size_t>(ld.weight_planes) * words, 0);
+  for (size_t h = 0; h < h_count; ++h)
+    for (int p = 0; p < ld.weight_planes; ++p)
+      if (per_copy || ((ld.weights[h] >> p) & 1))
+        set_slots(&ld.weight_bits[static_cast<size_t>(p) * words], h);
+
   ld.fully_typed.assign(num_poly, 0);
   ld.typed_bits.assign(num_poly * words, 0);
   ld.one_bits.assign(num_poly * words, 0);
   ld.one_weight.assign(num_poly, 0);
-  if (h_count == 0 || ld.weights.size() != h_count) return;
-  int max_weight = 0;
-  ld.total_weight = 0;
-  for (const int w : ld.weights) {
-    if (w <= 0) return;  // every counted haplotype carries copies
-    max_weight = std::max(max_weight, w);
-    ld.total_weight += w;
-  }
-  ld.weight_planes = 0;
-  while (ld.weight_planes < 31 && (max_weight >> ld.weight_planes) != 0) ++ld.weight_planes;
-  ld.weight_bits.assign(static_cast<size_t>(ld.weight_planes) * words, 0);
-  for (size_t h = 0; h < h_count; ++h)
-    for (int p = 0; p < ld.weight_planes; ++p)
-      if ((ld.weights[h] >> p) & 1)
-        ld.weight_bits[static_cast<size_t>(p) * words + h / 64] |= std::uint64_t{1} << (h % 64);
-
   for (size_t k = 0; k < num_poly; ++k) {
     if (ld.num_alleles[k] != 2) continue;
     const int* codes = &ld.codes[k * h_count];
@@ -254,14 +269,13 @@ void pack_biallelic_loci(PopGenetics::LdWorkspace& ld) {
     std::uint64_t* ones = &ld.one_bits[k * words];
     bool all_typed = true;
     for (size_t h = 0; h < h_count; ++h) {
-      const std::uint64_t bit = std::uint64_t{1} << (h % 64);
       if (codes[h] < 0) {
         all_typed = false;
         continue;
       }
-      typed[h / 64] |= bit;
+      set_slots(typed, h);
       if (codes[h] == 1) {
-        ones[h / 64] |= bit;
+        set_slots(ones, h);
         ld.one_weight[k] += ld.weights[h];
       }
     }
