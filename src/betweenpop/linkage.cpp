@@ -327,11 +327,24 @@ inline long long weighted_count(std::uint64_t mask, const std::uint64_t* planes,
   return sum;
 }
 
-// The table of two packed loci (positions pa and pb), exactly as the general
-// count builds it: rows and columns numbered by first appearance among the
-// haplotypes typed at both loci. Allele 1 counts come from bit sets: n copies
-// typed at both, a1 and b1 copies of allele 1 at A and B, n11 of both.
-void make_biallelic_table(PopGenetics::LdWorkspace& ld, size_t pa, size_t pb) {
+// Copies of a pair of packed loci (positions pa and pb): n typed at both, a1
+// and b1 carrying allele 1 at A and at B, n11 carrying both; and the alleles of
+// the first haplotype typed at both, which fix the order of rows and columns.
+struct BiallelicCounts {
+  long long n = 0, a1 = 0, b1 = 0, n11 = 0;
+  int first_a = 0, first_b = 0;
+  int rows() const { return n == 0 ? 0 : (a1 > 0 && a1 < n ? 2 : 1); }
+  int cols() const { return n == 0 ? 0 : (b1 > 0 && b1 < n ? 2 : 1); }
+  // Copies with allele x at A and y at B, and with allele x at A, y at B.
+  long long cell(int x, int y) const {
+    const long long ones = (x ? a1 : 0) + (y ? b1 : 0);
+    return x && y ? n11 : (x || y ? ones - n11 : n - a1 - b1 + n11);
+  }
+  long long total_a(int x) const { return x ? a1 : n - a1; }
+  long long total_b(int y) const { return y ? b1 : n - b1; }
+};
+
+BiallelicCounts count_biallelic(const PopGenetics::LdWorkspace& ld, size_t pa, size_t pb) {
   const size_t words = static_cast<size_t>(ld.bit_words);
   const std::uint64_t* typed_a = &ld.typed_bits[pa * words];
   const std::uint64_t* typed_b = &ld.typed_bits[pb * words];
@@ -339,57 +352,66 @@ void make_biallelic_table(PopGenetics::LdWorkspace& ld, size_t pa, size_t pb) {
   const std::uint64_t* ones_b = &ld.one_bits[pb * words];
   const std::uint64_t* planes = ld.weight_bits.data();
   const int num_planes = ld.weight_planes;
-  long long n = 0, a1 = 0, b1 = 0, n11 = 0;
-  int first_a = 0, first_b = 0;  // allele of the first haplotype typed at both
+  BiallelicCounts k;
   if (ld.fully_typed[pa] && ld.fully_typed[pb]) {
-    n = ld.total_weight;
-    a1 = ld.one_weight[pa];
-    b1 = ld.one_weight[pb];
+    k.n = ld.total_weight;
+    k.a1 = ld.one_weight[pa];
+    k.b1 = ld.one_weight[pb];
     for (size_t w = 0; w < words; ++w)
-      n11 += weighted_count(ones_a[w] & ones_b[w], planes, w, words, num_planes);
-    first_a = static_cast<int>(ones_a[0] & 1U);
-    first_b = static_cast<int>(ones_b[0] & 1U);
-  } else {
-    bool found = false;
-    for (size_t w = 0; w < words; ++w) {
-      const std::uint64_t both = typed_a[w] & typed_b[w];
-      if (both == 0) continue;
-      if (!found) {
-        const std::uint64_t lowest = both & (~both + 1);
-        first_a = (ones_a[w] & lowest) != 0 ? 1 : 0;
-        first_b = (ones_b[w] & lowest) != 0 ? 1 : 0;
-        found = true;
-      }
-      const std::uint64_t a = ones_a[w] & both;
-      const std::uint64_t b = ones_b[w] & both;
-      n += weighted_count(both, planes, w, words, num_planes);
-      a1 += weighted_count(a, planes, w, words, num_planes);
-      b1 += weighted_count(b, planes, w, words, num_planes);
-      n11 += weighted_count(a & b, planes, w, words, num_planes);
-    }
+      k.n11 += weighted_count(ones_a[w] & ones_b[w], planes, w, words, num_planes);
+    k.first_a = static_cast<int>(ones_a[0] & 1U);
+    k.first_b = static_cast<int>(ones_b[0] & 1U);
+    return k;
   }
-  // Copies by allele code: cell[x][y] for allele x of A and y of B.
-  const long long cell[2][2] = {{n - a1 - b1 + n11, b1 - n11}, {a1 - n11, n11}};
-  const long long total_a[2] = {n - a1, a1};
-  const long long total_b[2] = {n - b1, b1};
-  const int rows = n == 0 ? 0 : (a1 > 0 && a1 < n ? 2 : 1);
-  const int cols = n == 0 ? 0 : (b1 > 0 && b1 < n ? 2 : 1);
-  const int allele_a[2] = {first_a, 1 - first_a};  // allele of each row
-  const int allele_b[2] = {first_b, 1 - first_b};
+  bool found = false;
+  for (size_t w = 0; w < words; ++w) {
+    const std::uint64_t both = typed_a[w] & typed_b[w];
+    if (both == 0) continue;
+    if (!found) {
+      const std::uint64_t lowest = both & (~both + 1);
+      k.first_a = (ones_a[w] & lowest) != 0 ? 1 : 0;
+      k.first_b = (ones_b[w] & lowest) != 0 ? 1 : 0;
+      found = true;
+    }
+    const std::uint64_t a = ones_a[w] & both;
+    const std::uint64_t b = ones_b[w] & both;
+    k.n += weighted_count(both, planes, w, words, num_planes);
+    k.a1 += weighted_count(a, planes, w, words, num_planes);
+    k.b1 += weighted_count(b, planes, w, words, num_planes);
+    k.n11 += weighted_count(a & b, planes, w, words, num_planes);
+  }
+  return k;
+}
+
+// The table of two packed loci, exactly as the general count builds it: rows
+// and columns numbered by first appearance among the haplotypes typed at both.
+void make_biallelic_table(PopGenetics::LdWorkspace& ld, size_t pa, size_t pb) {
+  const BiallelicCounts k = count_biallelic(ld, pa, pb);
+  const int rows = k.rows();
+  const int cols = k.cols();
+  const int allele_a[2] = {k.first_a, 1 - k.first_a};  // allele of each row
+  const int allele_b[2] = {k.first_b, 1 - k.first_b};
   ld.rows = rows;
   ld.cols = cols;
-  ld.n = static_cast<int>(n);
+  ld.n = static_cast<int>(k.n);
   ld.table.resize(static_cast<size_t>(rows * cols));
   ld.row_totals.resize(static_cast<size_t>(rows));
   ld.col_totals.resize(static_cast<size_t>(cols));
   for (int r = 0; r < rows; ++r) {
-    ld.row_totals[static_cast<size_t>(r)] = static_cast<int>(total_a[allele_a[r]]);
+    ld.row_totals[static_cast<size_t>(r)] = static_cast<int>(k.total_a(allele_a[r]));
     for (int c = 0; c < cols; ++c)
       ld.table[static_cast<size_t>(r * cols + c)] =
-          static_cast<int>(cell[allele_a[r]][allele_b[c]]);
+          static_cast<int>(k.cell(allele_a[r], allele_b[c]));
   }
   for (int c = 0; c < cols; ++c)
-    ld.col_totals[static_cast<size_t>(c)] = static_cast<int>(total_b[allele_b[c]]);
+    ld.col_totals[static_cast<size_t>(c)] = static_cast<int>(k.total_b(allele_b[c]));
+}
+
+// Place of a locus among the polymorphic loci when it is packed, else -1.
+int packed_position(const PopGenetics::LdWorkspace& ld, int locus) {
+  if (ld.bit_words <= 0 || locus < 0 || static_cast<size_t>(locus) >= ld.position.size()) return -1;
+  const int p = ld.position[static_cast<size_t>(locus)];
+  return p >= 0 && ld.packed[static_cast<size_t>(p)] ? p : -1;
 }
 
 // Mean of the list entries from position first on; 0 when there is none.
@@ -482,8 +504,27 @@ int PopGenetics::calc_d_sd_values(const LocusPair& pair, const settings&, double
                                   std::ostream& out) {
   double dprime = 0.0;  // the pair's |D'| and r^2: those of the last cell
   double r2 = 0.0;
-  const int built = make_all_table(pair);
-  if (built && ld.rows >= 2 && ld.cols >= 2 && !out) {
+  const int pa = packed_position(ld, pair.locus_a);
+  const int pb = packed_position(ld, pair.locus_b);
+  // An unlisted pair needs only its last cell; for two packed loci that cell
+  // comes straight from the bit counts, without a table (ld.table is then left
+  // as it was).
+  const bool from_counts = !out && pa >= 0 && pb >= 0;
+  const int built = from_counts ? 1 : make_all_table(pair);
+  if (from_counts) {
+    const BiallelicCounts k = count_biallelic(ld, static_cast<size_t>(pa), static_cast<size_t>(pb));
+    ld.rows = k.rows();
+    ld.cols = k.cols();
+    ld.n = static_cast<int>(k.n);
+    if (ld.rows >= 2 && ld.cols >= 2) {
+      const int last_a = 1 - k.first_a, last_b = 1 - k.first_b;  // alleles of the last cell
+      const linkage::CellMeasures m = linkage::cell_measures(
+          static_cast<int>(k.cell(last_a, last_b)), static_cast<int>(k.total_a(last_a)),
+          static_cast<int>(k.total_b(last_b)), ld.n);
+      dprime = std::fabs(m.dprime);
+      r2 = m.r2;
+    }
+  } else if (built && ld.rows >= 2 && ld.cols >= 2 && !out) {
     // Unlisted pair: only its last cell is needed. Every row and column total
     // lies strictly between 0 and n here, so no cell can lack a positive Dmax.
     const size_t last = static_cast<size_t>(ld.rows * ld.cols - 1);
