@@ -9,6 +9,7 @@
 // (distances.cpp), whose formulas the matrix reuses.
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -99,11 +100,15 @@ VariableSites find_variable_sites(const PopGenetics& pop, size_t len, char missi
   std::copy(first.begin(), first.begin() + static_cast<std::ptrdiff_t>(std::min(len, first.size())),
             vs.reference.begin());
   std::vector<std::uint8_t> varies(len, 0);
+  const char* ref = vs.reference.data();
+  std::uint8_t* v = varies.data();
   for (int h = 1; h < n; ++h) {
     const std::string& seq = pop.haplotypes[h]->hap->content;
-    for (size_t k = 0; k < len; ++k) {
-      if (site_char(seq, k, missing) != vs.reference[k]) varies[k] = 1;
-    }
+    const size_t common = std::min(len, seq.size());
+    const char* c = seq.data();
+    // Branch-free so that the compiler can compare many sites at once.
+    for (size_t k = 0; k < common; ++k) v[k] |= static_cast<std::uint8_t>(c[k] != ref[k]);
+    for (size_t k = common; k < len; ++k) v[k] |= static_cast<std::uint8_t>(missing != ref[k]);
   }
   for (size_t k = 0; k < len; ++k) {
     if (varies[k] && pop.site_usable(k)) vs.sites.push_back(k);
@@ -591,15 +596,61 @@ int PopulStandard::compute_distance_matrix(std::ostream* out, settings&, bool) {
 
 namespace {
 
+// Appends value right-aligned in a field of width characters (wider values
+// take their own width), as setw does for a stream with default flags.
+void append_padded(std::string& text, long long value, int width) {
+  char digits[24];
+  const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value);
+  const int length = static_cast<int>(end - digits);
+  if (ec == std::errc() && length < width) text.append(static_cast<size_t>(width - length), ' ');
+  text.append(digits, end);
+}
+
+// The list, fifteen loci a line. A long sequence has thousands of loci, so the
+// text is built in one string and written once.
 void print_locus_list(std::ostream& out, const std::vector<int>& loci) {
   if (loci.empty()) {
     out << "NONE";
     return;
   }
-  for (size_t i = 0; i < loci.size(); ++i) {
-    out << std::setw(4) << loci[i] << ", ";
-    if ((i + 1) % 15 == 0) out << '\n';
+  const bool default_format =
+      out.fill() == ' ' && !(out.flags() & std::ios::left) && !(out.flags() & std::ios::internal) &&
+      (out.flags() & std::ios::basefield) == std::ios::dec && !(out.flags() & std::ios::showpos);
+  if (!default_format) {
+    for (size_t i = 0; i < loci.size(); ++i) {
+      out << std::setw(4) << loci[i] << ", ";
+      if ((i + 1) % 15 == 0) out << '\n';
+    }
+    return;
   }
+  std::string text;
+  text.reserve(loci.size() * 6 + loci.size() / 15 + 1);
+  for (size_t i = 0; i < loci.size(); ++i) {
+    append_padded(text, loci[i], 4);
+    text += ", ";
+    if ((i + 1) % 15 == 0) text += '\n';
+  }
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+// One line per locus: its number and its fraction of missing gene copies. Most
+// fractions are 0, written directly; the others go through the stream's own
+// formatting.
+void write_missing_per_locus(std::ostream& file, const std::vector<double>& fractions) {
+  file << "Locus#\tFreq. missing data\n";
+  std::string text;
+  for (size_t k = 0; k < fractions.size(); ++k) {
+    append_padded(text, static_cast<long long>(k + 1), 0);
+    text += '\t';
+    if (fractions[k] == 0.0 && !std::signbit(fractions[k])) {
+      text += "0\n";
+      continue;
+    }
+    file.write(text.data(), static_cast<std::streamsize>(text.size()));
+    text.clear();
+    file << fractions[k] << '\n';
+  }
+  file.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
 // Usable loci and missing data per locus, in the log and in
@@ -622,10 +673,7 @@ void report_usable_loci(const settings& s, const my_string& result_directory,
   if (result_directory.length() == 0) return;
   std::ofstream file(std::string(result_directory.c_str()) + "MissDataPerLocus.txt");
   if (!file) return;
-  file << "Locus#\tFreq. missing data\n";
-  for (size_t k = 0; k < pop.missing_fraction.size(); ++k) {
-    file << k + 1 << '\t' << pop.missing_fraction[k] << '\n';
-  }
+  write_missing_per_locus(file, pop.missing_fraction);
 }
 
 }  // namespace

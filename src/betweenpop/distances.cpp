@@ -439,12 +439,47 @@ const CategoryTable& category_table_for(char missing) {
   return *slot;
 }
 
+// Every character outside the DNA alphabet and other than the missing-data
+// character behaves alike in site_category: it differs from every other
+// character in the same way, and only equality with itself sets it apart. So
+// one row is worked out per character class (each alphabet character, the
+// missing character, and "any other character") and copied to every character
+// of the class, with the diagonal (a character against itself) set apart.
 CategoryTable::CategoryTable(char missing) : cells_(65536) {
-  for (int a = 0; a < 256; ++a) {
+  constexpr int kOther = 0;  // class of the characters outside the alphabet
+  std::array<int, 256> cls{};
+  std::vector<char> representative{'\0'};  // one character per class
+  const auto add_class = [&](char c) {
+    int& k = cls[static_cast<unsigned char>(c)];
+    if (k != kOther) return;
+    k = static_cast<int>(representative.size());
+    representative.push_back(c);
+  };
+  for (const char* c = "ACGT-RYMKSWHBVDN0123"; *c; ++c) add_class(*c);
+  add_class(missing);
+  // Two distinct characters of the other class stand for it.
+  char other[2] = {'\0', '\0'};
+  int found = 0;
+  for (int c = 1; c < 256 && found < 2; ++c)
+    if (cls[static_cast<size_t>(c)] == kOther) other[found++] = static_cast<char>(c);
+  representative[kOther] = other[0];
+  const size_t num_classes = representative.size();
+  // Row of a class: its representative against every character.
+  std::vector<std::uint8_t> rows(num_classes * 256);
+  for (size_t k = 0; k < num_classes; ++k) {
+    const char a = representative[k];
     for (int b = 0; b < 256; ++b) {
-      cells_[static_cast<size_t>(a) * 256u + static_cast<size_t>(b)] =
-          site_category(static_cast<char>(a), static_cast<char>(b), missing);
+      const size_t kb = static_cast<size_t>(cls[static_cast<size_t>(b)]);
+      // Against its own class: the other representative (a different character
+      // of the class); single-character classes are fixed on the diagonal below.
+      const char rep_b = kb == kOther && kOther == k ? other[1] : representative[kb];
+      rows[k * 256 + static_cast<size_t>(b)] = site_category(a, rep_b, missing);
     }
+  }
+  for (int a = 0; a < 256; ++a) {
+    std::uint8_t* row = &cells_[static_cast<size_t>(a) * 256u];
+    std::memcpy(row, &rows[static_cast<size_t>(cls[static_cast<size_t>(a)]) * 256], 256);
+    row[a] = site_category(static_cast<char>(a), static_cast<char>(a), missing);
   }
 }
 

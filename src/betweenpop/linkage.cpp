@@ -77,11 +77,36 @@ void code_char_locus(const Views& rows, size_t site, char missing, int* codes, i
   num_alleles = next;
 }
 
+// Only the candidate sites can be polymorphic: each is coded and kept when it
+// has two alleles or more.
+void code_candidate_chars(const Views& rows, char missing, const std::vector<int>& candidates,
+                          size_t num_sites, PopGenetics::LdWorkspace& ld) {
+  const size_t h_count = rows.size();
+  std::vector<int> site_codes(h_count);
+  for (const int site : candidates) {
+    if (site < 0 || static_cast<size_t>(site) >= num_sites) continue;
+    int alleles = 0;
+    code_char_locus(rows, static_cast<size_t>(site), missing, site_codes.data(), alleles);
+    if (alleles < 2) continue;
+    ld.position[static_cast<size_t>(site)] = static_cast<int>(ld.poly_loci.size());
+    ld.poly_loci.push_back(site);
+    ld.num_alleles.push_back(alleles);
+    ld.codes.insert(ld.codes.end(), site_codes.begin(), site_codes.end());
+  }
+}
+
 // One site per character. The polymorphic sites are found in one row-major pass
-// over the haplotypes; only those sites get allele codes.
-void code_chars(const Views& rows, char missing, PopGenetics::LdWorkspace& ld) {
+// over the haplotypes (or among the candidate sites when given); only those
+// sites get allele codes.
+void code_chars(const Views& rows, char missing, PopGenetics::LdWorkspace& ld,
+                const std::vector<int>* candidates) {
   size_t num_sites = 0;
   for (const std::string_view row : rows) num_sites = std::max(num_sites, row.size());
+  if (candidates != nullptr) {
+    ld.position.assign(num_sites, -1);
+    code_candidate_chars(rows, missing, *candidates, num_sites, ld);
+    return;
+  }
   std::vector<char> first(num_sites, '\0');
   std::vector<std::uint8_t> seen(num_sites, 0);
   std::vector<std::uint8_t> poly(num_sites, 0);
@@ -165,11 +190,14 @@ void code_tokens(const std::vector<const std::string*>& contents, char separator
 }  // namespace
 
 void code_alleles(const std::vector<const std::string*>& contents, TDataType type, char separator,
-                  char missing, PopGenetics::LdWorkspace& ld) {
+                  char missing, PopGenetics::LdWorkspace& ld,
+                  const std::vector<int>* candidate_sites) {
   ld.poly_loci.clear();
   ld.position.clear();
   ld.num_alleles.clear();
   ld.codes.clear();
+  ld.bit_words = 0;
+  ld.packed.clear();
   ld.num_haplotypes = static_cast<int>(contents.size());
   const bool per_character = type == DNA || type == RFLP || separator == '\0';
   if (!per_character) {
@@ -189,7 +217,72 @@ void code_alleles(const std::vector<const std::string*>& contents, TDataType typ
   } else {
     for (const std::string* c : contents) rows.emplace_back(*c);
   }
-  code_chars(rows, missing, ld);
+  code_chars(rows, missing, ld, type == DNA ? candidate_sites : nullptr);
+}
+
+void pack_biallelic_loci(PopGenetics::LdWorkspace& ld) {
+  const size_t h_count = static_cast<size_t>(ld.num_haplotypes);
+  const size_t num_poly = ld.poly_loci.size();
+  ld.bit_words = 0;
+  ld.packed.assign(num_poly, 0);
+  if (h_count == 0 || ld.weights.size() != h_count) return;
+  int max_weight = 0;
+  long long total = 0;
+  for (const int w : ld.weights) {
+    if (w <= 0) return;  // every counted haplotype carries copies
+    max_weight = std::max(max_weight, w);
+    total += w;
+  }
+  int planes = 0;
+  while (planes < 31 && (max_weight >> planes) != 0) ++planes;
+  // Each haplotype takes one bit per gene copy (one weight plane) when that
+  // makes fewer words to count than one bit per haplotype over all planes.
+  const size_t copy_words = static_cast<size_t>((total + 63) / 64);
+  const size_t hap_words = (h_count + 63) / 64;
+  const bool per_copy = copy_words <= hap_words * static_cast<size_t>(planes);
+  const size_t words = per_copy ? copy_words : hap_words;
+  std::vector<size_t> first_slot(h_count + 1,
+                                 0);  // haplotype h: slots [first_slot[h], first_slot[h+1])
+  for (size_t h = 0; h < h_count; ++h)
+    first_slot[h + 1] = first_slot[h] + (per_copy ? static_cast<size_t>(ld.weights[h]) : 1);
+  const auto set_slots = [&first_slot](std::uint64_t* bits, size_t h) {
+    for (size_t slot = first_slot[h]; slot < first_slot[h + 1]; ++slot)
+      bits[slot / 64] |= std::uint64_t{1} << (slot % 64);
+  };
+  ld.total_weight = static_cast<int>(total);
+  ld.weight_planes = per_copy ? 1 : planes;
+  ld.weight_bits.assign(static_cast<size_t>(ld.weight_planes) * words, 0);
+  for (size_t h = 0; h < h_count; ++h)
+    for (int p = 0; p < ld.weight_planes; ++p)
+      if (per_copy || ((ld.weights[h] >> p) & 1))
+        set_slots(&ld.weight_bits[static_cast<size_t>(p) * words], h);
+
+  ld.fully_typed.assign(num_poly, 0);
+  ld.typed_bits.assign(num_poly * words, 0);
+  ld.one_bits.assign(num_poly * words, 0);
+  ld.one_weight.assign(num_poly, 0);
+  for (size_t k = 0; k < num_poly; ++k) {
+    if (ld.num_alleles[k] != 2) continue;
+    const int* codes = &ld.codes[k * h_count];
+    if (std::find(codes, codes + h_count, kAbsent) != codes + h_count) continue;
+    std::uint64_t* typed = &ld.typed_bits[k * words];
+    std::uint64_t* ones = &ld.one_bits[k * words];
+    bool all_typed = true;
+    for (size_t h = 0; h < h_count; ++h) {
+      if (codes[h] < 0) {
+        all_typed = false;
+        continue;
+      }
+      set_slots(typed, h);
+      if (codes[h] == 1) {
+        set_slots(ones, h);
+        ld.one_weight[k] += ld.weights[h];
+      }
+    }
+    ld.fully_typed[k] = all_typed ? 1 : 0;
+    ld.packed[k] = 1;
+  }
+  ld.bit_words = static_cast<int>(words);
 }
 
 }  // namespace linkage
@@ -216,6 +309,111 @@ void append_unit_zeros() {
   if (SumStat.FLANK_R2) SumStat.flankR2.Add(0.0);
 }
 
+// Number of set bits (portable; the build targets no particular processor).
+inline int bit_count(std::uint64_t x) {
+  x = x - ((x >> 1) & 0x5555555555555555ULL);
+  x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
+  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+  return static_cast<int>((x * 0x0101010101010101ULL) >> 56);
+}
+
+// Copies of the haplotypes in word w of a mask: bit counts over the weight planes.
+inline long long weighted_count(std::uint64_t mask, const std::uint64_t* planes, size_t w,
+                                size_t words, int num_planes) {
+  long long sum = 0;
+  for (int p = 0; p < num_planes; ++p)
+    sum += static_cast<long long>(bit_count(mask & planes[static_cast<size_t>(p) * words + w]))
+           << p;
+  return sum;
+}
+
+// Copies of a pair of packed loci (positions pa and pb): n typed at both, a1
+// and b1 carrying allele 1 at A and at B, n11 carrying both; and the alleles of
+// the first haplotype typed at both, which fix the order of rows and columns.
+struct BiallelicCounts {
+  long long n = 0, a1 = 0, b1 = 0, n11 = 0;
+  int first_a = 0, first_b = 0;
+  int rows() const { return n == 0 ? 0 : (a1 > 0 && a1 < n ? 2 : 1); }
+  int cols() const { return n == 0 ? 0 : (b1 > 0 && b1 < n ? 2 : 1); }
+  // Copies with allele x at A and y at B, and with allele x at A, y at B.
+  long long cell(int x, int y) const {
+    const long long ones = (x ? a1 : 0) + (y ? b1 : 0);
+    return x && y ? n11 : (x || y ? ones - n11 : n - a1 - b1 + n11);
+  }
+  long long total_a(int x) const { return x ? a1 : n - a1; }
+  long long total_b(int y) const { return y ? b1 : n - b1; }
+};
+
+BiallelicCounts count_biallelic(const PopGenetics::LdWorkspace& ld, size_t pa, size_t pb) {
+  const size_t words = static_cast<size_t>(ld.bit_words);
+  const std::uint64_t* typed_a = &ld.typed_bits[pa * words];
+  const std::uint64_t* typed_b = &ld.typed_bits[pb * words];
+  const std::uint64_t* ones_a = &ld.one_bits[pa * words];
+  const std::uint64_t* ones_b = &ld.one_bits[pb * words];
+  const std::uint64_t* planes = ld.weight_bits.data();
+  const int num_planes = ld.weight_planes;
+  BiallelicCounts k;
+  if (ld.fully_typed[pa] && ld.fully_typed[pb]) {
+    k.n = ld.total_weight;
+    k.a1 = ld.one_weight[pa];
+    k.b1 = ld.one_weight[pb];
+    for (size_t w = 0; w < words; ++w)
+      k.n11 += weighted_count(ones_a[w] & ones_b[w], planes, w, words, num_planes);
+    k.first_a = static_cast<int>(ones_a[0] & 1U);
+    k.first_b = static_cast<int>(ones_b[0] & 1U);
+    return k;
+  }
+  bool found = false;
+  for (size_t w = 0; w < words; ++w) {
+    const std::uint64_t both = typed_a[w] & typed_b[w];
+    if (both == 0) continue;
+    if (!found) {
+      const std::uint64_t lowest = both & (~both + 1);
+      k.first_a = (ones_a[w] & lowest) != 0 ? 1 : 0;
+      k.first_b = (ones_b[w] & lowest) != 0 ? 1 : 0;
+      found = true;
+    }
+    const std::uint64_t a = ones_a[w] & both;
+    const std::uint64_t b = ones_b[w] & both;
+    k.n += weighted_count(both, planes, w, words, num_planes);
+    k.a1 += weighted_count(a, planes, w, words, num_planes);
+    k.b1 += weighted_count(b, planes, w, words, num_planes);
+    k.n11 += weighted_count(a & b, planes, w, words, num_planes);
+  }
+  return k;
+}
+
+// The table of two packed loci, exactly as the general count builds it: rows
+// and columns numbered by first appearance among the haplotypes typed at both.
+void make_biallelic_table(PopGenetics::LdWorkspace& ld, size_t pa, size_t pb) {
+  const BiallelicCounts k = count_biallelic(ld, pa, pb);
+  const int rows = k.rows();
+  const int cols = k.cols();
+  const int allele_a[2] = {k.first_a, 1 - k.first_a};  // allele of each row
+  const int allele_b[2] = {k.first_b, 1 - k.first_b};
+  ld.rows = rows;
+  ld.cols = cols;
+  ld.n = static_cast<int>(k.n);
+  ld.table.resize(static_cast<size_t>(rows * cols));
+  ld.row_totals.resize(static_cast<size_t>(rows));
+  ld.col_totals.resize(static_cast<size_t>(cols));
+  for (int r = 0; r < rows; ++r) {
+    ld.row_totals[static_cast<size_t>(r)] = static_cast<int>(k.total_a(allele_a[r]));
+    for (int c = 0; c < cols; ++c)
+      ld.table[static_cast<size_t>(r * cols + c)] =
+          static_cast<int>(k.cell(allele_a[r], allele_b[c]));
+  }
+  for (int c = 0; c < cols; ++c)
+    ld.col_totals[static_cast<size_t>(c)] = static_cast<int>(k.total_b(allele_b[c]));
+}
+
+// Place of a locus among the polymorphic loci when it is packed, else -1.
+int packed_position(const PopGenetics::LdWorkspace& ld, int locus) {
+  if (ld.bit_words <= 0 || locus < 0 || static_cast<size_t>(locus) >= ld.position.size()) return -1;
+  const int p = ld.position[static_cast<size_t>(locus)];
+  return p >= 0 && ld.packed[static_cast<size_t>(p)] ? p : -1;
+}
+
 // Mean of the list entries from position first on; 0 when there is none.
 double mean_from(const MY_TArrayAsVector<double>& list, int first) {
   const int count = list.size() - first;
@@ -238,6 +436,11 @@ int PopGenetics::make_all_table(const LocusPair& pair) {
   if (pa < 0 || pb < 0) {
     E.error(Error, kTableContext, 60);
     return 0;
+  }
+  if (ld.bit_words > 0 && ld.packed[static_cast<size_t>(pa)] &&
+      ld.packed[static_cast<size_t>(pb)]) {
+    make_biallelic_table(ld, static_cast<size_t>(pa), static_cast<size_t>(pb));
+    return 1;
   }
   const size_t h_count = static_cast<size_t>(ld.num_haplotypes);
   const int* codes_a = &ld.codes[static_cast<size_t>(pa) * h_count];
@@ -301,8 +504,36 @@ int PopGenetics::calc_d_sd_values(const LocusPair& pair, const settings&, double
                                   std::ostream& out) {
   double dprime = 0.0;  // the pair's |D'| and r^2: those of the last cell
   double r2 = 0.0;
-  const int built = make_all_table(pair);
-  if (built && ld.rows >= 2 && ld.cols >= 2) {
+  const int pa = packed_position(ld, pair.locus_a);
+  const int pb = packed_position(ld, pair.locus_b);
+  // An unlisted pair needs only its last cell; for two packed loci that cell
+  // comes straight from the bit counts, without a table (ld.table is then left
+  // as it was).
+  const bool from_counts = !out && pa >= 0 && pb >= 0;
+  const int built = from_counts ? 1 : make_all_table(pair);
+  if (from_counts) {
+    const BiallelicCounts k = count_biallelic(ld, static_cast<size_t>(pa), static_cast<size_t>(pb));
+    ld.rows = k.rows();
+    ld.cols = k.cols();
+    ld.n = static_cast<int>(k.n);
+    if (ld.rows >= 2 && ld.cols >= 2) {
+      const int last_a = 1 - k.first_a, last_b = 1 - k.first_b;  // alleles of the last cell
+      const linkage::CellMeasures m = linkage::cell_measures(
+          static_cast<int>(k.cell(last_a, last_b)), static_cast<int>(k.total_a(last_a)),
+          static_cast<int>(k.total_b(last_b)), ld.n);
+      dprime = std::fabs(m.dprime);
+      r2 = m.r2;
+    }
+  } else if (built && ld.rows >= 2 && ld.cols >= 2 && !out) {
+    // Unlisted pair: only its last cell is needed. Every row and column total
+    // lies strictly between 0 and n here, so no cell can lack a positive Dmax.
+    const size_t last = static_cast<size_t>(ld.rows * ld.cols - 1);
+    const linkage::CellMeasures m =
+        linkage::cell_measures(ld.table[last], ld.row_totals[static_cast<size_t>(ld.rows - 1)],
+                               ld.col_totals[static_cast<size_t>(ld.cols - 1)], ld.n);
+    dprime = std::fabs(m.dprime);
+    r2 = m.r2;
+  } else if (built && ld.rows >= 2 && ld.cols >= 2) {
     double weighted_dprime = 0.0;  // sum over cells of p_i q_j |D'_ij|
     double weighted_r2 = 0.0;      // sum over cells of p_i q_j r^2_ij
     linkage::CellMeasures m;
@@ -357,8 +588,11 @@ int PopGenetics::calc_all_gam_des(std::ostream& out, int chain_length, const set
     append_unit_zeros();
     return 0;
   }
+  // Within a pass over sequences only the sites that vary in the pass can vary here.
+  const bool restricted = ProfileSettings::DataType == DNA && pass_sites_restricted;
   linkage::code_alleles(contents, ProfileSettings::DataType, ProfileSettings::LocusSeparator,
-                        profile.MissingData, ld);
+                        profile.MissingData, ld, restricted ? &pass_variable_sites : nullptr);
+  linkage::pack_biallelic_loci(ld);
   const int num_poly = static_cast<int>(ld.poly_loci.size());
   if (num_poly < 2) {
     E.error(Warning, kAllPairsContext, 167);

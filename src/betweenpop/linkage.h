@@ -43,8 +43,17 @@ CellMeasures cell_measures(int n_ij, int row_total, int col_total, int n);
 // site per character other than the locus separator. MICROSAT, STANDARD and
 // FREQUENCY: allele tokens split at the separator (runs of separators count as
 // one), or one character per locus when the separator is NUL.
+// For DNA data, candidate_sites (sorted) may list the only sites that can be
+// polymorphic: every other site must hold one character in all the contents.
 void code_alleles(const std::vector<const std::string*>& contents, TDataType type, char separator,
-                  char missing, PopGenetics::LdWorkspace& ld);
+                  char missing, PopGenetics::LdWorkspace& ld,
+                  const std::vector<int>* candidate_sites = nullptr);
+
+// Packs the loci of ld with exactly two alleles and no absent haplotype into
+// bit sets weighted by ld.weights (one entry per haplotype), which lets
+// make_all_table count a pair of such loci without building a table. Must follow
+// code_alleles; code_alleles drops the packing of earlier loci.
+void pack_biallelic_loci(PopGenetics::LdWorkspace& ld);
 
 }  // namespace linkage
 

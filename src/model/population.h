@@ -301,6 +301,23 @@ class PopGenetics {
     int n = 0;
     std::vector<int> local_a;  // renumbering scratch
     std::vector<int> local_b;
+    // Loci with two alleles and no absent haplotype as bit sets, so that a
+    // pair of them is counted with a few word operations instead of a table.
+    // A bit is a slot: one per gene copy (the haplotypes' copies in order) or,
+    // when that takes fewer words over all weight planes, one per haplotype.
+    // Filled by linkage::pack_biallelic_loci; bit_words is 0 while not filled.
+    int bit_words = 0;                      // 64-bit words per locus
+    std::vector<std::uint8_t> packed;       // per polymorphic locus: 1 when packed
+    std::vector<std::uint8_t> fully_typed;  // per polymorphic locus: no missing data
+    std::vector<std::uint64_t> typed_bits;  // slots with an allele at the locus
+    std::vector<std::uint64_t> one_bits;    // slots carrying allele 1
+    std::vector<int> one_weight;            // copies carrying allele 1
+    int total_weight = 0;                   // copies of all haplotypes
+    // Plane p: the slots whose weight has bit p set, so that a weighted count
+    // is the sum over planes of 2^p times a bit count (one plane of weight 1
+    // when a slot is a gene copy).
+    std::vector<std::uint64_t> weight_bits;
+    int weight_planes = 0;
   };
   LdWorkspace ld;
 

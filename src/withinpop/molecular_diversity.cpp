@@ -70,6 +70,54 @@ int site_count(const MY_TIArrayAsVector<PHaploDef>& haplotypes) {
   return static_cast<int>(len);
 }
 
+// Reads the characters of a sample's sites: calls visit(i, c) for the
+// non-missing characters c met at each site i < L, haplotype by haplotype, and
+// returns the gene copies with missing data per site (a haplotype shorter than L
+// is missing beyond its end). Within a pass whose variable sites are known, a
+// site outside them holds one character in every haplotype: it is visited once
+// and only the variable sites are read haplotype by haplotype. visit must
+// therefore give the same result when called again with the same (i, c).
+template <class Visit>
+std::vector<double> scan_sites(const MY_TIArrayAsVector<PHaploDef>& haplotypes, int L, char missing,
+                               Visit visit) {
+  const size_t num_sites = static_cast<size_t>(L);
+  std::vector<double> missing_copies(num_sites, 0.0);
+  const auto read_site = [&](const std::string& seq, double copies, size_t i) {
+    const char c = i < seq.size() ? seq[i] : missing;
+    if (c == missing)
+      missing_copies[i] += copies;
+    else
+      visit(i, c);
+  };
+  if (!PopGenetics::pass_sites_restricted || haplotypes.GetItemsInContainer() == 0) {
+    for (const PHaploDef* h : haplotypes)
+      for (size_t i = 0; i < num_sites; ++i) read_site(h->hap->content, h->count, i);
+    return missing_copies;
+  }
+  const std::vector<int>& variable = PopGenetics::pass_variable_sites;
+  double all_copies = 0.0;  // a sum of whole numbers: exact in any order
+  for (const PHaploDef* h : haplotypes) all_copies += h->count;
+  const std::string& first = haplotypes[0]->hap->content;
+  size_t next = 0;
+  for (size_t i = 0; i < num_sites; ++i) {
+    if (next < variable.size() && static_cast<size_t>(variable[next]) == i) {
+      ++next;
+      continue;
+    }
+    const char c = i < first.size() ? first[i] : missing;
+    if (c == missing)
+      missing_copies[i] = all_copies;
+    else
+      visit(i, c);
+  }
+  for (const PHaploDef* h : haplotypes)
+    for (const int i : variable) {
+      if (static_cast<size_t>(i) >= num_sites) break;
+      read_site(h->hap->content, h->count, static_cast<size_t>(i));
+    }
+  return missing_copies;
+}
+
 void mark_global_subst_site(int site) {
   std::vector<int>& global = PopGenetics::globalSubstPolymSites;
   if (static_cast<int>(global.size()) <= site) global.resize(static_cast<size_t>(site) + 1, 0);
@@ -112,27 +160,18 @@ void PopulDNA::compare_DNA_sequences(const settings& s) {
   const auto& bit_of = alphabet_bits();
   std::vector<char> reference(static_cast<size_t>(L), missing);
   std::vector<std::uint32_t> present(static_cast<size_t>(L), 0);
-  std::vector<double> missing_copies(static_cast<size_t>(L), 0.0);
-  for (const PHaploDef* h : haplotypes) {
-    const std::string& seq = h->hap->content;
-    const double copies = h->count;
-    const size_t len = seq.size();
-    for (size_t i = 0; i < static_cast<size_t>(L); ++i) {
-      const char c = i < len ? seq[i] : missing;
-      if (c == missing) {
-        missing_copies[i] += copies;
-        continue;
-      }
-      const std::uint32_t bit = bit_of[static_cast<unsigned char>(c)];
-      present[i] |= bit;
-      char& ref = reference[i];
-      if (ref == missing ||
-          ((bit & kPlainBases) && !(bit_of[static_cast<unsigned char>(ref)] & kPlainBases)))
-        ref = c;
-    }
-  }
+  const std::vector<double> missing_copies =
+      scan_sites(haplotypes, L, missing, [&](size_t i, char c) {
+        const std::uint32_t bit = bit_of[static_cast<unsigned char>(c)];
+        present[i] |= bit;
+        char& ref = reference[i];
+        if (ref == missing ||
+            ((bit & kPlainBases) && !(bit_of[static_cast<unsigned char>(ref)] & kPlainBases)))
+          ref = c;
+      });
   for (size_t i = 0; i < static_cast<size_t>(L); ++i) {
     const std::uint32_t others = present[i] & ~bit_of[static_cast<unsigned char>(reference[i])];
+    if (others == 0) continue;  // one character at the site
     for (int b = 0; b < kAlphabetSize; ++b) {
       if (!(others & (1U << b))) continue;
       const char c = kAlphabet[b];
@@ -232,25 +271,17 @@ void PopulRFLP::compare_RFLP_haplotypes(const settings& s) {
   constexpr std::uint8_t kGap = 1, kState = 2, kStatesDiffer = 4;
   std::vector<char> first_state(static_cast<size_t>(L), missing);
   std::vector<std::uint8_t> seen(static_cast<size_t>(L), 0);
-  std::vector<double> missing_copies(static_cast<size_t>(L), 0.0);
-  for (const PHaploDef* h : haplotypes) {
-    const std::string& seq = h->hap->content;
-    const double copies = h->count;
-    const size_t len = seq.size();
-    for (size_t i = 0; i < static_cast<size_t>(L); ++i) {
-      const char c = i < len ? seq[i] : missing;
-      if (c == missing) {
-        missing_copies[i] += copies;
-      } else if (c == '-') {
-        seen[i] |= kGap;
-      } else if (first_state[i] == missing) {
-        first_state[i] = c;
-        seen[i] |= kState;
-      } else if (c != first_state[i]) {
-        seen[i] |= kStatesDiffer;
-      }
-    }
-  }
+  const std::vector<double> missing_copies =
+      scan_sites(haplotypes, L, missing, [&](size_t i, char c) {
+        if (c == '-') {
+          seen[i] |= kGap;
+        } else if (first_state[i] == missing) {
+          first_state[i] = c;
+          seen[i] |= kState;
+        } else if (c != first_state[i]) {
+          seen[i] |= kStatesDiffer;
+        }
+      });
 
   const double n = sample_size;
   for (size_t i = 0; i < static_cast<size_t>(L); ++i) {

@@ -81,8 +81,12 @@ void find_variable_sites(const std::vector<const std::string*>& contents, char m
   for (size_t i = 1; i < contents.size(); ++i) {
     const std::string& c = *contents[i];
     const size_t common = std::min(c.size(), ref.size());
-    for (size_t l = 0; l < common; ++l)
-      if (c[l] != ref[l]) varies[l] = 1;
+    // Branch-free over plain pointers so that the compiler can compare many
+    // sites at once.
+    const char* a = c.data();
+    const char* r = ref.data();
+    std::uint8_t* v = varies.data();
+    for (size_t l = 0; l < common; ++l) v[l] |= static_cast<std::uint8_t>(a[l] != r[l]);
     for (size_t l = common; l < ref.size(); ++l) varies[l] = 1;
   }
   for (size_t l = 0; l < length; ++l) {
