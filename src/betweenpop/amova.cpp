@@ -194,7 +194,7 @@ int Amova::initialize() {
     char buf[64];
     const std::time_t now = std::time(nullptr);
     const std::tm* tm = std::localtime(&now);
-    time_text = tm != nullptr && std::strftime(buf, sizeof buf, "%d/%m/19%y at %H:%M:%S)", tm) > 0
+    time_text = tm != nullptr && std::strftime(buf, sizeof buf, "%d/%m/%Y at %H:%M:%S)", tm) > 0
                     ? buf
                     : "";
   }

@@ -3,6 +3,8 @@
 // degenerate input and the permutation tests.
 #include <gtest/gtest.h>
 
+#include <ctime>
+
 #include <cmath>
 #include <random>
 
@@ -41,6 +43,21 @@ TEST(AmovaGeneCopies, OneLevelReferenceCase) {
   EXPECT_TRUE(SumStat.hasFST);
   EXPECT_NEAR(SumStat.FST, 0.5714286, 1e-7);
   EXPECT_FALSE(SumStat.hasFIS);
+}
+
+TEST(AmovaGeneCopies, ReportIsStampedWithTheFullYear) {
+  // "dd/mm/yyyy at hh:mm:ss)": the century is the real one, not a fixed "19".
+  SumStatScope scope(true);
+  AmovaInput in("ABC");
+  set_abc(in);
+  in.haploid({{'A', 3}, {'B', 1}});
+  in.haploid({{'A', 1}, {'C', 3}});
+  const std::time_t now = std::time(nullptr);
+  const int year = std::localtime(&now)->tm_year + 1900;
+  auto a = in.run();
+  EXPECT_NE(a->time_text.find("/" + std::to_string(year) + " at "), std::string::npos)
+      << a->time_text;
+  EXPECT_EQ(a->time_text.back(), ')');
 }
 
 TEST(AmovaGeneCopies, TwoLevelUnbalancedReferenceCase) {
