@@ -145,6 +145,10 @@ class PopGenetics {
   // ---------------------------------------------------------------------------
   // Sequence polymorphism and diversity indices (withinpop/molecular_diversity.cpp).
   // ---------------------------------------------------------------------------
+  // Number of gene copies n of the sequence statistics: the sample size of
+  // haplotypic data; for genotypic data, whose sample size counts individuals,
+  // the copies of their gametes (twice the individuals).
+  double gene_copies() const;
   void theta_S(const int& n, const int& S);
   void theta_pi(const double& pi);
   void theta_k(const int& n, const int& k, const double& precision);

@@ -195,7 +195,7 @@ void PopulDNA::compare_DNA_sequences(const settings& s) {
     }
   }
 
-  const double n = sample_size;
+  const double n = gene_copies();
   const bool count_ts = s.TransitionWeight > 0;
   const bool count_tv = s.TranversionWeight > 0;
   const bool count_del = s.DeletionWeight > 0;
@@ -283,7 +283,7 @@ void PopulRFLP::compare_RFLP_haplotypes(const settings& s) {
         }
       });
 
-  const double n = sample_size;
+  const double n = gene_copies();
   for (size_t i = 0; i < static_cast<size_t>(L); ++i) {
     if (n > 0) missing_fraction[i] = missing_copies[i] / n;
     const std::uint8_t f = seen[i];
@@ -361,7 +361,8 @@ void PopulDNA::compute_molecular_diversity(settings& s) {
     E.error(Error, "PopulDNA::compute_molecular_diversity()", 136);
     return;
   }
-  set_pairwise_diversity(weighted_pair_sum(haplotypes, dist_matrix), sample_size, num_usable_loci);
+  set_pairwise_diversity(weighted_pair_sum(haplotypes, dist_matrix), gene_copies(),
+                         num_usable_loci);
 }
 
 // RFLP pi counts, over usable sites, the sites where two haplotypes carry
@@ -396,7 +397,7 @@ void PopulRFLP::compute_molecular_diversity(settings&) {
       sum += static_cast<double>(haplotypes[a]->count) * haplotypes[b]->count * d;
     }
   }
-  set_pairwise_diversity(sum, sample_size, num_usable_loci);
+  set_pairwise_diversity(sum, gene_copies(), num_usable_loci);
 }
 
 // ---------------------------------------------------------------------------
@@ -419,11 +420,20 @@ void PopGenetics::theta_S(const int& n, const int& S) {
   theta_s_sd = var > 0 ? std::sqrt(var) : 0.0;
 }
 
+double PopGenetics::gene_copies() const {
+  if (!profile.GenotypicData) return sample_size;
+  double copies = 0.0;
+  for (const PHaploDef* h : haplotypes) {
+    if (h != nullptr && h->count > 0) copies += h->count;
+  }
+  return copies > 0.0 ? copies : 2.0 * sample_size;
+}
+
 // theta(pi) = pi (Tajima 1983), with the standard deviation
 // sqrt((n+1)/(3(n-1)) pi + 2(n^2+n+3)/(9n(n-1)) pi^2). n < 2 gives 0 and 0.
 void PopGenetics::theta_pi(const double& pi) {
   theta_pi_value = theta_pi_sd = 0.0;
-  const double n = std::floor(sample_size);
+  const double n = std::floor(gene_copies());
   if (n < 2) return;
   theta_pi_value = pi;
   const double var =

@@ -229,7 +229,7 @@ double PopGenetics::proba_exactly_k(const int& k, const int& n, const double& th
 // sets Fs when defined; 0 (Fs untouched) when theta is not above 0 (warning
 // 187), above 10000, or when S' is 0 or 1.
 int PopGenetics::Fu_Fs(const double& theta, const int& k, double& Fs, bool report) {
-  const int n = static_cast<int>(sample_size);
+  const int n = static_cast<int>(gene_copies());
   double value = 0.0;
   switch (compute_fs(n, theta, k, value)) {
     case FsOutcome::kComputed:
@@ -298,7 +298,7 @@ void PopGenetics::fast_tajimaD(const int& n, const double& pi, const double& S) 
 // ---------------------------------------------------------------------------
 
 void PopGenetics::run_tajima_test(const settings& s) {
-  const int n = static_cast<int>(sample_size);
+  const int n = static_cast<int>(gene_copies());
   const int S = ProfileSettings::DataType == RFLP ? num_rflp_poly_sites : num_subst_sites;
   double D = 0.0;
   const bool defined = neutrality::tajima_d(n, mean_pair_diff, S, false, D);
@@ -340,7 +340,7 @@ void PopGenetics::run_tajima_test(const settings& s) {
 // its side: S' = 0 as -infinity, a single haplotype or S' = 1 as +infinity; it
 // is left out of the mean and standard deviation of the simulated values.
 void PopGenetics::run_fu_test(const settings& s) {
-  const int n = static_cast<int>(sample_size);
+  const int n = static_cast<int>(gene_copies());
   const int k = num_haplotypes();
   theta_pi(mean_pair_diff);
   std::ostream& log = *_AOS_;

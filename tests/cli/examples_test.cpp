@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 #include <utility>
@@ -51,12 +52,21 @@ struct ExampleRun {
 
 // Copies examples/<name>.qnp with the bundled definition and settings files
 // into a fresh directory and runs it there with a new output file and a header.
-ExampleRun run_example(const std::string& name) {
+// A non-empty `from` is replaced by `to` in the project's text first.
+ExampleRun run_example(const std::string& name, const std::string& from = "",
+                       const std::string& to = "") {
   TempDir dir;
   const std::string examples = QND_EXAMPLES;
   for (const std::string& file :
        {name + ".qnp", std::string("ssdefs.txt"), std::string("qnd_run.qns")})
     std::filesystem::copy_file(examples + "/" + file, dir.file(file));
+  if (!from.empty()) {
+    std::string text = read_file(dir.file(name + ".qnp"));
+    const std::size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    std::ofstream(dir.file(name + ".qnp"), std::ios::trunc) << text;
+  }
   const std::string command = "cd '" + dir.path().string() + "' && '" + QND_EXE + "' " + name +
                               ".qnp out.txt 0 1 run_silent > /dev/null 2>&1";
   EXPECT_EQ(std::system(command.c_str()), 0);
@@ -100,7 +110,7 @@ double differences(const std::string& a, const std::string& b) {
 double zero_one(const std::string& a, const std::string& b) { return a == b ? 0.0 : 1.0; }
 
 // FST between two samples from an analysis of molecular variance with two
-// populations (Excoffier, Smouse and Quattro 1992): sums of squared distances
+// populations: sums of squared distances
 // within and between the samples over unordered pairs of gene copies.
 template <typename Distance>
 double amova_pair_fst(const Sample& x, const Sample& y, Distance distance) {
@@ -235,6 +245,25 @@ TEST(ExampleProjects, GenotypicDnaOfUnknownPhase) {
   const Sample meadow = {{ref, 4}, {c5, 2}, {a16, 2}};
   const Sample hillside = {{c5, 5}, {c5_t9, 2}, {ref, 1}};
   EXPECT_NEAR(run.value("FST_2_1"), amova_pair_fst(meadow, hillside, differences), kPrinted);
+}
+
+TEST(Examples, GenotypicDnaOfKnownPhaseCountsGeneCopies) {
+  // The same plants with their phase known: the sequence statistics take the
+  // 8 gene copies of Meadow (ref x4, c5 x2, a16 x2), not its 4 individuals.
+  const ExampleRun run = run_example("genotypic", "  GameticPhase=0", "  GameticPhase=1");
+  const double pi = (4 * 2 * 1 + 4 * 2 * 1 + 2 * 2 * 2) / 28.0;  // pairs of 8 copies
+  EXPECT_NEAR(run.value("S_1"), 2.0, kPrinted);
+  EXPECT_NEAR(run.value("Pi_1"), pi, kPrinted);
+  const double n = 8.0, S = 2.0;
+  double a1 = 0.0, a2 = 0.0;
+  for (int i = 1; i < 8; ++i) {
+    a1 += 1.0 / i;
+    a2 += 1.0 / (i * i);
+  }
+  const double b1 = (n + 1) / (3 * (n - 1)), b2 = 2 * (n * n + n + 3) / (9 * n * (n - 1));
+  const double c1 = b1 - 1 / a1, c2 = b2 - (n + 2) / (a1 * n) + a2 / (a1 * a1);
+  const double e1 = c1 / a1, e2 = c2 / (a1 * a1 + a2);
+  EXPECT_NEAR(run.value("D_1"), (pi - S / a1) / std::sqrt(e1 * S + e2 * S * (S - 1)), 1e-4);
 }
 
 }  // namespace
