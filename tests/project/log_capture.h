@@ -16,9 +16,11 @@ namespace qnd_project_test {
 
 class LogCapture {
  public:
+  // Message numbers start again from 1, whatever earlier tests reported.
   LogCapture() : saved_stream_(_AOS_), saved_open_(E.logOpen) {
     _AOS_ = &out_;
     E.logOpen = 1;
+    E.error(Warning, "", -1);
   }
   ~LogCapture() {
     _AOS_ = saved_stream_;
