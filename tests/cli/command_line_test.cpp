@@ -280,20 +280,6 @@ TEST(DefinitionFile, MissingFileLeavesAnOverwrittenFileEmpty) {
   EXPECT_EQ(read_file(dir.file("out.txt")), "");
 }
 
-// Until the batch loop runs projects, a run with a level keyword collects no
-// pass at all, so nothing (not even a line feed) reaches the output file. Once
-// projects run, these calls need a real project file and expect its header and
-// value lines.
-TEST(PendingBatchLoop, PopLevelRunWritesNothingYet) {
-  TempDir dir;
-  write_file(dir.file("ssdefs.txt"), "POP_LEVEL ALL_K\n");
-  write_file(dir.file("out.txt"), "old\n");
-  EXPECT_EQ(run_exe(dir, {"proj.qnp", "out.txt", "0", "1"}).exit_code, 0);
-  EXPECT_EQ(read_file(dir.file("out.txt")), "");
-  EXPECT_EQ(run_exe(dir, {"proj.qnp", "out.txt", "1", "1.7"}).exit_code, 0);
-  EXPECT_EQ(read_file(dir.file("out.txt")), "");
-}
-
 TEST(ProjectName, DotSlashComponentsAreDroppedExceptALeadingOne) {
   EXPECT_EQ(cli::normalise_project_name("./proj.qnp"), "./proj.qnp");
   EXPECT_EQ(cli::normalise_project_name("./a/./b/./proj.qnp"), "./a/b/proj.qnp");

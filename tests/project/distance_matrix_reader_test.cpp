@@ -75,12 +75,10 @@ TEST(DistanceMatrixReader, ColumnLabelsHeadEachRow) {
   EXPECT_EQ(m.labels[0], "x");
   EXPECT_EQ(m.labels[1], "y");
   EXPECT_EQ(m.labels[2], "z");
-  EXPECT_DOUBLE_EQ(cell(m, 1, 0), 4);
-  EXPECT_DOUBLE_EQ(cell(m, 0, 1), 4);
-  EXPECT_DOUBLE_EQ(cell(m, 2, 0), 5);
-  EXPECT_DOUBLE_EQ(cell(m, 2, 1), 6);
+  const double expected[3][3] = {{0, 4, 5}, {4, 0, 6}, {5, 6, 0}};
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) EXPECT_DOUBLE_EQ(m.tri(i, j), expected[i][j]) << i << "," << j;
   EXPECT_DOUBLE_EQ(cell(m, 1, 2), 6);
-  EXPECT_DOUBLE_EQ(m.tri(1, 2), 6);
 }
 
 TEST(DistanceMatrixReader, AgreesWithTheTriangleWrittenOut) {
@@ -111,64 +109,79 @@ TEST(DistanceMatrixReader, AgreesWithTheTriangleWrittenOut) {
   }
 }
 
-TEST(DistanceMatrixWarnings, FourthValueOnFirstRowWarnsAndReadingGoesOn) {
-  LogCapture log;
-  DistMat m;
-  const MatrixRead r = read_matrix(m, 3, kLine, "A B C\n0 7 8 9\n1 0\n2 3 0\n}\n");
-  ASSERT_EQ(r.result, 1);
-  EXPECT_TRUE(log.contains("\tWarning:  Too many distances are defined on line 2(2 instead of 1)"));
-  EXPECT_TRUE(log.has_numbered("WARNING", kContext, 15));
-  EXPECT_DOUBLE_EQ(cell(m, 2, 1), 3);  // the rows after it are read as usual
-  EXPECT_DOUBLE_EQ(cell(m, 0, 1), 1);
-}
-
-TEST(DistanceMatrixWarnings, MoreLabelsThanItemsWarns) {
-  LogCapture log;
-  DistMat m;
-  const MatrixRead r = read_matrix(m, 2, kLine, "A B C\n0\n1 0\n}\n", false, 20);
-  ASSERT_EQ(r.result, 1);
-  EXPECT_TRUE(log.contains("\tWarning: More labels than anticipated (2) are declared on line 21"));
-  EXPECT_TRUE(log.has_numbered("WARNING", kContext, 15));
-  EXPECT_EQ(m.labels[1], "B");
-}
-
-TEST(DistanceMatrixWarnings, RowsBeyondTheSizeWarnAndAreIgnored) {
-  LogCapture log;
-  DistMat m;
-  const MatrixRead r = read_matrix(m, 2, kLine, "A B\n0\n1 0\n4 4 0\n}\n");
-  ASSERT_EQ(r.result, 1);
-  EXPECT_TRUE(log.contains(
-      "\tWarning: More rows than anticipated (2) are declared on line 4. Extra row ignored."));
-  EXPECT_TRUE(log.has_numbered("WARNING", kContext, 15));
-  EXPECT_DOUBLE_EQ(cell(m, 1, 0), 1);
-}
-
-TEST(DistanceMatrixLabelErrors, MissingLabelIsError12) {
-  LogCapture log;
-  DistMat m;
-  const MatrixRead r = read_matrix(m, 3, kLine, "A B\n0\n1 0\n2 3 0\n}\n", false, 7);
-  EXPECT_EQ(r.result, 0);
-  EXPECT_TRUE(log.contains(
-      "\tMissing labels on line 8. Only 2 labels were found while 3 were expected. Last correctly "
-      "read label was \"B\". Aborting reading Distance Matrix"));
-  EXPECT_TRUE(log.has_numbered("ERROR", kContext, 12));
-}
-
-TEST(DistanceMatrixLabelErrors, ClosingBraceOnTheLabelLineIsError12) {
-  for (const char* text : {"A B C }\n", "}\n"}) {
+// Every diagnostic: the block, the result, the log text, and the numbered
+// message (number 0: none). A warning leaves the matrix readable: cell (1, 0)
+// is then checked too.
+TEST(DistanceMatrixDiagnostics, TextAndNumberOfEachCase) {
+  constexpr const char* kNoBrace =
+      "\tNo closing brace in Matrix Data \"dm\"definition.Aborting reading project.";
+  constexpr const char* kDimension =
+      "\tInvalid dimension for distance matrix: 3 rows were expected, but only %d were found. "
+      "Aborting reading project.";
+  auto dimension = [&](int found) {
+    char buf[200];
+    std::snprintf(buf, sizeof buf, kDimension, found);
+    return std::string(buf);
+  };
+  struct Case {
+    int n, position;
+    std::string text;
+    bool external;
+    int first_line;
+    int result;
+    std::string log;
+    const char* kind;
+    int number;
+    double cell_1_0;
+  };
+  const Case cases[] = {
+      {3, kLine, "A B C\n0 7 8 9\n1 0\n2 3 0\n}\n", false, 0, 1,
+       "\tWarning:  Too many distances are defined on line 2(2 instead of 1)", "WARNING", 15, 1},
+      // One value more than the row holds is already too many.
+      {3, kLine, "A B C\n0\n1 0 5\n2 3 0\n}\n", false, 0, 1,
+       "\tWarning:  Too many distances are defined on line 3(3 instead of 2)", "WARNING", 15, 1},
+      {2, kLine, "A B C\n0\n1 0\n}\n", false, 20, 1,
+       "\tWarning: More labels than anticipated (2) are declared on line 21", "WARNING", 15, 1},
+      {2, kLine, "A B\n0\n1 0\n4 4 0\n}\n", false, 0, 1,
+       "\tWarning: More rows than anticipated (2) are declared on line 4. Extra row ignored.",
+       "WARNING", 15, 1},
+      {3, kLine, "A B\n0\n1 0\n2 3 0\n}\n", false, 7, 0,
+       "\tMissing labels on line 8. Only 2 labels were found while 3 were expected. Last "
+       "correctly read label was \"B\". Aborting reading Distance Matrix",
+       "ERROR", 12, 0},
+      {3, kLine, "A B C }\n", false, 0, 0,
+       "\tUnexpected closing brace found on line 1. Aborting reading distance matrix.", "ERROR", 12,
+       0},
+      {3, kLine, "}\n", false, 0, 0,
+       "\tUnexpected closing brace found on line 1. Aborting reading distance matrix.", "ERROR", 12,
+       0},
+      {3, kColumn, "A 0\nB 1\nC 2 3 0\n}\n", false, 0, 0,
+       "\tUnable to read distance #2 on line 2. Aborting reading distance matrix.", "ERROR", 13, 0},
+      {3, kLine, "A B C\n0\n1 0\n}\n", false, 0, 0, dimension(2), nullptr, 0, 0},
+      {3, kColumn, "A 0\n", true, 0, 0, dimension(1), nullptr, 0, 0},
+      {2, kColumn, "A 0\nB 1 0\n", false, 0, 0, kNoBrace, nullptr, 0, 0},
+      {2, kColumn, "A 0\nB 1 0\n[[Structure]]\n", false, 0, 0, kNoBrace, nullptr, 0, 0},
+      {2, kColumn, "A 0\n[[Samples]]\n", false, 0, 0, kNoBrace, nullptr, 0, 0},
+      {2, kColumn, "A 0\nB 1 0\n[Mantel]\n", false, 0, 0, kNoBrace, nullptr, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
     LogCapture log;
     DistMat m;
-    const MatrixRead r = read_matrix(m, 3, kLine, text);
-    EXPECT_EQ(r.result, 0);
-    EXPECT_TRUE(log.contains(
-        "\tUnexpected closing brace found on line 1. Aborting reading distance matrix."))
-        << text;
-    EXPECT_TRUE(log.has_numbered("ERROR", kContext, 12));
+    const MatrixRead r = read_matrix(m, c.n, c.position, c.text, c.external, c.first_line);
+    EXPECT_EQ(r.result, c.result);
+    EXPECT_TRUE(log.contains(c.log)) << log.text();
+    if (c.kind != nullptr) {
+      EXPECT_TRUE(log.has_numbered(c.kind, kContext, c.number));
+    }
+    if (c.result == 1) {
+      EXPECT_DOUBLE_EQ(cell(m, 1, 0), c.cell_1_0);
+    }
   }
 }
 
-TEST(DistanceMatrixValueErrors, UnreadableDistanceIsError13) {
-  for (const char* bad : {"abc", "nan", "1e999", "2x"}) {
+TEST(DistanceMatrixDiagnostics, UnreadableDistanceIsError13) {
+  for (const char* bad : {"abc", "nan", "1e999", "2x", "-1"}) {
     LogCapture log;
     DistMat m;
     const MatrixRead r =
@@ -177,38 +190,8 @@ TEST(DistanceMatrixValueErrors, UnreadableDistanceIsError13) {
     EXPECT_TRUE(log.contains(std::string("\tBad value (\"") + bad +
                              "\") for distance #2 on line 4. Aborting reading distance matrix."))
         << bad;
-    EXPECT_TRUE(log.has_numbered("ERROR", kContext, 13));
+    EXPECT_TRUE(log.has_numbered("ERROR", kContext, 13)) << bad;
   }
-}
-
-TEST(DistanceMatrixValueErrors, MissingDistanceIsError13) {
-  LogCapture log;
-  DistMat m;
-  const MatrixRead r = read_matrix(m, 3, kColumn, "A 0\nB 1\nC 2 3 0\n}\n");
-  EXPECT_EQ(r.result, 0);
-  EXPECT_TRUE(
-      log.contains("\tUnable to read distance #2 on line 2. Aborting reading distance matrix."));
-  EXPECT_TRUE(log.has_numbered("ERROR", kContext, 13));
-}
-
-TEST(DistanceMatrixDimension, TooFewRowsBeforeTheBrace) {
-  LogCapture log;
-  DistMat m;
-  const MatrixRead r = read_matrix(m, 3, kLine, "A B C\n0\n1 0\n}\n");
-  EXPECT_EQ(r.result, 0);
-  EXPECT_TRUE(
-      log.contains("\tInvalid dimension for distance matrix: 3 rows were expected, but "
-                   "only 2 were found. Aborting reading project."));
-}
-
-TEST(DistanceMatrixDimension, TooFewRowsInAnExternalFile) {
-  LogCapture log;
-  DistMat m;
-  const MatrixRead r = read_matrix(m, 3, kColumn, "A 0\n", true);
-  EXPECT_EQ(r.result, 0);
-  EXPECT_TRUE(
-      log.contains("\tInvalid dimension for distance matrix: 3 rows were expected, but "
-                   "only 1 were found. Aborting reading project."));
 }
 
 TEST(DistanceMatrixClosingBrace, ExternalFileMayEndWithoutBrace) {
@@ -217,29 +200,6 @@ TEST(DistanceMatrixClosingBrace, ExternalFileMayEndWithoutBrace) {
   const MatrixRead r = read_matrix(m, 2, kColumn, "A 0\nB 1 0", true);
   ASSERT_EQ(r.result, 1);
   EXPECT_DOUBLE_EQ(cell(m, 0, 1), 1);
-}
-
-TEST(DistanceMatrixClosingBrace, ProjectBlockEndingWithTheFileFails) {
-  LogCapture log;
-  DistMat m;
-  const MatrixRead r = read_matrix(m, 2, kColumn, "A 0\nB 1 0\n");
-  EXPECT_EQ(r.result, 0);
-  EXPECT_TRUE(
-      log.contains("\tNo closing brace in Matrix Data \"dm\"definition.Aborting reading "
-                   "project."));
-}
-
-TEST(DistanceMatrixClosingBrace, NewSectionBeforeTheBraceFails) {
-  for (const char* text :
-       {"A 0\nB 1 0\n[[Structure]]\n", "A 0\n[[Samples]]\n", "A 0\nB 1 0\n[Mantel]\n"}) {
-    LogCapture log;
-    DistMat m;
-    const MatrixRead r = read_matrix(m, 2, kColumn, text);
-    EXPECT_EQ(r.result, 0) << text;
-    EXPECT_TRUE(log.contains(
-        "\tNo closing brace in Matrix Data \"dm\"definition.Aborting reading project."))
-        << text;
-  }
 }
 
 }  // namespace

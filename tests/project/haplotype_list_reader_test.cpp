@@ -99,66 +99,52 @@ TEST(HaplotypeListReader, ReadsAMillionBasePairSequenceOnOneLine) {
   EXPECT_EQ(db[1]->content, sequence);
 }
 
-TEST(HaplotypeListErrors, DuplicateIdentifierIsError31) {
-  DataTypeScope dna(DNA, '\0');
-  LogCapture log;
-  Haplo_DB db;
-  const ListRead r = read_list(db, "h1 ACGT\nh2 ACGA\nh1 ACGT\n}\n", false, 10);
-  EXPECT_EQ(r.result, 0);
-  EXPECT_TRUE(
-      log.contains("\tHaplotype \"h1\" listed on line 13 is already defined previously, "
-                   "aborting reading procedure..."));
-  EXPECT_TRUE(log.has_numbered("ERROR", kContext, 31));
-  EXPECT_EQ(db.size(), 2);
-}
-
-TEST(HaplotypeListErrors, DifferentNumberOfSitesIsError69) {
-  DataTypeScope dna(DNA, '\0');
-  LogCapture log;
-  Haplo_DB db;
-  const ListRead r = read_list(db, "h1 ACGT\nh2 ACG\n}\n");
-  EXPECT_EQ(r.result, 0);
-  EXPECT_TRUE(log.contains(
-      "\tNumber of loci for haplotype \"h2\" is different (3) from that previously defined (4) "
-      "on line 2"));
-  EXPECT_TRUE(log.has_numbered("ERROR", kContext, 69));
-}
-
-TEST(HaplotypeListErrors, DifferentNumberOfMicrosatLociIsError69) {
-  DataTypeScope microsat(MICROSAT, ' ');
-  LogCapture log;
-  Haplo_DB db;
-  // Loci are counted as tokens: 3 on the first line, 2 on the third.
-  const ListRead r = read_list(db, "m1 120 122 130\nm2 118 122 131\nm3 120 124\n}\n");
-  EXPECT_EQ(r.result, 0);
-  EXPECT_TRUE(log.contains(
-      "\tNumber of loci for haplotype \"m3\" is different (2) from that previously defined (3) "
-      "on line 3"));
-  EXPECT_TRUE(log.has_numbered("ERROR", kContext, 69));
-  EXPECT_EQ(db.size(), 2);
-}
-
-TEST(HaplotypeListErrors, IdentifierWithoutContentIsUndefined) {
-  DataTypeScope dna(DNA, '\0');
-  LogCapture log;
-  Haplo_DB db;
-  const ListRead r = read_list(db, "h1 ACGT\nh2\n}\n");
-  EXPECT_EQ(r.result, 0);
-  EXPECT_TRUE(
-      log.contains("\tHaplotype \"h2\" listed on line 2 is undefined. Aborting reading project."));
-  EXPECT_TRUE(log.has_numbered("ERROR", kContext, 63));
-}
-
-TEST(HaplotypeListErrors, RejectedContentIsError33) {
-  DataTypeScope rflp(RFLP, '\0');
-  LogCapture log;
-  Haplo_DB db;
-  const ListRead r = read_list(db, "r1 0110\nr2 0x10\n}\n");
-  EXPECT_EQ(r.result, 0);
-  EXPECT_TRUE(
-      log.contains("\tUnable to read haplotype definition on line 2, aborting reading procedure"));
-  EXPECT_TRUE(log.has_numbered("ERROR", kContext, 33));
-  EXPECT_EQ(db.size(), 1);
+// Each faulty list: the data type, the text, the log text, the error number
+// and how many haplotypes were kept before the reading stopped.
+TEST(HaplotypeListErrors, TextNumberAndKeptHaplotypesOfEachCase) {
+  struct Case {
+    TDataType type;
+    const char* text;
+    int first_line;
+    const char* log;
+    int number;
+    int kept;
+  };
+  const Case cases[] = {
+      {DNA, "h1 ACGT\nh2 ACGA\nh1 ACGT\n}\n", 10,
+       "\tHaplotype \"h1\" listed on line 13 is already defined previously, aborting reading "
+       "procedure...",
+       31, 2},
+      {DNA, "h1 ACGT\nh2 ACG\n}\n", 0,
+       "\tNumber of loci for haplotype \"h2\" is different (3) from that previously defined (4) "
+       "on line 2",
+       69, 1},
+      // Loci are counted as tokens: 3 on the first line, 2 on the third.
+      {MICROSAT, "m1 120 122 130\nm2 118 122 131\nm3 120 124\n}\n", 0,
+       "\tNumber of loci for haplotype \"m3\" is different (2) from that previously defined (3) "
+       "on line 3",
+       69, 2},
+      {DNA, "h1 ACGT\nh2\n}\n", 0,
+       "\tHaplotype \"h2\" listed on line 2 is undefined. Aborting reading project.", 63, 1},
+      {RFLP, "r1 0110\nr2 0x10\n}\n", 0,
+       "\tUnable to read haplotype definition on line 2, aborting reading procedure", 33, 1},
+      {DNA, "h1 ACGT\nh2 ACGA\n", 0,
+       "\tMissing closing brace in Haplotype definition list, aborting reading procedure", 194, 2},
+      // Nothing after the section header is taken.
+      {DNA, "h1 ACGT\n[[Samples]]\nh2 ACGA\n}\n", 0,
+       "\tMissing closing brace in Haplotype definition list, aborting reading procedure", 194, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    DataTypeScope scope(c.type, c.type == MICROSAT ? ' ' : '\0');
+    LogCapture log;
+    Haplo_DB db;
+    const ListRead r = read_list(db, c.text, false, c.first_line);
+    EXPECT_EQ(r.result, 0);
+    EXPECT_TRUE(log.contains(c.log)) << log.text();
+    EXPECT_TRUE(log.has_numbered("ERROR", kContext, c.number));
+    EXPECT_EQ(db.size(), c.kept);
+  }
 }
 
 TEST(HaplotypeListErrors, FailedStreamIsRefused) {
@@ -171,27 +157,6 @@ TEST(HaplotypeListErrors, FailedStreamIsRefused) {
   EXPECT_EQ(db.NewReadHaplotypeList(in, prof, false, lineNo), 0);
   EXPECT_EQ(log.text(), "\tUnable to read haplotype list, aborting reading procedure");
   EXPECT_EQ(db.size(), 0);
-}
-
-TEST(HaplotypeListClosingBrace, InlineListEndingWithTheFileIsError194) {
-  DataTypeScope dna(DNA, '\0');
-  LogCapture log;
-  Haplo_DB db;
-  const ListRead r = read_list(db, "h1 ACGT\nh2 ACGA\n");
-  EXPECT_EQ(r.result, 0);
-  EXPECT_TRUE(log.contains(
-      "\tMissing closing brace in Haplotype definition list, aborting reading procedure"));
-  EXPECT_TRUE(log.has_numbered("ERROR", kContext, 194));
-}
-
-TEST(HaplotypeListClosingBrace, InlineListRunningIntoANewSectionIsError194) {
-  DataTypeScope dna(DNA, '\0');
-  LogCapture log;
-  Haplo_DB db;
-  const ListRead r = read_list(db, "h1 ACGT\n[[Samples]]\nh2 ACGA\n}\n");
-  EXPECT_EQ(r.result, 0);
-  EXPECT_TRUE(log.has_numbered("ERROR", kContext, 194));
-  EXPECT_EQ(db.size(), 1);  // nothing after the section header was taken
 }
 
 TEST(HaplotypeListClosingBrace, ExternalListMayEndWithItsFile) {

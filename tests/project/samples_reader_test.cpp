@@ -5,7 +5,10 @@
 
 #include <fstream>
 #include <string>
+#include <vector>
 
+#include "driver/errors.h"
+#include "globals.h"
 #include "model/project.h"
 #include "project/project_test_util.h"
 
@@ -132,18 +135,6 @@ TEST_F(HaplotypicBlock, FrequencyDataWithoutLocusSeparatorHasNoContent) {
   EXPECT_EQ(log_text().find("Keyword \"MissingData\" not found"), std::string::npos);
 }
 
-TEST_F(HaplotypicBlock, NegativeFrequencyIsRejected) {
-  const std::string text = profile_header("DNA", 1) +
-                           "SampleName=\"pop1\"\nSampleSize=3\nSampleData={\n"
-                           "h1 -3 ACGT\n}\n";
-  EXPECT_EQ(open_text(text), 0);
-  EXPECT_NE(log_text().find("\tProblem reading haplotype frequency (\"-3\") on line 13 . "
-                            "Aborting reading file"),
-            std::string::npos);
-  EXPECT_TRUE(logged(144));
-  EXPECT_EQ(project_->samples.size(), 0);
-}
-
 TEST_F(SampleList, DuplicateNamesGetNumberedSuffixes) {
   std::string text = profile_header("DNA", 3);
   for (int i = 0; i < 3; ++i)
@@ -196,43 +187,6 @@ TEST_F(SampleList, FewerSamplesThanDeclaredAdjustsTheCount) {
   EXPECT_EQ(ProfileSettings::LocusSeparator, '\0');
 }
 
-TEST_F(SampleList, UnquotedSampleNameFailsTheProject) {
-  const std::string text = profile_header("DNA", 2) +
-                           "SampleName=\"pop1\"\nSampleSize=1\nSampleData={\nh1 1 ACGT\n}\n"
-                           "SampleName=pop2\nSampleSize=1\nSampleData={\nh1 1\n}\n";
-  EXPECT_EQ(open_text(text), 0);
-  const std::string log = log_text();
-  EXPECT_NE(log.find("\tProject file, Line #15 : No open quote after keyword 'SampleName'\n"),
-            std::string::npos);
-  EXPECT_NE(log.find("\tProject file, Line #15 : Unable to read the name of sample #2. Aborting "
-                     "reading project.\n"),
-            std::string::npos);
-  EXPECT_TRUE(logged(62));
-  EXPECT_TRUE(logged(203));
-}
-
-TEST_F(SampleList, UnreadableSampleSizeFailsTheProject) {
-  const std::string text = profile_header("DNA", 1) +
-                           "SampleName=\"pop1\"\nSampleSize=ten\nSampleData={\nh1 1 ACGT\n}\n";
-  EXPECT_EQ(open_text(text), 0);
-  EXPECT_NE(log_text().find("\tProject file, Line #11 : Unable to read the size of sample #1. "
-                            "Aborting reading project.\n"),
-            std::string::npos);
-  EXPECT_TRUE(logged(66));
-  EXPECT_TRUE(logged(203));
-}
-
-TEST_F(SampleList, NegativeSampleSizeFailsTheProject) {
-  const std::string text = profile_header("DNA", 1, "Frequency=REL\n") +
-                           "SampleName=\"pop1\"\nSampleSize=-4\nSampleData={\nh1 1 ACGT\n}\n";
-  EXPECT_EQ(open_text(text), 0);
-  EXPECT_NE(log_text().find("\tProject file, Line #12 : Unable to read the size of sample #1. "
-                            "Aborting reading project.\n"),
-            std::string::npos);
-  EXPECT_TRUE(logged(66));
-  EXPECT_EQ(project_->samples.size(), 0);
-}
-
 TEST_F(SampleList, CommentedOutKeyDoesNotAct) {
   const std::string text = profile_header("DNA", 1) +
                            "SampleName=\"pop1\"\nSampleSize=2\n# SampleSize=9\nSampleData={\n"
@@ -242,21 +196,87 @@ TEST_F(SampleList, CommentedOutKeyDoesNotAct) {
   EXPECT_DOUBLE_EQ(project_->samples[0]->sample_size, 2.0);
 }
 
-TEST_F(SampleList, DataWithoutNameFails) {
-  const std::string text = profile_header("DNA", 1) + "SampleSize=2\nSampleData={\nh1 2 ACGT\n}\n";
-  EXPECT_EQ(open_text(text), 0);
-  EXPECT_TRUE(logged(207));
-  EXPECT_NE(log_text().find("Warning: Keyword \"SampleName\" not found while data is defined for "
-                            "population #1"),
-            std::string::npos);
-}
-
 TEST_F(SampleList, SampleObjectMatchesDataType) {
   const std::string text =
       profile_header("RFLP", 1) + "SampleName=\"pop1\"\nSampleSize=1\nSampleData={\nh1 1 0110\n}\n";
   ASSERT_EQ(open_text(text), 1);
   EXPECT_NE(dynamic_cast<PopulRFLP*>(project_->samples[0]), nullptr);
   EXPECT_EQ(entry(*project_, 0, 0).hap->content, " 0110");
+}
+
+// Each faulty sample that fails the project: its text after the profile, the
+// diagnostics written and the numbered messages logged. Line numbers count the
+// profile (9 lines for haplotypic data, 10 for genotypic data, 11 with a
+// frequency key).
+TEST_F(SampleList, FaultsThatFailTheProject) {
+  const std::string one = "SampleName=\"pop1\"\nSampleSize=1\nSampleData={\nh1 1 ACGT\n}\n";
+  struct Case {
+    std::string text;
+    std::vector<std::string> logs;
+    std::vector<int> numbers;
+    int samples_kept;  // -1: not checked
+  };
+  const std::string dna = profile_header("DNA", 1);
+  const std::string standard = profile_header("STANDARD", 1, "", 1);
+  const Case cases[] = {
+      {dna + "SampleName=\"pop1\"\nSampleSize=3\nSampleData={\nh1 -3 ACGT\n}\n",
+       {"\tProblem reading haplotype frequency (\"-3\") on line 13 . Aborting reading file"},
+       {144},
+       0},
+      {profile_header("DNA", 2) + one + "SampleName=pop2\nSampleSize=1\nSampleData={\nh1 1\n}\n",
+       {"\tProject file, Line #15 : No open quote after keyword 'SampleName'\n",
+        "\tProject file, Line #15 : Unable to read the name of sample #2. Aborting reading "
+        "project.\n"},
+       {62, 203},
+       -1},
+      {dna + "SampleName=\"pop1\"\nSampleSize=ten\nSampleData={\nh1 1 ACGT\n}\n",
+       {"\tProject file, Line #11 : Unable to read the size of sample #1. Aborting reading "
+        "project.\n"},
+       {66, 203},
+       -1},
+      {profile_header("DNA", 1, "Frequency=REL\n") +
+           "SampleName=\"pop1\"\nSampleSize=-4\nSampleData={\nh1 1 ACGT\n}\n",
+       {"\tProject file, Line #12 : Unable to read the size of sample #1. Aborting reading "
+        "project.\n"},
+       {66},
+       0},
+      {dna + "SampleSize=2\nSampleData={\nh1 2 ACGT\n}\n",
+       {"Warning: Keyword \"SampleName\" not found while data is defined for population #1"},
+       {207},
+       -1},
+      // The second copy is line 15.
+      {standard + "SampleName=\"pop1\"\nSampleSize=1\nSampleData={\nind1 1 a b c\n a b\n}\n",
+       {"\tNumber of loci for genotype \"ind1\" is different (2) from that previously defined (3) "
+        "on line 15"},
+       {69, 63, 203},
+       -1},
+      {standard + "SampleName=\"pop1\"\nSampleSize=1\nSampleData={\nind1 1\n a b\n}\n",
+       {"\tUnable to read genotype \"ind1\" definition on line 14. Aborting reading project"},
+       {149},
+       -1},
+      {standard + "SampleName=\"pop1\"\nSampleSize=1\nSampleData={\nind1 one a b\n a b\n}\n",
+       {"\tProblem reading genotype frequency (\"one\") on line 14. Aborting reading project"},
+       {149},
+       -1},
+      {dna + "SampleName=\"pop1\"\nSampleSize=3\nSampleData=EXTERN \"nowhere.txt\"\n",
+       {"\tWarning: External file \"nowhere.txt\" listed on line 12 cannot be open. Check that it "
+        "exists...\n"},
+       {63},
+       0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    project_ = std::make_unique<Project>();
+    const size_t log_start = log_text().size();
+    EXPECT_EQ(open_text(c.text), 0);
+    const std::string log = log_text().substr(log_start);
+    for (const std::string& piece : c.logs) EXPECT_NE(log.find(piece), std::string::npos) << log;
+    for (const int number : c.numbers)
+      EXPECT_NE(log.find("\" : " + E.message(number).str() + "\n"), std::string::npos) << number;
+    if (c.samples_kept >= 0) {
+      EXPECT_EQ(project_->samples.size(), c.samples_kept);
+    }
+  }
 }
 
 TEST_F(RelativeFrequencies, HalfAndHalfOfNineGiveFiveAndFive) {
@@ -349,41 +369,6 @@ TEST_F(GenotypicBlock, DnaCopiesSplitByBlanksAreJoined) {
   EXPECT_EQ(pop.individuals[0]->copy2, "ACGTTC");
 }
 
-TEST_F(GenotypicBlock, SecondCopyWithOneLocusLessFails) {
-  const std::string text = profile_header("STANDARD", 1, "", 1) +
-                           "SampleName=\"pop1\"\nSampleSize=1\nSampleData={\n"
-                           "ind1 1 a b c\n a b\n}\n";
-  EXPECT_EQ(open_text(text), 0);
-  // Header of 10 lines, then 3 keys: the second copy is line 15.
-  EXPECT_NE(log_text().find("\tNumber of loci for genotype \"ind1\" is different (2) from that "
-                            "previously defined (3) on line 15"),
-            std::string::npos);
-  EXPECT_TRUE(logged(69));
-  EXPECT_TRUE(logged(63));
-  EXPECT_TRUE(logged(203));
-}
-
-TEST_F(GenotypicBlock, MissingFirstCopyAndBadFrequencyFail) {
-  const std::string missing_copy = profile_header("STANDARD", 1, "", 1) +
-                                   "SampleName=\"pop1\"\nSampleSize=1\nSampleData={\n"
-                                   "ind1 1\n a b\n}\n";
-  EXPECT_EQ(open_text(missing_copy), 0);
-  EXPECT_NE(log_text().find("\tUnable to read genotype \"ind1\" definition on line 14. Aborting "
-                            "reading project"),
-            std::string::npos);
-  EXPECT_EQ(count_logged(149), 1);
-
-  project_ = std::make_unique<Project>();
-  const std::string bad_frequency = profile_header("STANDARD", 1, "", 1) +
-                                    "SampleName=\"pop1\"\nSampleSize=1\nSampleData={\n"
-                                    "ind1 one a b\n a b\n}\n";
-  EXPECT_EQ(open_text(bad_frequency), 0);
-  EXPECT_NE(log_text().find("\tProblem reading genotype frequency (\"one\") on line 14. Aborting "
-                            "reading project"),
-            std::string::npos);
-  EXPECT_EQ(count_logged(149), 2);
-}
-
 TEST_F(LongInput, MillionBaseSequenceReadWhole) {
   std::string sequence;
   sequence.reserve(1000000);
@@ -439,17 +424,6 @@ TEST_F(ExternalSampleFile, BlockReadFromFileNextToProject) {
   EXPECT_NE(log_text().find("\tReading sample data for population \"pop1\" in external "
                             "file\"pop1.txt\""),
             std::string::npos);
-}
-
-TEST_F(ExternalSampleFile, MissingFileFailsTheSample) {
-  const std::string text = profile_header("DNA", 1) +
-                           "SampleName=\"pop1\"\nSampleSize=3\nSampleData=EXTERN \"nowhere.txt\"\n";
-  EXPECT_EQ(open_text(text), 0);
-  EXPECT_NE(log_text().find("\tWarning: External file \"nowhere.txt\" listed on line 12 cannot be "
-                            "open. Check that it exists...\n"),
-            std::string::npos);
-  EXPECT_TRUE(logged(63));
-  EXPECT_EQ(project_->samples.size(), 0);
 }
 
 }  // namespace

@@ -207,106 +207,66 @@ TEST(StructureReader, UnquotedStructureNameWarns) {
   EXPECT_TRUE(log.contains("\tWarning: Bad value assigned to StructureName on line 1"));
 }
 
-TEST(StructureGroupErrors, SampleInTwoGroupsIsError206) {
-  LogCapture log;
-  Samples samples;
-  add_samples(samples, {"A", "B", "C"});
-  Structure st;
-  const StructureRead r = read_structure(st, samples,
-                                         "NbGroups = 2\n"
-                                         "Group = { \"A\" \"B\" }\n"
-                                         "Group = { \"C\"\n"
-                                         "  \"B\" }\n");
-  EXPECT_EQ(r.result, 0);
-  EXPECT_TRUE(
-      log.contains("\tError: Sample \"B\" defined in Group #2 on line 4 has been alredy "
-                   "included in group #1\tAborting reading project."));
-  EXPECT_TRUE(log.has_numbered("ERROR", kContext, 206));
-}
-
-TEST(StructureGroupErrors, SampleTwiceInOneGroupIsError206) {
-  LogCapture log;
-  Samples samples;
-  add_samples(samples, {"A", "B"});
-  Structure st;
-  const StructureRead r =
-      read_structure(st, samples, "NbGroups = 1\nGroup = { \"A\" \"B\" \"A\" }\n");
-  EXPECT_EQ(r.result, 0);
-  EXPECT_TRUE(
-      log.contains("\tError: Sample \"A\" defined in Group #1 on line 2 has been alredy "
-                   "included in group #1\tAborting reading project."));
-  EXPECT_TRUE(log.has_numbered("ERROR", kContext, 206));
-}
-
-TEST(StructureGroupErrors, UnknownSampleIsError51) {
-  LogCapture log;
-  Samples samples;
-  add_samples(samples, {"A"});
-  Structure st;
-  const StructureRead r = read_structure(st, samples, "NbGroups = 1\nGroup = { \"A\" \"a\" }\n");
-  EXPECT_EQ(r.result, 0);  // names are case-sensitive
-  EXPECT_TRUE(
-      log.contains("\tError: Sample \"a\" defined in Group #1 on line 2 has not been "
-                   "defined in the [Samples] section.\n\tAborting reading project."));
-  EXPECT_TRUE(log.has_numbered("ERROR", kContext, 51));
-}
-
-TEST(StructureGroupErrors, GroupWithoutOpeningBraceFails) {
-  LogCapture log;
-  Samples samples;
-  add_samples(samples, {"A"});
-  Structure st;
-  const StructureRead r = read_structure(st, samples, "NbGroups = 1\nGroup = \"A\" }\n");
-  EXPECT_EQ(r.result, 0);
-  EXPECT_TRUE(log.contains("\tError: Missing opening brace in Group #1. Aborting reading project"));
-}
-
-TEST(StructureGroupErrors, GroupWithoutSamplesFails) {
-  for (const char* group : {"Group = { }\n", "Group = { A B }\n", "Group = {\n}\n"}) {
+// Each faulty structure: the samples A, B, C exist; the text, the log text and
+// the error number (0: the message has no number).
+TEST(StructureGroupErrors, TextAndNumberOfEachCase) {
+  constexpr const char* kEmptyGroup =
+      "\t\tError while exploring structure of Group #1. It does not contain any population "
+      "sample\n\t\t\tCheck your [[Structure]] section, for unquoted sample names\n"
+      "\t\tAborting reading project.";
+  struct Case {
+    const char* text;
+    const char* log;
+    int number;
+  };
+  const Case cases[] = {
+      {"NbGroups = 2\nGroup = { \"A\" \"B\" }\nGroup = { \"C\"\n  \"B\" }\n",
+       "\tError: Sample \"B\" defined in Group #2 on line 4 has been alredy included in group "
+       "#1\tAborting reading project.",
+       206},
+      {"NbGroups = 1\nGroup = { \"A\" \"B\" \"A\" }\n",
+       "\tError: Sample \"A\" defined in Group #1 on line 2 has been alredy included in group "
+       "#1\tAborting reading project.",
+       206},
+      // Names are case-sensitive.
+      {"NbGroups = 1\nGroup = { \"A\" \"a\" }\n",
+       "\tError: Sample \"a\" defined in Group #1 on line 2 has not been defined in the [Samples] "
+       "section.\n\tAborting reading project.",
+       51},
+      {"NbGroups = 1\nGroup = \"A\" }\n",
+       "\tError: Missing opening brace in Group #1. Aborting reading project", 0},
+      {"NbGroups = 1\nGroup = { }\n", kEmptyGroup, 0},
+      {"NbGroups = 1\nGroup = { A B }\n", kEmptyGroup, 0},
+      {"NbGroups = 1\nGroup = {\n}\n", kEmptyGroup, 0},
+      {"Group = { \"A\" }\nNbGroups = 1\n",
+       "\tError: Unexpected \"Group\" section found on line 1. Expected number of group is zero. "
+       "Check that \"NbGroups\" has been previously defined. Aborting reading project.",
+       49},
+      {"NbGroups = 2\nGroup = { \"A\" \"B\" }\n",
+       "\tInvalid number of groups defined. 2were expected, while 1 have been found!\n"
+       "\tCheck your [[Structure]] section, for missing group or unquoted sample names\n"
+       "\tAborting reading project.",
+       47},
+      {"NbGroups = 1\nGroup = { \"A\" }\nGroup = { \"B\" }\n",
+       "\tInvalid number of groups defined. 1were expected, while 2 have been found!\n", 47},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
     LogCapture log;
     Samples samples;
-    add_samples(samples, {"A", "B"});
+    add_samples(samples, {"A", "B", "C"});
     Structure st;
-    const StructureRead r = read_structure(st, samples, std::string("NbGroups = 1\n") + group);
-    EXPECT_EQ(r.result, 0) << group;
-    EXPECT_TRUE(
-        log.contains("\t\tError while exploring structure of Group #1. It does not "
-                     "contain any population sample\n"
-                     "\t\t\tCheck your [[Structure]] section, for unquoted sample names\n"
-                     "\t\tAborting reading project."))
-        << group;
+    const StructureRead r = read_structure(st, samples, c.text);
+    EXPECT_EQ(r.result, 0);
+    EXPECT_TRUE(r.sawGroup);
+    EXPECT_TRUE(log.contains(c.log)) << log.text();
+    if (c.number != 0) {
+      EXPECT_TRUE(log.has_numbered("ERROR", kContext, c.number));
+    }
   }
 }
 
-TEST(StructureGroupErrors, GroupBeforeNbGroupsIsError49) {
-  LogCapture log;
-  Samples samples;
-  add_samples(samples, {"A"});
-  Structure st;
-  const StructureRead r = read_structure(st, samples, "Group = { \"A\" }\nNbGroups = 1\n");
-  EXPECT_EQ(r.result, 0);
-  EXPECT_TRUE(r.sawGroup);
-  EXPECT_TRUE(log.contains(
-      "\tError: Unexpected \"Group\" section found on line 1. Expected number of group is zero. "
-      "Check that \"NbGroups\" has been previously defined. Aborting reading project."));
-  EXPECT_TRUE(log.has_numbered("ERROR", kContext, 49));
-}
-
-TEST(StructureGroupCount, FewerGroupsThanDeclaredIsError47) {
-  LogCapture log;
-  Samples samples;
-  add_samples(samples, {"A", "B"});
-  Structure st;
-  const StructureRead r = read_structure(st, samples, "NbGroups = 2\nGroup = { \"A\" \"B\" }\n");
-  EXPECT_EQ(r.result, 0);
-  EXPECT_TRUE(log.contains(
-      "\tInvalid number of groups defined. 2were expected, while 1 have been found!\n"
-      "\tCheck your [[Structure]] section, for missing group or unquoted sample names\n"
-      "\tAborting reading project."));
-  EXPECT_TRUE(log.has_numbered("ERROR", kContext, 47));
-}
-
-TEST(StructureGroupCount, MoreGroupsThanDeclaredIsError47) {
+TEST(StructureGroupErrors, ExtraGroupIsNotKept) {
   LogCapture log;
   Samples samples;
   add_samples(samples, {"A", "B"});
@@ -314,11 +274,7 @@ TEST(StructureGroupCount, MoreGroupsThanDeclaredIsError47) {
   const StructureRead r =
       read_structure(st, samples, "NbGroups = 1\nGroup = { \"A\" }\nGroup = { \"B\" }\n");
   EXPECT_EQ(r.result, 0);
-  EXPECT_TRUE(
-      log.contains("\tInvalid number of groups defined. 1were expected, while 2 have "
-                   "been found!\n"));
-  EXPECT_TRUE(log.has_numbered("ERROR", kContext, 47));
-  EXPECT_EQ(st.groups.size(), 1u);  // the extra group is not kept
+  EXPECT_EQ(st.groups.size(), 1u);
   EXPECT_FALSE(st.has_population(samples[1]));
 }
 

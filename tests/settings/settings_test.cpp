@@ -8,8 +8,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,261 +17,162 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Every key's default as the settings table gives it (TaskNumber aside).
-void expect_table_defaults(const settings& s) {
-  EXPECT_EQ(s.XMLOutput, 1);
-  EXPECT_EQ(s.qndecore64, 1);
-  EXPECT_DOUBLE_EQ(s.DeletionWeight, 1.0);
-  EXPECT_DOUBLE_EQ(s.TransitionWeight, 1.0);
-  EXPECT_DOUBLE_EQ(s.TranversionWeight, 1.0);
-  EXPECT_EQ(s.ComputeSumStatsWithinGroups, 0);
-  EXPECT_EQ(s.InferHaplotypeDefinitionFromDistanceMatrix, 0);
-  EXPECT_EQ(s.EliminateRedondHaplodefs, 0);
-  EXPECT_DOUBLE_EQ(s.AllowedLevelOfMissingData, 0.05);
-  EXPECT_EQ(s.GameticPhaseIsKnown, 0);
-  EXPECT_EQ(s.HardyWeinbergTestType, 0);
-  EXPECT_EQ(s.MakeHWExactTest, 0);
-  EXPECT_EQ(s.MarkovChainStepsHW, 1000000);
-  EXPECT_EQ(s.MarkovChainDememorisationStepsHW, 100000);
-  EXPECT_DOUBLE_EQ(s.PrecisionOnPValueHW, 0.0);
-  EXPECT_EQ(s.SignificanceLevelHW, 2);
-  EXPECT_EQ(s.TypeOfTestHW, 0);
-  EXPECT_EQ(s.LinkageDisequilibriumTestType, 0);
-  EXPECT_EQ(s.MakeExactTestLD, 0);
-  EXPECT_EQ(s.MarkovChainStepsLD, 100000);
-  EXPECT_EQ(s.MarkovChainDememorisationStepsLD, 1000);
-  EXPECT_DOUBLE_EQ(s.PrecisionOnPValueLD, 0.0);
-  EXPECT_DOUBLE_EQ(s.SignificanceLevelLD, 0.05);
-  EXPECT_EQ(s.PrintFlagHistogramLD, 0);
-  EXPECT_EQ(s.InitialCondEMLD, 2);
-  EXPECT_EQ(s.ComputeDvalues, 0);
-  EXPECT_EQ(s.ComputeStandardDiversityIndices, 0);
-  EXPECT_EQ(s.ComputeAllAlleleFreqs, false);
-  EXPECT_EQ(s.ComputeMissDataFreq, false);
-  EXPECT_EQ(s.DistanceMethod, 0);
-  EXPECT_DOUBLE_EQ(s.GammaAValue, 0.0);
-  EXPECT_EQ(s.PrintHaplDistMat, 0);
-  EXPECT_EQ(s.ComputeTheta, 0);
-  EXPECT_EQ(s.PrintPopDistMat, 0);
-  EXPECT_EQ(s.ComputePopSFS, 0);
-  EXPECT_EQ(s.ComputeJointSFS, 0);
-  EXPECT_EQ(s.ComputeMultiSFS, 0);
-  EXPECT_EQ(s.NumBootSFS, 0);
-  EXPECT_EQ(s.MismatchDistanceMethod, 0);
-  EXPECT_EQ(s.MismatchDemogExp, false);
-  EXPECT_EQ(s.MismatchSpatialExp, false);
-  EXPECT_EQ(s.MismatchSpatialExpNumParams, 0);
-  EXPECT_DOUBLE_EQ(s.MismatchGammaAValue, 0.0);
-  EXPECT_EQ(s.NumBootExpDem, 100);
-  EXPECT_EQ(s.InitialConditionsEM, 50);
-  EXPECT_EQ(s.MaximumNumOfIterationsEM, 1000);
-  EXPECT_EQ(s.RecessiveAllelesEM, 0);
-  EXPECT_EQ(s.CompactHaplotypeDataBaseEM, 0);
-  EXPECT_EQ(s.NumBootstrapReplicatesEM, 0);
-  EXPECT_EQ(s.NumInitCondBootstrapEM, 10);
-  EXPECT_EQ(s.ComputeAllSubHaplotypesEM, 0);
-  EXPECT_EQ(s.ComputeAllAllelesEM, 0);
-  EXPECT_DOUBLE_EQ(s.EpsilonValue, 1e-07);
-  EXPECT_DOUBLE_EQ(s.FrequencyThreshold, 1e-05);
-  EXPECT_EQ(s.ComputeConventionalFST, 0);
-  EXPECT_EQ(s.IncludeIndividualLevel, 0);
-  EXPECT_EQ(s.HaplAMOVA, 0);
-  EXPECT_EQ(s.LocByLocAMOVA, 0);
-  EXPECT_EQ(s.PopSpecificFST, 0);
-  EXPECT_EQ(s.PopSpecificFIS, 0);
-  EXPECT_EQ(s.ComputeDistanceMatrixAMOVA, 1);
-  EXPECT_EQ(s.DistanceMethodAMOVA, 0);
-  EXPECT_DOUBLE_EQ(s.GammaAValueAMOVA, 0.0);
-  EXPECT_EQ(s.PrintDistanceMatrix, 0);
-  EXPECT_EQ(s.TestSignificancePairewiseFST, 0);
-  EXPECT_EQ(s.NumPermutationsFST, 100);
-  EXPECT_EQ(s.ComputePairwiseFST, 0);
-  EXPECT_EQ(s.ComputeDeltaMuSqr, 0);
-  EXPECT_DOUBLE_EQ(s.FSTSignifLevel, 0.05);
-  EXPECT_EQ(s.TestSignificanceAMOVA, 0);
-  EXPECT_EQ(s.NumPermutationsAMOVA, 1000);
-  EXPECT_EQ(s.NumPermutPopDiff, 100000);
-  EXPECT_EQ(s.NumDememoPopDiff, 10000);
-  EXPECT_DOUBLE_EQ(s.PrecProbPopDiff, 0.0);
-  EXPECT_EQ(s.PrintHistoPopDiff, 1);
-  EXPECT_DOUBLE_EQ(s.SignLevelPopDiff, 0.05);
-  EXPECT_EQ(s.DetectSelectedLoci, 0);
-  EXPECT_EQ(s.UseHierarchicalIslandModel, 0);
-  EXPECT_EQ(s.NumberOfGroupsForFDist2, 10);
-  EXPECT_EQ(s.NumberOfDemesForFDist2, 100);
-  EXPECT_EQ(s.NumberOfSimsForFDist2, 20000);
-  EXPECT_EQ(s.UseSimFileForFDist2, 0);
-  EXPECT_EQ(s.SimFileNameForFDist2, "");
-  EXPECT_DOUBLE_EQ(s.TargetHetLowBound, 0.0);
-  EXPECT_DOUBLE_EQ(s.TargetHetHighBound, 1.0);
-  EXPECT_DOUBLE_EQ(s.MinDafFreq, 0.0);
-  EXPECT_EQ(s.IterativeProcForFDist2, 0);
-  EXPECT_EQ(s.EwensWattersonHomozygosityTest, 0);
-  EXPECT_EQ(s.NumIterationsNeutralityTests, 1000);
-  EXPECT_EQ(s.NumSimulFuTest, 1000);
-  EXPECT_EQ(s.NumPermMantel, 1000);
-  EXPECT_EQ(s.IsFontKnown, 0);
-  EXPECT_EQ(s.NbFrontSegments, 0);
-  EXPECT_DOUBLE_EQ(s.SegmentLength, 0.0);
-  EXPECT_EQ(s.NumOfGroups, 1);
-  EXPECT_EQ(s.DiffusionMode, 2);
-  EXPECT_EQ(s.NbFrontPerm, 0);
-  EXPECT_EQ(s.PrintFstVals, 0);
-  EXPECT_EQ(s.PrintConcestryCoeff, 0);
-  EXPECT_EQ(s.PrintSlatkinsDist, 0);
-  EXPECT_EQ(s.PrintMissIntermatchs, 0);
-  EXPECT_EQ(s.UnequalPopSizeDiv, 0);
-  EXPECT_EQ(s.PrintMinSpannNetworkPop, 0);
-  EXPECT_EQ(s.PrintMinSpannNetworkGlob, 0);
-  EXPECT_EQ(s.KeepNullDistrib, 0);
-  EXPECT_EQ(s.EMEstimHaplFreqs, 0);
-  EXPECT_EQ(s.EMEstimateInbreedingCoeff, 0);
-  EXPECT_DOUBLE_EQ(s.EMInbreedingFixedVal, 0.0);
-  EXPECT_EQ(s.EMUseZipper, 0);
-  EXPECT_EQ(s.EMWinSize, 1);
-  EXPECT_EQ(s.EMLociRandOrder, 0);
-  EXPECT_EQ(s.EMInbreedingEachLocus, 0);
-  EXPECT_EQ(s.EMCheckPhenRedundancy, 0);
-  EXPECT_EQ(s.EMCompGamPhaseForAllInitConds, 0);
-  EXPECT_EQ(s.EMNumZipRandOrders, 0);
-  EXPECT_EQ(s.GibbsInferGamPhase, 0);
-  EXPECT_EQ(s.GibbsBurnIn, 100000);
-  EXPECT_EQ(s.GibbsSamplingInterval, 500);
-  EXPECT_EQ(s.GibbsNumSamples, 2000);
-  EXPECT_DOUBLE_EQ(s.GibbsAlphaInitValue, 0.01);
-  EXPECT_DOUBLE_EQ(s.GibbsEpsilonValue, 0.01);
-  EXPECT_DOUBLE_EQ(s.GibbsGamma, 0.0);
-  EXPECT_EQ(s.GibbsHetSiteInfluenceZone, 5);
-  EXPECT_DOUBLE_EQ(s.GibbsPercentageOfRecSteps, 0.0);
-  EXPECT_EQ(s.GibbsOutputGamPhase, 0);
+using Field = std::function<double(const settings&)>;
+
+struct KeyDefault {
+  const char* name;
+  Field get;
+  double table_default;
+};
+
+#define KEY(field, value)                                                         \
+  {                                                                               \
+#field, [](const settings& s) { return static_cast<double>(s.field); }, value \
+  }
+
+// Every numeric key with its default as the settings table gives it (TaskNumber
+// and GibbsOutputGamPhase aside: they have their own checks).
+const std::vector<KeyDefault>& all_keys() {
+  static const std::vector<KeyDefault> keys = {
+      KEY(XMLOutput, 1),
+      KEY(qndecore64, 1),
+      KEY(DeletionWeight, 1.0),
+      KEY(TransitionWeight, 1.0),
+      KEY(TranversionWeight, 1.0),
+      KEY(ComputeSumStatsWithinGroups, 0),
+      KEY(InferHaplotypeDefinitionFromDistanceMatrix, 0),
+      KEY(EliminateRedondHaplodefs, 0),
+      KEY(AllowedLevelOfMissingData, 0.05),
+      KEY(GameticPhaseIsKnown, 0),
+      KEY(HardyWeinbergTestType, 0),
+      KEY(MakeHWExactTest, 0),
+      KEY(MarkovChainStepsHW, 1000000),
+      KEY(MarkovChainDememorisationStepsHW, 100000),
+      KEY(PrecisionOnPValueHW, 0.0),
+      KEY(SignificanceLevelHW, 2),
+      KEY(TypeOfTestHW, 0),
+      KEY(LinkageDisequilibriumTestType, 0),
+      KEY(MakeExactTestLD, 0),
+      KEY(MarkovChainStepsLD, 100000),
+      KEY(MarkovChainDememorisationStepsLD, 1000),
+      KEY(PrecisionOnPValueLD, 0.0),
+      KEY(SignificanceLevelLD, 0.05),
+      KEY(PrintFlagHistogramLD, 0),
+      KEY(InitialCondEMLD, 2),
+      KEY(ComputeDvalues, 0),
+      KEY(ComputeStandardDiversityIndices, 0),
+      KEY(ComputeAllAlleleFreqs, 0),
+      KEY(ComputeMissDataFreq, 0),
+      KEY(DistanceMethod, 0),
+      KEY(GammaAValue, 0.0),
+      KEY(PrintHaplDistMat, 0),
+      KEY(ComputeTheta, 0),
+      KEY(PrintPopDistMat, 0),
+      KEY(ComputePopSFS, 0),
+      KEY(ComputeJointSFS, 0),
+      KEY(ComputeMultiSFS, 0),
+      KEY(NumBootSFS, 0),
+      KEY(MismatchDistanceMethod, 0),
+      KEY(MismatchDemogExp, 0),
+      KEY(MismatchSpatialExp, 0),
+      KEY(MismatchSpatialExpNumParams, 0),
+      KEY(MismatchGammaAValue, 0.0),
+      KEY(NumBootExpDem, 100),
+      KEY(InitialConditionsEM, 50),
+      KEY(MaximumNumOfIterationsEM, 1000),
+      KEY(RecessiveAllelesEM, 0),
+      KEY(CompactHaplotypeDataBaseEM, 0),
+      KEY(NumBootstrapReplicatesEM, 0),
+      KEY(NumInitCondBootstrapEM, 10),
+      KEY(ComputeAllSubHaplotypesEM, 0),
+      KEY(ComputeAllAllelesEM, 0),
+      KEY(EpsilonValue, 1e-07),
+      KEY(FrequencyThreshold, 1e-05),
+      KEY(ComputeConventionalFST, 0),
+      KEY(IncludeIndividualLevel, 0),
+      KEY(HaplAMOVA, 0),
+      KEY(LocByLocAMOVA, 0),
+      KEY(PopSpecificFST, 0),
+      KEY(PopSpecificFIS, 0),
+      KEY(ComputeDistanceMatrixAMOVA, 1),
+      KEY(DistanceMethodAMOVA, 0),
+      KEY(GammaAValueAMOVA, 0.0),
+      KEY(PrintDistanceMatrix, 0),
+      KEY(TestSignificancePairewiseFST, 0),
+      KEY(NumPermutationsFST, 100),
+      KEY(ComputePairwiseFST, 0),
+      KEY(ComputeDeltaMuSqr, 0),
+      KEY(FSTSignifLevel, 0.05),
+      KEY(TestSignificanceAMOVA, 0),
+      KEY(NumPermutationsAMOVA, 1000),
+      KEY(NumPermutPopDiff, 100000),
+      KEY(NumDememoPopDiff, 10000),
+      KEY(PrecProbPopDiff, 0.0),
+      KEY(PrintHistoPopDiff, 1),
+      KEY(SignLevelPopDiff, 0.05),
+      KEY(DetectSelectedLoci, 0),
+      KEY(UseHierarchicalIslandModel, 0),
+      KEY(NumberOfGroupsForFDist2, 10),
+      KEY(NumberOfDemesForFDist2, 100),
+      KEY(NumberOfSimsForFDist2, 20000),
+      KEY(UseSimFileForFDist2, 0),
+      KEY(TargetHetLowBound, 0.0),
+      KEY(TargetHetHighBound, 1.0),
+      KEY(MinDafFreq, 0.0),
+      KEY(IterativeProcForFDist2, 0),
+      KEY(EwensWattersonHomozygosityTest, 0),
+      KEY(NumIterationsNeutralityTests, 1000),
+      KEY(NumSimulFuTest, 1000),
+      KEY(NumPermMantel, 1000),
+      KEY(IsFontKnown, 0),
+      KEY(NbFrontSegments, 0),
+      KEY(SegmentLength, 0.0),
+      KEY(NumOfGroups, 1),
+      KEY(DiffusionMode, 2),
+      KEY(NbFrontPerm, 0),
+      KEY(PrintFstVals, 0),
+      KEY(PrintConcestryCoeff, 0),
+      KEY(PrintSlatkinsDist, 0),
+      KEY(PrintMissIntermatchs, 0),
+      KEY(UnequalPopSizeDiv, 0),
+      KEY(PrintMinSpannNetworkPop, 0),
+      KEY(PrintMinSpannNetworkGlob, 0),
+      KEY(KeepNullDistrib, 0),
+      KEY(EMEstimHaplFreqs, 0),
+      KEY(EMEstimateInbreedingCoeff, 0),
+      KEY(EMInbreedingFixedVal, 0.0),
+      KEY(EMUseZipper, 0),
+      KEY(EMWinSize, 1),
+      KEY(EMLociRandOrder, 0),
+      KEY(EMInbreedingEachLocus, 0),
+      KEY(EMCheckPhenRedundancy, 0),
+      KEY(EMCompGamPhaseForAllInitConds, 0),
+      KEY(EMNumZipRandOrders, 0),
+      KEY(GibbsInferGamPhase, 0),
+      KEY(GibbsBurnIn, 100000),
+      KEY(GibbsSamplingInterval, 500),
+      KEY(GibbsNumSamples, 2000),
+      KEY(GibbsAlphaInitValue, 0.01),
+      KEY(GibbsEpsilonValue, 0.01),
+      KEY(GibbsGamma, 0.0),
+      KEY(GibbsHetSiteInfluenceZone, 5),
+      KEY(GibbsPercentageOfRecSteps, 0.0),
+
+  };
+  return keys;
 }
 
-// Every key that a file does not give reads as 0 (GibbsOutputGamPhase aside).
-void expect_all_keys_zero(const settings& s) {
-  EXPECT_EQ(s.XMLOutput, 0);
-  EXPECT_EQ(s.qndecore64, 0);
-  EXPECT_EQ(s.DeletionWeight, 0.0);
-  EXPECT_EQ(s.TransitionWeight, 0.0);
-  EXPECT_EQ(s.TranversionWeight, 0.0);
-  EXPECT_EQ(s.ComputeSumStatsWithinGroups, 0);
-  EXPECT_EQ(s.InferHaplotypeDefinitionFromDistanceMatrix, 0);
-  EXPECT_EQ(s.EliminateRedondHaplodefs, 0);
-  EXPECT_EQ(s.AllowedLevelOfMissingData, 0.0);
-  EXPECT_EQ(s.GameticPhaseIsKnown, 0);
-  EXPECT_EQ(s.HardyWeinbergTestType, 0);
-  EXPECT_EQ(s.MakeHWExactTest, 0);
-  EXPECT_EQ(s.MarkovChainStepsHW, 0);
-  EXPECT_EQ(s.MarkovChainDememorisationStepsHW, 0);
-  EXPECT_EQ(s.PrecisionOnPValueHW, 0.0);
-  EXPECT_EQ(s.SignificanceLevelHW, 0);
-  EXPECT_EQ(s.TypeOfTestHW, 0);
-  EXPECT_EQ(s.LinkageDisequilibriumTestType, 0);
-  EXPECT_EQ(s.MakeExactTestLD, 0);
-  EXPECT_EQ(s.MarkovChainStepsLD, 0);
-  EXPECT_EQ(s.MarkovChainDememorisationStepsLD, 0);
-  EXPECT_EQ(s.PrecisionOnPValueLD, 0.0);
-  EXPECT_EQ(s.SignificanceLevelLD, 0.0);
-  EXPECT_EQ(s.PrintFlagHistogramLD, 0);
-  EXPECT_EQ(s.InitialCondEMLD, 0);
-  EXPECT_EQ(s.ComputeDvalues, 0);
-  EXPECT_EQ(s.ComputeStandardDiversityIndices, 0);
-  EXPECT_FALSE(s.ComputeAllAlleleFreqs);
-  EXPECT_FALSE(s.ComputeMissDataFreq);
-  EXPECT_EQ(s.DistanceMethod, 0);
-  EXPECT_EQ(s.GammaAValue, 0.0);
-  EXPECT_EQ(s.PrintHaplDistMat, 0);
-  EXPECT_EQ(s.ComputeTheta, 0);
-  EXPECT_EQ(s.PrintPopDistMat, 0);
-  EXPECT_EQ(s.ComputePopSFS, 0);
-  EXPECT_EQ(s.ComputeJointSFS, 0);
-  EXPECT_EQ(s.ComputeMultiSFS, 0);
-  EXPECT_EQ(s.NumBootSFS, 0);
-  EXPECT_EQ(s.MismatchDistanceMethod, 0);
-  EXPECT_FALSE(s.MismatchDemogExp);
-  EXPECT_FALSE(s.MismatchSpatialExp);
-  EXPECT_EQ(s.MismatchSpatialExpNumParams, 0);
-  EXPECT_EQ(s.MismatchGammaAValue, 0.0);
-  EXPECT_EQ(s.NumBootExpDem, 0);
-  EXPECT_EQ(s.InitialConditionsEM, 0);
-  EXPECT_EQ(s.MaximumNumOfIterationsEM, 0);
-  EXPECT_EQ(s.RecessiveAllelesEM, 0);
-  EXPECT_EQ(s.CompactHaplotypeDataBaseEM, 0);
-  EXPECT_EQ(s.NumBootstrapReplicatesEM, 0);
-  EXPECT_EQ(s.NumInitCondBootstrapEM, 0);
-  EXPECT_EQ(s.ComputeAllSubHaplotypesEM, 0);
-  EXPECT_EQ(s.ComputeAllAllelesEM, 0);
-  EXPECT_EQ(s.EpsilonValue, 0.0);
-  EXPECT_EQ(s.FrequencyThreshold, 0.0);
-  EXPECT_EQ(s.ComputeConventionalFST, 0);
-  EXPECT_EQ(s.IncludeIndividualLevel, 0);
-  EXPECT_EQ(s.HaplAMOVA, 0);
-  EXPECT_EQ(s.LocByLocAMOVA, 0);
-  EXPECT_EQ(s.PopSpecificFST, 0);
-  EXPECT_EQ(s.PopSpecificFIS, 0);
-  EXPECT_EQ(s.ComputeDistanceMatrixAMOVA, 0);
-  EXPECT_EQ(s.DistanceMethodAMOVA, 0);
-  EXPECT_EQ(s.GammaAValueAMOVA, 0.0);
-  EXPECT_EQ(s.PrintDistanceMatrix, 0);
-  EXPECT_EQ(s.TestSignificancePairewiseFST, 0);
-  EXPECT_EQ(s.NumPermutationsFST, 0);
-  EXPECT_EQ(s.ComputePairwiseFST, 0);
-  EXPECT_EQ(s.ComputeDeltaMuSqr, 0);
-  EXPECT_EQ(s.FSTSignifLevel, 0.0);
-  EXPECT_EQ(s.TestSignificanceAMOVA, 0);
-  EXPECT_EQ(s.NumPermutationsAMOVA, 0);
-  EXPECT_EQ(s.NumPermutPopDiff, 0);
-  EXPECT_EQ(s.NumDememoPopDiff, 0);
-  EXPECT_EQ(s.PrecProbPopDiff, 0.0);
-  EXPECT_EQ(s.PrintHistoPopDiff, 0);
-  EXPECT_EQ(s.SignLevelPopDiff, 0.0);
-  EXPECT_EQ(s.DetectSelectedLoci, 0);
-  EXPECT_EQ(s.UseHierarchicalIslandModel, 0);
-  EXPECT_EQ(s.NumberOfGroupsForFDist2, 0);
-  EXPECT_EQ(s.NumberOfDemesForFDist2, 0);
-  EXPECT_EQ(s.NumberOfSimsForFDist2, 0);
-  EXPECT_EQ(s.UseSimFileForFDist2, 0);
+#undef KEY
+
+void expect_table_defaults(const settings& s) {
+  for (const KeyDefault& k : all_keys()) EXPECT_DOUBLE_EQ(k.get(s), k.table_default) << k.name;
   EXPECT_EQ(s.SimFileNameForFDist2, "");
-  EXPECT_EQ(s.TargetHetLowBound, 0.0);
-  EXPECT_EQ(s.TargetHetHighBound, 0.0);
-  EXPECT_EQ(s.MinDafFreq, 0.0);
-  EXPECT_EQ(s.IterativeProcForFDist2, 0);
-  EXPECT_EQ(s.EwensWattersonHomozygosityTest, 0);
-  EXPECT_EQ(s.NumIterationsNeutralityTests, 0);
-  EXPECT_EQ(s.NumSimulFuTest, 0);
-  EXPECT_EQ(s.NumPermMantel, 0);
-  EXPECT_EQ(s.IsFontKnown, 0);
-  EXPECT_EQ(s.NbFrontSegments, 0);
-  EXPECT_EQ(s.SegmentLength, 0.0);
-  EXPECT_EQ(s.NumOfGroups, 0);
-  EXPECT_EQ(s.DiffusionMode, 0);
-  EXPECT_EQ(s.NbFrontPerm, 0);
-  EXPECT_EQ(s.PrintFstVals, 0);
-  EXPECT_EQ(s.PrintConcestryCoeff, 0);
-  EXPECT_EQ(s.PrintSlatkinsDist, 0);
-  EXPECT_EQ(s.PrintMissIntermatchs, 0);
-  EXPECT_EQ(s.UnequalPopSizeDiv, 0);
-  EXPECT_EQ(s.PrintMinSpannNetworkPop, 0);
-  EXPECT_EQ(s.PrintMinSpannNetworkGlob, 0);
-  EXPECT_EQ(s.KeepNullDistrib, 0);
-  EXPECT_EQ(s.EMEstimHaplFreqs, 0);
-  EXPECT_EQ(s.EMEstimateInbreedingCoeff, 0);
-  EXPECT_EQ(s.EMInbreedingFixedVal, 0.0);
-  EXPECT_EQ(s.EMUseZipper, 0);
-  EXPECT_EQ(s.EMWinSize, 0);
-  EXPECT_EQ(s.EMLociRandOrder, 0);
-  EXPECT_EQ(s.EMInbreedingEachLocus, 0);
-  EXPECT_EQ(s.EMCheckPhenRedundancy, 0);
-  EXPECT_EQ(s.EMCompGamPhaseForAllInitConds, 0);
-  EXPECT_EQ(s.EMNumZipRandOrders, 0);
-  EXPECT_EQ(s.GibbsInferGamPhase, 0);
-  EXPECT_EQ(s.GibbsBurnIn, 0);
-  EXPECT_EQ(s.GibbsSamplingInterval, 0);
-  EXPECT_EQ(s.GibbsNumSamples, 0);
-  EXPECT_EQ(s.GibbsAlphaInitValue, 0.0);
-  EXPECT_EQ(s.GibbsEpsilonValue, 0.0);
-  EXPECT_EQ(s.GibbsGamma, 0.0);
-  EXPECT_EQ(s.GibbsHetSiteInfluenceZone, 0);
-  EXPECT_EQ(s.GibbsPercentageOfRecSteps, 0.0);
+}
+
+// Every key that a file does not give reads as 0.
+void expect_all_keys_zero(const settings& s) {
+  for (const KeyDefault& k : all_keys()) EXPECT_EQ(k.get(s), 0.0) << k.name;
+  EXPECT_EQ(s.SimFileNameForFDist2, "");
 }
 
 class SettingsFile : public ::testing::Test {
@@ -302,18 +203,13 @@ class SettingsFile : public ::testing::Test {
 
 // ------------------------------------------------------------- defaults
 
-TEST(SettingsDefaults, ConstructorGivesTableDefaults) {
-  const settings s;
+TEST(SettingsDefaults, ConstructorAndResetGiveTableDefaults) {
+  settings s;
   EXPECT_EQ(s.TaskNumber, 0);
+  EXPECT_EQ(s.GibbsOutputGamPhase, 0);
   expect_table_defaults(s);
-  EXPECT_EQ(s.appendResults, 1);
-  EXPECT_EQ(s.estimateHaplotypes, 1);
   EXPECT_EQ(s.genotypicData, 0);
   EXPECT_EQ(s.gameticPhaseKnown, 0);
-}
-
-TEST(SettingsDefaults, ResetRestoresDefaultsAfterChanges) {
-  settings s;
   s.TaskNumber = 513;
   s.XMLOutput = 0;
   s.EpsilonValue = 3.0;
@@ -328,27 +224,21 @@ TEST(SettingsDefaults, ResetRestoresDefaultsAfterChanges) {
   EXPECT_EQ(s.estimateHaplotypes, 1);
 }
 
-TEST(SettingsDefaults, MarkovChainStepsLDIs1000ForGenotypesOfUnknownPhase) {
-  settings s;
-  s.genotypicData = 1;
-  s.gameticPhaseKnown = 0;
-  s.reset_initial_values();
-  EXPECT_EQ(s.MarkovChainStepsLD, 1000);
-  // The profile's flags are kept by the reset.
-  EXPECT_EQ(s.genotypicData, 1);
-  EXPECT_EQ(s.gameticPhaseKnown, 0);
-}
-
-TEST(SettingsDefaults, MarkovChainStepsLDIs100000OtherwiseIncludingKnownPhase) {
-  settings s;
-  s.genotypicData = 1;
-  s.gameticPhaseKnown = 1;
-  s.reset_initial_values();
-  EXPECT_EQ(s.MarkovChainStepsLD, 100000);
-  s.genotypicData = 0;
-  s.gameticPhaseKnown = 0;
-  s.reset_initial_values();
-  EXPECT_EQ(s.MarkovChainStepsLD, 100000);
+TEST(SettingsDefaults, MarkovChainStepsLDIs1000OnlyForGenotypesOfUnknownPhase) {
+  struct Case {
+    int genotypic, phase_known, steps;
+  };
+  for (const Case c : {Case{1, 0, 1000}, Case{1, 1, 100000}, Case{0, 0, 100000}}) {
+    SCOPED_TRACE(testing::Message() << "genotypic " << c.genotypic << " phase " << c.phase_known);
+    settings s;
+    s.genotypicData = c.genotypic;
+    s.gameticPhaseKnown = c.phase_known;
+    s.reset_initial_values();
+    EXPECT_EQ(s.MarkovChainStepsLD, c.steps);
+    // The profile's flags are kept by the reset.
+    EXPECT_EQ(s.genotypicData, c.genotypic);
+    EXPECT_EQ(s.gameticPhaseKnown, c.phase_known);
+  }
 }
 
 TEST(SettingsDefaults, ResetKeepsKeysThatOnlyReadingSets) {
@@ -372,7 +262,7 @@ TEST_F(SettingsFile, TaskNumberOnlySetsEveryOtherKeyToZero) {
   s.read_settings(write("TaskNumber=513\n"));
   EXPECT_EQ(s.TaskNumber, 513);
   expect_all_keys_zero(s);
-  EXPECT_EQ(s.GibbsOutputGamPhase, 7);
+  EXPECT_EQ(s.GibbsOutputGamPhase, 7);  // kept when the file does not give it
   EXPECT_EQ(s.estimateHaplotypes, 0);
 }
 
@@ -381,117 +271,86 @@ TEST_F(SettingsFile, MissingFileReadsAsAllZero) {
   s.read_settings(my_string((dir_ / "absent.qns").string().c_str()));
   EXPECT_EQ(s.TaskNumber, 0);
   expect_all_keys_zero(s);
-  EXPECT_EQ(s.GibbsOutputGamPhase, 0);  // constructor default, kept
+  EXPECT_EQ(s.GibbsOutputGamPhase, 0);
 }
 
-TEST_F(SettingsFile, GibbsOutputGamPhaseIsReadWhenGiven) {
-  EXPECT_EQ(read("GibbsOutputGamPhase=1\n").GibbsOutputGamPhase, 1);
-}
-
-TEST_F(SettingsFile, SectionHeadersAndCommentsWithoutEqualSignAreIgnored) {
-  const settings s =
-      read("[Setting for Calculations]\n# TaskNumber is the bit set of analyses\nTaskNumber=3\n");
-  EXPECT_EQ(s.TaskNumber, 3);
-}
-
-TEST_F(SettingsFile, CommentLineWithEqualSignIsAMatch) {
-  // Lines are not parsed: any line with the key text and an '=' counts.
-  EXPECT_EQ(read("# TaskNumber=8\nTaskNumber=3\n").TaskNumber, 8);
-}
-
-TEST_F(SettingsFile, EmptyValueDoesNotCountAndSearchGoesOn) {
-  EXPECT_EQ(read("TaskNumber=\nTaskNumber=6\n").TaskNumber, 6);
-}
-
-TEST_F(SettingsFile, FirstMatchingLineWins) {
-  EXPECT_EQ(read("TaskNumber=2\nTaskNumber=6\n").TaskNumber, 2);
-}
-
-TEST_F(SettingsFile, KeyMatchIsCaseSensitive) { EXPECT_EQ(read("tasknumber=2\n").TaskNumber, 0); }
-
-TEST_F(SettingsFile, LongerKeyAboveShorterKeyCapturesIt) {
-  const settings s = read("MismatchDistanceMethod=1\nDistanceMethod=2\n");
-  EXPECT_EQ(s.DistanceMethod, 1);
-  EXPECT_EQ(s.MismatchDistanceMethod, 1);
-  const settings t = read("DistanceMethod=2\nMismatchDistanceMethod=1\n");
-  EXPECT_EQ(t.DistanceMethod, 2);
-  EXPECT_EQ(t.MismatchDistanceMethod, 1);
-}
-
-TEST_F(SettingsFile, IntegerKeysUseTheDigitRule) {
-  const settings s = read("NumPermutationsFST=1,000\nSignificanceLevelHW=0.05\nTaskNumber= -2\n");
-  EXPECT_EQ(s.NumPermutationsFST, 1000);
-  EXPECT_EQ(s.SignificanceLevelHW, 5);
-  EXPECT_EQ(s.TaskNumber, -2);
-}
-
-TEST_F(SettingsFile, DoubleAndBoolKeys) {
-  const settings s =
-      read("EpsilonValue=1e-05\nGammaAValue=0.5\nMismatchDemogExp=2\nMismatchSpatialExp=0\n");
-  EXPECT_EQ(s.EpsilonValue, 1e-05);
-  EXPECT_EQ(s.GammaAValue, 0.5);
-  EXPECT_TRUE(s.MismatchDemogExp);
-  EXPECT_FALSE(s.MismatchSpatialExp);
-}
-
-TEST_F(SettingsFile, PrecProbPopDiffIsReadAsWholeNumber) {
-  EXPECT_EQ(read("PrecProbPopDiff=0.5\n").PrecProbPopDiff, 5.0);
-}
-
-TEST_F(SettingsFile, PrintPopDistMatAlsoSetsPrintHaplDistMat) {
-  const settings s = read("PrintHaplDistMat=0\nPrintPopDistMat=1\n");
-  EXPECT_EQ(s.PrintHaplDistMat, 1);
-  EXPECT_EQ(s.PrintPopDistMat, 1);
-  const settings t = read("PrintHaplDistMat=1\nPrintPopDistMat=0\n");
-  EXPECT_EQ(t.PrintHaplDistMat, 0);
-  const settings u = read("PrintHaplDistMat=1\n");
-  EXPECT_EQ(u.PrintHaplDistMat, 1);
-  EXPECT_EQ(u.PrintPopDistMat, 0);
-}
-
-TEST_F(SettingsFile, EMEstimHaplFreqsDecidesOverComputeAllHaplotypesEM) {
-  EXPECT_EQ(read("ComputeAllHaplotypesEM=1\nEMEstimHaplFreqs=0\n").EMEstimHaplFreqs, 0);
-  EXPECT_EQ(read("ComputeAllHaplotypesEM=1\n").EMEstimHaplFreqs, 0);
-  EXPECT_EQ(read("ComputeAllHaplotypesEM=0\nEMEstimHaplFreqs=1\n").EMEstimHaplFreqs, 1);
-}
-
-TEST_F(SettingsFile, EstimateHaplotypesDerivedFromThreeKeys) {
-  EXPECT_EQ(read("ComputeAllAllelesEM=1\n").estimateHaplotypes, 1);
-  EXPECT_EQ(read("EMEstimHaplFreqs=1\n").estimateHaplotypes, 1);
-  EXPECT_EQ(read("GibbsInferGamPhase=1\n").estimateHaplotypes, 1);
-  EXPECT_EQ(read("ComputeAllHaplotypesEM=1\nGibbsBurnIn=5\n").estimateHaplotypes, 0);
-}
-
-TEST_F(SettingsFile, OnlyTheFirst2000LinesAreScanned) {
-  std::string filler;
+// One file text, one key, the value the lookup and reading rules give it.
+TEST_F(SettingsFile, LookupAndReadingRules) {
+  std::string filler;  // 1999 lines: the next line is line 2000
   for (int i = 0; i < 1999; ++i) filler += "# filler line\n";
-  EXPECT_EQ(read(filler + "TaskNumber=9\n").TaskNumber, 9);              // line 2000
-  EXPECT_EQ(read(filler + "# one more\nTaskNumber=9\n").TaskNumber, 0);  // line 2001
-}
-
-TEST_F(SettingsFile, ValueCopyStopsAtLinePosition100) {
-  // '=' at position 10: positions 11..99 are copied (89 bytes).
-  const std::string zeros(85, '0');
-  EXPECT_EQ(read("TaskNumber=" + zeros + "12345\n").TaskNumber, 1234);
-  // '=' at position 99 or later: nothing can be copied, the line does not count.
-  const std::string pad(89, ' ');
-  EXPECT_EQ(read(pad + "TaskNumber=5\nTaskNumber=4\n").TaskNumber, 4);
+#define FIELD(f) #f, [](const settings& s) { return static_cast<double>(s.f); }
+  struct Case {
+    const char* why;
+    std::string text;
+    const char* key;
+    Field get;
+    double expected;
+  };
+  const Case cases[] = {
+      {"given", "GibbsOutputGamPhase=1\n", FIELD(GibbsOutputGamPhase), 1},
+      {"lines without '=' are ignored",
+       "[Setting for Calculations]\n# TaskNumber is the bit set of analyses\nTaskNumber=3\n",
+       FIELD(TaskNumber), 3},
+      {"a comment with '=' is a match", "# TaskNumber=8\nTaskNumber=3\n", FIELD(TaskNumber), 8},
+      {"an empty value does not count", "TaskNumber=\nTaskNumber=6\n", FIELD(TaskNumber), 6},
+      {"the first matching line wins", "TaskNumber=2\nTaskNumber=6\n", FIELD(TaskNumber), 2},
+      {"case-sensitive", "tasknumber=2\n", FIELD(TaskNumber), 0},
+      {"longer key above captures shorter", "MismatchDistanceMethod=1\nDistanceMethod=2\n",
+       FIELD(DistanceMethod), 1},
+      {"longer key above", "MismatchDistanceMethod=1\nDistanceMethod=2\n",
+       FIELD(MismatchDistanceMethod), 1},
+      {"shorter key above", "DistanceMethod=2\nMismatchDistanceMethod=1\n", FIELD(DistanceMethod),
+       2},
+      {"digit rule: comma skipped", "NumPermutationsFST=1,000\n", FIELD(NumPermutationsFST), 1000},
+      {"digit rule: point skipped", "SignificanceLevelHW=0.05\n", FIELD(SignificanceLevelHW), 5},
+      {"digit rule: sign", "TaskNumber= -2\n", FIELD(TaskNumber), -2},
+      {"decimal", "EpsilonValue=1e-05\n", FIELD(EpsilonValue), 1e-05},
+      {"decimal", "GammaAValue=0.5\n", FIELD(GammaAValue), 0.5},
+      {"bool from 2", "MismatchDemogExp=2\n", FIELD(MismatchDemogExp), 1},
+      {"bool from 0", "MismatchSpatialExp=0\n", FIELD(MismatchSpatialExp), 0},
+      {"whole number", "PrecProbPopDiff=0.5\n", FIELD(PrecProbPopDiff), 5},
+      {"PrintPopDistMat sets it", "PrintHaplDistMat=0\nPrintPopDistMat=1\n",
+       FIELD(PrintHaplDistMat), 1},
+      {"PrintPopDistMat read", "PrintHaplDistMat=0\nPrintPopDistMat=1\n", FIELD(PrintPopDistMat),
+       1},
+      {"PrintPopDistMat clears it", "PrintHaplDistMat=1\nPrintPopDistMat=0\n",
+       FIELD(PrintHaplDistMat), 0},
+      {"PrintHaplDistMat alone", "PrintHaplDistMat=1\n", FIELD(PrintHaplDistMat), 1},
+      {"PrintHaplDistMat alone", "PrintHaplDistMat=1\n", FIELD(PrintPopDistMat), 0},
+      {"EMEstimHaplFreqs decides", "ComputeAllHaplotypesEM=1\nEMEstimHaplFreqs=0\n",
+       FIELD(EMEstimHaplFreqs), 0},
+      {"ComputeAllHaplotypesEM alone", "ComputeAllHaplotypesEM=1\n", FIELD(EMEstimHaplFreqs), 0},
+      {"EMEstimHaplFreqs given", "ComputeAllHaplotypesEM=0\nEMEstimHaplFreqs=1\n",
+       FIELD(EMEstimHaplFreqs), 1},
+      {"estimate from alleles EM", "ComputeAllAllelesEM=1\n", FIELD(estimateHaplotypes), 1},
+      {"estimate from EM", "EMEstimHaplFreqs=1\n", FIELD(estimateHaplotypes), 1},
+      {"estimate from Gibbs", "GibbsInferGamPhase=1\n", FIELD(estimateHaplotypes), 1},
+      {"no estimate", "ComputeAllHaplotypesEM=1\nGibbsBurnIn=5\n", FIELD(estimateHaplotypes), 0},
+      {"line 2000 is scanned", filler + "TaskNumber=9\n", FIELD(TaskNumber), 9},
+      {"line 2001 is not", filler + "# one more\nTaskNumber=9\n", FIELD(TaskNumber), 0},
+      // '=' at position 10: positions 11..99 are copied (89 bytes).
+      {"copy stops at position 100", "TaskNumber=" + std::string(85, '0') + "12345\n",
+       FIELD(TaskNumber), 1234},
+      // '=' at position 99 or later: nothing can be copied, the line does not count.
+      {"'=' at position 99", std::string(89, ' ') + "TaskNumber=5\nTaskNumber=4\n",
+       FIELD(TaskNumber), 4},
+      {"CR LF", "TaskNumber=513\r\nEpsilonValue=0.5\r\n", FIELD(TaskNumber), 513},
+      {"CR LF", "TaskNumber=513\r\nEpsilonValue=0.5\r\n", FIELD(EpsilonValue), 0.5},
+  };
+#undef FIELD
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.get(read(c.text)), c.expected) << c.key << ": " << c.why;
+  }
 }
 
 TEST_F(SettingsFile, SimFileNameIsTextOfUpTo400LinePositions) {
   EXPECT_EQ(read("SimFileNameForFDist2=sims/FDist2 run.txt\n").SimFileNameForFDist2,
             "sims/FDist2 run.txt");
+  EXPECT_EQ(read("TaskNumber=1\r\nSimFileNameForFDist2=a.txt\r\n").SimFileNameForFDist2, "a.txt");
   // '=' at position 20: positions 21..399 are copied (379 bytes).
   const std::string name(500, 'n');
   EXPECT_EQ(read("SimFileNameForFDist2=" + name + "\n").SimFileNameForFDist2.str(),
             std::string(379, 'n'));
-}
-
-TEST_F(SettingsFile, CarriageReturnLineEndsGiveSameValues) {
-  const settings s = read("TaskNumber=513\r\nSimFileNameForFDist2=a.txt\r\nEpsilonValue=0.5\r\n");
-  EXPECT_EQ(s.TaskNumber, 513);
-  EXPECT_EQ(s.SimFileNameForFDist2, "a.txt");
-  EXPECT_EQ(s.EpsilonValue, 0.5);
 }
 
 TEST_F(SettingsFile, VeryLongLineIsOneLine) {
@@ -507,32 +366,24 @@ TEST_F(SettingsFile, VeryLongLineIsOneLine) {
 
 // ------------------------------------------------------- lookup function
 
-TEST_F(SettingsFile, GetPrivateProfileStringFindsValue) {
-  const my_string path = write("[Setting for Calculations]\nGammaAValue = 0.25\n");
+TEST_F(SettingsFile, GetPrivateProfileString) {
   char buffer[100];
+  const my_string path = write("[Setting for Calculations]\nGammaAValue = 0.25\nK=abcdefgh\n");
   EXPECT_EQ(GetPrivateProfileString("Setting for Calculations", "GammaAValue", "9", buffer, 100,
                                     path.c_str()),
             1);
   EXPECT_STREQ(buffer, " 0.25");
-}
-
-TEST_F(SettingsFile, GetPrivateProfileStringEmptyWhenAbsent) {
-  const my_string path = write("TaskNumber=1\n");
-  char buffer[100] = "stale";
+  // '=' at position 1: positions 2..5 fit a buffer of 6 bytes.
+  EXPECT_EQ(GetPrivateProfileString("", "K", "", buffer, 6, path.c_str()), 1);
+  EXPECT_STREQ(buffer, "abcd");
+  // Absent key or file: empty, and the default text is not used.
+  std::strcpy(buffer, "stale");
   EXPECT_EQ(GetPrivateProfileString("", "XMLOutput", "1", buffer, 100, path.c_str()), 0);
-  EXPECT_STREQ(buffer, "");  // the default text is not used
+  EXPECT_STREQ(buffer, "");
   std::strcpy(buffer, "stale");
   const std::string absent = (dir_ / "absent.qns").string();
   EXPECT_EQ(GetPrivateProfileString("", "TaskNumber", "", buffer, 100, absent.c_str()), 0);
   EXPECT_STREQ(buffer, "");
-}
-
-TEST_F(SettingsFile, GetPrivateProfileStringRespectsBufferSize) {
-  const my_string path = write("K=abcdefgh\n");
-  char buffer[6];
-  // '=' at position 1: positions 2..5 fit a buffer of 6 bytes.
-  EXPECT_EQ(GetPrivateProfileString("", "K", "", buffer, 6, path.c_str()), 1);
-  EXPECT_STREQ(buffer, "abcd");
 }
 
 // -------------------------------------------------------- example file
@@ -547,8 +398,8 @@ TEST(ExampleSettingsFile, ReadsAsDefaultsExceptTheSelectedAnalyses) {
   EXPECT_EQ(s.ComputePairwiseFST, 1);
   EXPECT_EQ(s.NumPermutationsAMOVA, 100);
   EXPECT_EQ(s.NumSimulFuTest, 100);
+  EXPECT_EQ(s.GibbsOutputGamPhase, 0);
   // Every other key keeps the default of the table.
-  s.TaskNumber = 0;
   s.HaplAMOVA = 0;
   s.ComputePairwiseFST = 0;
   s.NumPermutationsAMOVA = 1000;
@@ -583,62 +434,40 @@ TEST(ExampleSettingsFile, EveryKeyIsFoundOnItsOwnLine) {
 
 // ------------------------------------------------------ number reading
 
-TEST(IntegerReading, DigitRuleExamples) {
-  EXPECT_EQ(my_atol("42"), 42);
-  EXPECT_EQ(my_atol("-42"), -42);
-  EXPECT_EQ(my_atol(" 4 2x"), 42);
-  EXPECT_EQ(my_atol("0.05"), 5);
-  EXPECT_EQ(my_atol("1,000"), 1000);
-  EXPECT_EQ(my_atol(""), 0);
-  EXPECT_EQ(my_atol("abc"), 0);
+TEST(IntegerReading, DigitRuleWithSignsAnd32BitWrap) {
+  const std::pair<const char*, long> cases[] = {
+      {"42", 42},
+      {"-42", -42},
+      {" 4 2x", 42},
+      {"0.05", 5},
+      {"1,000", 1000},
+      {"", 0},
+      {"abc", 0},
+      // Every '-' negates what is accumulated, scanning from the right:
+      // "4-2" is 2, negated to -2, then 4 x 10 added: 38.
+      {"--5", 5},
+      {"4-2", 38},
+      {"5-", 5},
+      // 32-bit wrap; eleven digits: 10^10 - 2 x 2^32 = 1410065408.
+      {"2147483647", 2147483647L},
+      {"2147483648", -2147483648L},
+      {"4294967295", -1},
+      {"4294967296", 0},
+      {"-2147483648", -2147483648L},
+      {"10000000000", 1410065408L}};
+  for (const auto& [text, expected] : cases) EXPECT_EQ(my_atol(text), expected) << '"' << text;
   EXPECT_EQ(my_atoi("17"), 17);
-}
-
-TEST(IntegerReading, EveryMinusNegatesWhatIsAccumulated) {
-  EXPECT_EQ(my_atol("--5"), 5);
-  // Scanned from the right: 2, negated to -2, then 4 x 10 added: 38.
-  EXPECT_EQ(my_atol("4-2"), 38);
-  EXPECT_EQ(my_atol("5-"), 5);  // a '-' on the right meets nothing yet
-}
-
-TEST(IntegerReading, ArithmeticWrapsAt32Bits) {
-  EXPECT_EQ(my_atol("2147483647"), 2147483647L);
-  EXPECT_EQ(my_atol("2147483648"), -2147483648L);
-  EXPECT_EQ(my_atol("4294967295"), -1);
-  EXPECT_EQ(my_atol("4294967296"), 0);
-  EXPECT_EQ(my_atol("-2147483648"), -2147483648L);
-  // Eleven digits: 10^10 wraps to 1410065408 (10^10 - 2 x 2^32).
-  EXPECT_EQ(my_atol("10000000000"), 1410065408L);
   EXPECT_EQ(my_atoi("4294967297"), 1);
 }
 
-TEST(DecimalReading, PartsExamples) {
-  EXPECT_EQ(my_atof("0.05"), 0.05);
-  EXPECT_EQ(my_atof("1e-05"), 1e-05);
-  EXPECT_EQ(my_atof("1d3"), 1000.0);
-  EXPECT_EQ(my_atof("1e-07"), 1e-07);
-  EXPECT_EQ(my_atof("-2.5"), -2.5);
-  EXPECT_EQ(my_atof("1.5e2"), 150.0);
-  EXPECT_EQ(my_atof("3"), 3.0);
-  EXPECT_EQ(my_atof(".5"), 0.5);
-  EXPECT_EQ(my_atof(""), 0.0);
-  EXPECT_EQ(my_atof("1e+2"), 100.0);  // '+' is skipped like any other byte
-}
-
-TEST(DecimalReading, OtherBytesAreSkipped) {
-  EXPECT_EQ(my_atof("1,5"), 15.0);
-  // Fraction digits 0 and 5 (the blank skipped): 5 / 10^2.
-  EXPECT_EQ(my_atof("0.0 5"), 0.05);
-}
-
-TEST(DecimalReading, LeadingBlanksKeepTheSign) {
-  EXPECT_EQ(my_atof(" -0.5"), -0.5);
-  EXPECT_EQ(my_atof("\t2.25"), 2.25);
-}
-
-TEST(DecimalReading, UpperCaseExponentMark) {
-  EXPECT_EQ(my_atof("1E-05"), 1e-05);
-  EXPECT_EQ(my_atof("2D2"), 200.0);
+TEST(DecimalReading, PartsRuleSkipsOtherBytes) {
+  const std::pair<const char*, double> cases[] = {
+      {"0.05", 0.05},  {"1e-05", 1e-05}, {"1d3", 1000.0},  {"1e-07", 1e-07},
+      {"-2.5", -2.5},  {"1.5e2", 150.0}, {"3", 3.0},       {".5", 0.5},
+      {"", 0.0},       {"1e+2", 100.0},  // '+' is skipped like any other byte
+      {"1,5", 15.0},   {"0.0 5", 0.05},  // fraction digits 0 and 5 (the blank skipped): 5 / 10^2
+      {" -0.5", -0.5}, {"\t2.25", 2.25}, {"1E-05", 1e-05}, {"2D2", 200.0}};
+  for (const auto& [text, expected] : cases) EXPECT_EQ(my_atof(text), expected) << '"' << text;
 }
 
 TEST(DecimalReading, LongDigitRunsDoNotWrap) {

@@ -7,6 +7,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "sumstat/sumstat.h"
 
@@ -256,36 +257,34 @@ TEST(ColumnOrder, SelectedButEmptyListGivesNoColumn) {
   EXPECT_EQ(values, "2\t\n");
 }
 
-TEST(PairwiseNames, FourSamplesGiveTheLowerTriangleRowByRow) {
-  TSumStat s;
-  s.checkForStat("POP_LEVEL PAIRWISE_FST PAIRWISE_DMUSQR");
-  for (const double v : {0.1, 0.2, 0.3, 0.4, 0.5, 0.6}) {
-    s.pairFST.Add(v);
-    s.pairDMUSQ.Add(v * 10);
+TEST(PairwiseNames, LowerTriangleRowByRowOneNamePerValue) {
+  struct Case {
+    const char* keywords;
+    int pairs;  // values 1, 2, ... stored in each selected list
+    const char* header;
+    const char* values;
+  };
+  const Case cases[] = {
+      {"POP_LEVEL PAIRWISE_PI", 1, "PI_2_1\t\n", "1\t\n"},
+      {"POP_LEVEL PAIRWISE_FST PAIRWISE_DMUSQR", 6,
+       "FST_2_1\tFST_3_1\tFST_3_2\tFST_4_1\tFST_4_2\tFST_4_3\t"
+       "DMUSQ_2_1\tDMUSQ_3_1\tDMUSQ_3_2\tDMUSQ_4_1\tDMUSQ_4_2\tDMUSQ_4_3\t\n",
+       "1\t2\t3\t4\t5\t6\t1\t2\t3\t4\t5\t6\t\n"},
+      // An incomplete triangle keeps the header as wide as the value line.
+      {"POP_LEVEL PAIRWISE_FST", 4, "FST_2_1\tFST_3_1\tFST_3_2\tFST_4_1\t\n", "1\t2\t3\t4\t\n"},
+  };
+  for (const Case& c : cases) {
+    TSumStat s;
+    s.checkForStat(c.keywords);
+    for (int i = 1; i <= c.pairs; ++i) {
+      if (s.PAIRWISE_FST) s.pairFST.Add(i);
+      if (s.PAIRWISE_PI) s.pairPI.Add(i);
+      if (s.PAIRWISE_DMUSQR) s.pairDMUSQ.Add(i);
+    }
+    const auto [header, values] = pop_pass(s, MICROSAT);
+    EXPECT_EQ(header, c.header) << c.keywords;
+    EXPECT_EQ(values, c.values) << c.keywords;
   }
-  const auto [header, values] = pop_pass(s, MICROSAT);
-  EXPECT_EQ(header,
-            "FST_2_1\tFST_3_1\tFST_3_2\tFST_4_1\tFST_4_2\tFST_4_3\t"
-            "DMUSQ_2_1\tDMUSQ_3_1\tDMUSQ_3_2\tDMUSQ_4_1\tDMUSQ_4_2\tDMUSQ_4_3\t\n");
-  EXPECT_EQ(values, "0.1\t0.2\t0.3\t0.4\t0.5\t0.6\t1\t2\t3\t4\t5\t6\t\n");
-}
-
-TEST(PairwiseNames, TwoSamplesGiveOneColumn) {
-  TSumStat s;
-  s.checkForStat("POP_LEVEL PAIRWISE_PI");
-  s.pairPI.Add(3.5);
-  const auto [header, values] = pop_pass(s, DNA);
-  EXPECT_EQ(header, "PI_2_1\t\n");
-  EXPECT_EQ(values, "3.5\t\n");
-}
-
-TEST(PairwiseNames, HeaderAndValuesKeepTheSameColumnCountForAnIncompleteTriangle) {
-  TSumStat s;
-  s.checkForStat("POP_LEVEL PAIRWISE_FST");
-  for (int i = 0; i < 4; ++i) s.pairFST.Add(i);
-  const auto [header, values] = pop_pass(s, DNA);
-  EXPECT_EQ(header, "FST_2_1\tFST_3_1\tFST_3_2\tFST_4_1\t\n");
-  EXPECT_EQ(values, "0\t1\t2\t3\t\n");
 }
 
 TEST(LongLines, HundredsOfThousandsOfPairwiseColumnsAreNeverCut) {
@@ -350,42 +349,36 @@ TEST(PassLineFeeds, PassWithoutColumnsGivesALoneLineFeed) {
   EXPECT_EQ(values, "\n");
 }
 
-TEST(NgwSummary, MeanAndSdAreRecomputedFromTheList) {
+// The mean and sd of NGW are recomputed from the list when it holds values:
+// the sd only from two values on; an empty list keeps both.
+TEST(NgwSummary, MeanAndSdFromTheListWhenItHoldsValues) {
+  struct Case {
+    std::vector<double> values;
+    double mean, sd;  // preset before the pass
+    const char* line;
+  };
+  const Case cases[] = {
+      // mean 3; sum of squares 41; sd = sqrt(3/2 * (41/3 - 9)) = sqrt(7) = 2.645751...
+      {{1.0, 2.0, 6.0}, 99, 99, "3\t2.64575\t\n"},
+      {{0.7}, 0, 0, "0.7\t0\t\n"},
+      {{0.7}, 0, 0.25, "0.7\t0.25\t\n"},
+      {{}, 1.5, 0.5, "1.5\t0.5\t\n"},
+  };
+  for (const Case& c : cases) {
+    TSumStat s;
+    s.checkForStat("POP_LEVEL MEAN_NGW SD_NGW");
+    for (const double v : c.values) s.NGW.Add(v);
+    s.meanNGW = c.mean;
+    s.sdNGW = c.sd;
+    s.outputStats(MICROSAT);
+    EXPECT_EQ(s.statsLine, c.line) << c.values.size() << " values";
+  }
   TSumStat s;
   s.checkForStat("POP_LEVEL MEAN_NGW SD_NGW");
-  s.NGW.Add(1.0);
-  s.NGW.Add(2.0);
-  s.NGW.Add(6.0);
-  s.meanNGW = 99;
-  s.sdNGW = 99;
+  for (const double v : {1.0, 2.0, 6.0}) s.NGW.Add(v);
   s.outputStats(MICROSAT);
-  // mean 3; sum of squares 41; sd = sqrt(3/2 * (41/3 - 9)) = sqrt(7) = 2.645751...
-  EXPECT_EQ(s.statsLine, "3\t2.64575\t\n");
-  EXPECT_DOUBLE_EQ(s.meanNGW, 3.0);
+  EXPECT_DOUBLE_EQ(s.meanNGW, 3.0);  // stored back into the record
   EXPECT_NEAR(s.sdNGW, std::sqrt(7.0), 1e-12);
-}
-
-TEST(NgwSummary, SingleValueSetsTheMeanAndKeepsTheSd) {
-  TSumStat s;
-  s.checkForStat("POP_LEVEL MEAN_NGW SD_NGW");
-  s.NGW.Add(0.7);
-  s.outputStats(MICROSAT);
-  EXPECT_EQ(s.statsLine, "0.7\t0\t\n");
-  TSumStat t;
-  t.checkForStat("POP_LEVEL MEAN_NGW SD_NGW");
-  t.NGW.Add(0.7);
-  t.sdNGW = 0.25;
-  t.outputStats(MICROSAT);
-  EXPECT_EQ(t.statsLine, "0.7\t0.25\t\n");
-}
-
-TEST(NgwSummary, EmptyListKeepsBothValues) {
-  TSumStat s;
-  s.checkForStat("POP_LEVEL MEAN_NGW SD_NGW");
-  s.meanNGW = 1.5;
-  s.sdNGW = 0.5;
-  s.outputStats(MICROSAT);
-  EXPECT_EQ(s.statsLine, "1.5\t0.5\t\n");
 }
 
 TEST(NgwSummary, EqualValuesGiveZeroSdEvenWhenRoundingMakesTheBracketNegative) {

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -256,141 +257,143 @@ TEST(MyStringConcat, CharArrayOfExactlyTheLimitAfterAnEmptyString) {
 
 // --------------------------------------------------------------------- queries
 
-TEST(MyStringContains, FindsContiguousSubstrings) {
+TEST(MyStringQueries, ContainsFindAndRfind) {
   const my_string s("abcdef");
-  EXPECT_TRUE(s.contains("cde"));
-  EXPECT_TRUE(s.contains("abcdef"));
-  EXPECT_TRUE(s.contains("a"));
-  EXPECT_TRUE(s.contains("f"));
-  EXPECT_FALSE(s.contains("ace"));
-  EXPECT_FALSE(s.contains("CDE"));  // case-sensitive
+  const my_string empty;
+  // contains: contiguous, case-sensitive, false for an empty or longer pattern.
+  for (const char* p : {"cde", "abcdef", "a", "f"}) EXPECT_TRUE(s.contains(p)) << p;
+  for (const char* p : {"ace", "CDE", "", "abcdefg"}) EXPECT_FALSE(s.contains(p)) << p;
   EXPECT_TRUE(s.contains(my_string("def")));
   EXPECT_FALSE(s.contains(my_string("efg")));
-}
-
-TEST(MyStringContains, EmptyOrLongerPatternIsFalse) {
-  const my_string s("abc");
-  EXPECT_FALSE(s.contains(""));
   EXPECT_FALSE(s.contains(my_string()));
-  EXPECT_FALSE(s.contains("abcd"));
-  EXPECT_FALSE(my_string().contains("a"));
-  EXPECT_FALSE(my_string().contains(""));
+  EXPECT_FALSE(empty.contains("a"));
+  EXPECT_FALSE(empty.contains(""));
+  EXPECT_TRUE(my_string("a=b").contains('='));
+  EXPECT_TRUE(my_string("a=b").contains('b'));
+  EXPECT_FALSE(my_string("a=b").contains('B'));
+  EXPECT_FALSE(empty.contains('a'));
+
+  struct Find {
+    const char* text;
+    char c;
+    int first, last;  // absent: first -1, last the length
+  };
+  for (const Find f :
+       {Find{"banana", 'b', 0, 0}, Find{"banana", 'a', 1, 5}, Find{"banana", 'n', 2, 4},
+        Find{"banana", 'z', -1, 6}, Find{"", 'a', -1, 0}}) {
+    EXPECT_EQ(my_string(f.text).find_first_of(f.c), f.first) << f.text << " " << f.c;
+    EXPECT_EQ(my_string(f.text).find_last_of(f.c), f.last) << f.text << " " << f.c;
+  }
+
+  // rfind gives the first occurrence; -1 for an empty, longer or absent pattern.
+  struct Rfind {
+    const char* text;
+    const char* pattern;
+    int at;
+  };
+  for (const Rfind r : {Rfind{"abab", "ab", 0}, Rfind{"abab", "ba", 1}, Rfind{"abab", "b", 1},
+                        Rfind{"abab", "abab", 0}, Rfind{"xxabcab", "ab", 2}, Rfind{"abab", "", -1},
+                        Rfind{"abab", "ababa", -1}, Rfind{"abab", "abc", -1}, Rfind{"", "a", -1}}) {
+    EXPECT_EQ(my_string(r.text).rfind(my_string(r.pattern)), r.at) << r.text << " / " << r.pattern;
+  }
 }
 
-TEST(MyStringContains, SingleByte) {
-  const my_string s("a=b");
-  EXPECT_TRUE(s.contains('='));
-  EXPECT_TRUE(s.contains('b'));
-  EXPECT_FALSE(s.contains('B'));
-  EXPECT_FALSE(my_string().contains('a'));
+// ------------------------------------------------------------ in-place edits
+
+// One edit applied to one text, and the text it must leave.
+TEST(MyStringEdits, EachEditOnEachText) {
+  using Edit = void (*)(my_string&);
+  struct Case {
+    const char* what;
+    Edit edit;
+    const char* text;
+    const char* expected;
+  };
+  const Edit upper = [](my_string& s) { s.Upper(); };
+  const Edit to_upper = [](my_string& s) { s.to_upper(); };
+  const Edit lower = [](my_string& s) { s.Lower(); };
+  const Edit to_lower = [](my_string& s) { s.to_lower(); };
+  const Edit blanks = [](my_string& s) { s.remove_blanks(); };
+  const Edit eol = [](my_string& s) { s.remove_eol_and_lf(); };
+  const Edit rm_path = [](my_string& s) { s.rm_path(); };
+  const Edit path = [](my_string& s) { s.extract_path(); };
+  const Edit ext = [](my_string& s) { s.remove_extension(); };
+  const Edit reverse = [](my_string& s) { s.reverse_string(); };
+  const Edit slash = [](my_string& s) { s.convert_to_slash(); };
+  const Edit html_slash = [](my_string& s) { s.convert_to_html_slash(); };
+  const Edit underline = [](my_string& s) { s.convert_to_underline(); };
+  const Edit html_blank = [](my_string& s) { s.convert_blank_to_html_blank(); };
+  const Case cases[] = {
+      // '@' and '[' surround 'A'..'Z'; '`' and '{' surround 'a'..'z'.
+      {"Upper", upper, "az-AZ 09_@[`{}\xe1\xe9\xff\x80", "AZ-AZ 09_@[`{}\xe1\xe9\xff\x80"},
+      {"Upper", upper, "abcdefghijklmnopqrstuvwxyz", "ABCDEFGHIJKLMNOPQRSTUVWXYZ"},
+      {"to_upper", to_upper, "mixed Case 1", "MIXED CASE 1"},
+      {"Lower", lower, "AZ-az 09_@[`{}\xc1\xc9\xff\x80", "az-az 09_@[`{}\xc1\xc9\xff\x80"},
+      {"Lower", lower, "ABCDEFGHIJKLMNOPQRSTUVWXYZ", "abcdefghijklmnopqrstuvwxyz"},
+      {"to_lower", to_lower, "MIXED Case 1", "mixed case 1"},
+      {"blanks are spaces and tabs", blanks, " a\tb  c\t\r\n", "abc\r\n"},
+      {"blanks", blanks, " \t \t", ""},
+      {"eol", eol, "a\r\nb\rc\n d\t", "abc d\t"},
+      {"eol", eol, "\r\n\n\r", ""},
+      {"rm_path", rm_path, "C:\\data/runs\\name.qnp", "name.qnp"},
+      {"rm_path", rm_path, "dir/\\name.qnp", "name.qnp"},
+      {"rm_path", rm_path, "a\\b/c", "c"},
+      {"rm_path", rm_path, "name.qnp", "name.qnp"},
+      {"rm_path", rm_path, "a/b/", ""},
+      {"rm_path", rm_path, "a\\b\\", ""},
+      {"extract_path", path, "dir/\\name.qnp", "dir/\\"},
+      {"extract_path", path, "a\\b/c", "a\\b/"},
+      {"extract_path", path, "a/b/", "a/b/"},
+      {"extract_path", path, "name.qnp", ""},
+      {"extension", ext, "x.tar.gz", "x.tar"},
+      {"extension", ext, "runs.qnp.d/a.qnp", "runs.qnp.d/a"},
+      {"extension", ext, "dir.x\\file.qnp", "dir.x\\file"},
+      {"only the final extension", ext, "a.qnp.b.qnp", "a.qnp.b"},
+      {"extension", ext, "file.", "file"},
+      {"dot in a directory name", ext, "a/b.c/d", "a/b.c/d"},
+      {"dot in a directory name", ext, "a\\b.c\\d", "a\\b.c\\d"},
+      {"no extension", ext, "noext", "noext"},
+      {"no extension", ext, "", ""},
+      {"reverse", reverse, "abc\xff",
+       "\xff"
+       "cba"},
+      {"reverse", reverse, "ab", "ba"},
+      {"reverse", reverse, "", ""},
+      {"slash", slash, "C:\\a\\b/c", "C:/a/b/c"},
+      {"html slash", html_slash, "\\\\x", "//x"},
+      {"underline", underline, "C:\\a/b.c d", "C__a_b.c d"},
+      {"html blank", html_blank, " a b  c ", "%20a%20b%20%20c%20"},
+      {"html blank", html_blank, "abc", "abc"},
+  };
+  for (const Case& c : cases) {
+    my_string s(c.text);
+    c.edit(s);
+    EXPECT_EQ(s.str(), c.expected) << c.what << " of \"" << c.text << '"';
+  }
+  const std::string stem = "d/" + bytes(700, 'n');
+  my_string long_name((stem + ".qnp").c_str());
+  long_name.remove_extension();
+  EXPECT_TRUE(long_name.str() == stem);  // no dump of long texts on failure
+  const my_string s("a b  c\t");
+  EXPECT_EQ(s.convert_blank_to_underline(), "a_b__c\t");
+  EXPECT_EQ(s, "a b  c\t");  // a copy: the text itself is kept
 }
 
-TEST(MyStringFind, FirstOfGivesFirstIndexOrMinusOne) {
-  const my_string s("banana");
-  EXPECT_EQ(s.find_first_of('b'), 0);
-  EXPECT_EQ(s.find_first_of('a'), 1);
-  EXPECT_EQ(s.find_first_of('n'), 2);
-  EXPECT_EQ(s.find_first_of('z'), -1);
-  EXPECT_EQ(my_string().find_first_of('a'), -1);
-}
-
-TEST(MyStringFind, LastOfGivesLengthWhenAbsentAndZeroForEmpty) {
-  const my_string s("banana");
-  EXPECT_EQ(s.find_last_of('a'), 5);
-  EXPECT_EQ(s.find_last_of('n'), 4);
-  EXPECT_EQ(s.find_last_of('b'), 0);
-  EXPECT_EQ(s.find_last_of('z'), 6);  // absent: the length, not -1
-  EXPECT_EQ(my_string().find_last_of('a'), 0);
-}
-
-TEST(MyStringFind, RfindGivesTheFirstOccurrence) {
-  const my_string s("abab");
-  EXPECT_EQ(s.rfind(my_string("ab")), 0);
-  EXPECT_EQ(s.rfind(my_string("ba")), 1);
-  EXPECT_EQ(s.rfind(my_string("b")), 1);
-  EXPECT_EQ(s.rfind(my_string("abab")), 0);
-  EXPECT_EQ(my_string("xxabcab").rfind(my_string("ab")), 2);
-}
-
-TEST(MyStringFind, RfindIsMinusOneForEmptyLongerOrAbsentPattern) {
-  const my_string s("abab");
-  EXPECT_EQ(s.rfind(my_string()), -1);
-  EXPECT_EQ(s.rfind(my_string("ababa")), -1);
-  EXPECT_EQ(s.rfind(my_string("abc")), -1);
-  EXPECT_EQ(my_string().rfind(my_string("a")), -1);
-}
-
-// ---------------------------------------------------------------- letter case
-
-TEST(MyStringCase, UpperChangesOnlyAsciiLetters) {
-  // '@' and '[' surround 'A'..'Z'; '`' and '{' surround 'a'..'z'.
-  my_string s("az-AZ 09_@[`{}\xe1\xe9\xff\x80");
-  s.Upper();
-  EXPECT_EQ(s, "AZ-AZ 09_@[`{}\xe1\xe9\xff\x80");
-  my_string t("mixed Case 1");
-  t.to_upper();
-  EXPECT_EQ(t, "MIXED CASE 1");
-}
-
-TEST(MyStringCase, LowerChangesOnlyAsciiLetters) {
-  my_string s("AZ-az 09_@[`{}\xc1\xc9\xff\x80");
-  s.Lower();
-  EXPECT_EQ(s, "az-az 09_@[`{}\xc1\xc9\xff\x80");
-  my_string t("MIXED Case 1");
-  t.to_lower();
-  EXPECT_EQ(t, "mixed case 1");
-}
-
-TEST(MyStringCase, AllLettersRoundTrip) {
-  my_string s("abcdefghijklmnopqrstuvwxyz");
-  s.Upper();
-  EXPECT_EQ(s, "ABCDEFGHIJKLMNOPQRSTUVWXYZ");
-  s.Lower();
-  EXPECT_EQ(s, "abcdefghijklmnopqrstuvwxyz");
-}
-
-// -------------------------------------------------------------------- removing
-
-TEST(MyStringRemove, DeletesCountBytesFromPosition) {
-  my_string s("abcdef");
-  s.remove(1, 2);
-  EXPECT_EQ(s, "adef");
-  my_string t("abcdef");
-  t.remove(0, 1);
-  EXPECT_EQ(t, "bcdef");
-}
-
-TEST(MyStringRemove, CountBelowOneOrNegativePositionDoesNothing) {
-  my_string s("abcdef");
-  s.remove(2, 0);
-  EXPECT_EQ(s, "abcdef");
-  s.remove(2, -3);
-  EXPECT_EQ(s, "abcdef");
-  s.remove(-1, 2);
-  EXPECT_EQ(s, "abcdef");
-}
-
-TEST(MyStringRemove, ReachingOrPassingTheEndCutsAtPosition) {
-  my_string exact("abcdef");
-  exact.remove(3, 3);
-  EXPECT_EQ(exact, "abc");
-  my_string past("abcdef");
-  past.remove(3, 100);
-  EXPECT_EQ(past, "abc");
-  my_string huge("abcdef");
-  huge.remove(2, INT_MAX);
-  EXPECT_EQ(huge, "ab");
-  my_string all("abcdef");
-  all.remove(0, 6);
-  EXPECT_TRUE(all.is_null());
-}
-
-TEST(MyStringRemove, PositionAtOrPastTheEndChangesNothing) {
-  my_string s("abc");
-  s.remove(3, 1);
-  EXPECT_EQ(s, "abc");
-  s.remove(10, 2);
-  EXPECT_EQ(s, "abc");
+TEST(MyStringRemove, CountBytesFromPosition) {
+  struct Case {
+    int pos, count;
+    const char* expected;
+  };
+  // Count below one, a negative position or one at or past the end change
+  // nothing; reaching or passing the end cuts at the position.
+  for (const Case c :
+       {Case{1, 2, "adef"}, Case{0, 1, "bcdef"}, Case{2, 0, "abcdef"}, Case{2, -3, "abcdef"},
+        Case{-1, 2, "abcdef"}, Case{3, 3, "abc"}, Case{3, 100, "abc"}, Case{2, INT_MAX, "ab"},
+        Case{0, 6, ""}, Case{6, 1, "abcdef"}, Case{10, 2, "abcdef"}}) {
+    my_string s("abcdef");
+    s.remove(c.pos, c.count);
+    EXPECT_EQ(s.str(), c.expected) << c.pos << ", " << c.count;
+  }
 }
 
 TEST(MyStringRemove, RemovesDeletesOnlyTheFirstOccurrence) {
@@ -401,185 +404,27 @@ TEST(MyStringRemove, RemovesDeletesOnlyTheFirstOccurrence) {
   EXPECT_EQ(s, "aa");
   EXPECT_EQ(s.removes(my_string("bc")), 0);
   EXPECT_EQ(s, "aa");
-}
-
-TEST(MyStringRemove, RemovesRefusesEmptyOrLongerPattern) {
-  my_string s("abc");
-  EXPECT_EQ(s.removes(my_string()), 0);
-  EXPECT_EQ(s.removes(my_string("abcd")), 0);
-  EXPECT_EQ(s, "abc");
-  EXPECT_EQ(s.removes(my_string("abc")), 1);
-  EXPECT_TRUE(s.is_null());
-}
-
-TEST(MyStringRemove, BlanksAreSpacesAndTabsOnly) {
-  my_string s(" a\tb  c\t\r\n");
-  s.remove_blanks();
-  EXPECT_EQ(s, "abc\r\n");
-  my_string only(" \t \t");
-  only.remove_blanks();
-  EXPECT_TRUE(only.is_null());
-}
-
-TEST(MyStringRemove, EolAndLfAreCarriageReturnsAndLineFeeds) {
-  my_string s("a\r\nb\rc\n d\t");
-  s.remove_eol_and_lf();
-  EXPECT_EQ(s, "abc d\t");
-  my_string only("\r\n\n\r");
-  only.remove_eol_and_lf();
-  EXPECT_TRUE(only.is_null());
-}
-
-// ----------------------------------------------------------------------- paths
-
-TEST(MyStringPath, RmPathKeepsWhatFollowsTheLastSeparator) {
-  my_string mixed("C:\\data/runs\\name.qnp");
-  mixed.rm_path();
-  EXPECT_EQ(mixed, "name.qnp");
-  my_string slash_then_backslash("dir/\\name.qnp");
-  slash_then_backslash.rm_path();
-  EXPECT_EQ(slash_then_backslash, "name.qnp");
-  my_string backslash_then_slash("a\\b/c");
-  backslash_then_slash.rm_path();
-  EXPECT_EQ(backslash_then_slash, "c");
-}
-
-TEST(MyStringPath, RmPathWithoutSeparatorOrEndingInOne) {
-  my_string plain("name.qnp");
-  plain.rm_path();
-  EXPECT_EQ(plain, "name.qnp");
-  my_string dir("a/b/");
-  dir.rm_path();
-  EXPECT_TRUE(dir.is_null());
-  my_string win("a\\b\\");
-  win.rm_path();
-  EXPECT_TRUE(win.is_null());
-}
-
-TEST(MyStringPath, ExtractPathKeepsUpToAndIncludingTheLastSeparator) {
-  my_string slash_then_backslash("dir/\\name.qnp");
-  slash_then_backslash.extract_path();
-  EXPECT_EQ(slash_then_backslash, "dir/\\");
-  my_string backslash_then_slash("a\\b/c");
-  backslash_then_slash.extract_path();
-  EXPECT_EQ(backslash_then_slash, "a\\b/");
-  my_string dir("a/b/");
-  dir.extract_path();
-  EXPECT_EQ(dir, "a/b/");
-}
-
-TEST(MyStringPath, ExtractPathWithoutSeparatorGivesEmpty) {
-  my_string plain("name.qnp");
-  plain.extract_path();
-  EXPECT_TRUE(plain.is_null());
-}
-
-TEST(MyStringExtension, CutsAtTheLastDotOfTheFileName) {
-  my_string a("x.tar.gz");
-  a.remove_extension();
-  EXPECT_EQ(a, "x.tar");
-  my_string b("runs.qnp.d/a.qnp");
-  b.remove_extension();
-  EXPECT_EQ(b, "runs.qnp.d/a");
-  my_string c("dir.x\\file.qnp");
-  c.remove_extension();
-  EXPECT_EQ(c, "dir.x\\file");
-  // The extension text also occurs earlier: only the final one goes.
-  my_string d("a.qnp.b.qnp");
-  d.remove_extension();
-  EXPECT_EQ(d, "a.qnp.b");
-  my_string e("file.");
-  e.remove_extension();
-  EXPECT_EQ(e, "file");
-}
-
-TEST(MyStringExtension, DotOnlyInADirectoryNameIsNoExtension) {
-  my_string a("a/b.c/d");
-  a.remove_extension();
-  EXPECT_EQ(a, "a/b.c/d");
-  my_string b("a\\b.c\\d");
-  b.remove_extension();
-  EXPECT_EQ(b, "a\\b.c\\d");
-  my_string none("noext");
-  none.remove_extension();
-  EXPECT_EQ(none, "noext");
-  my_string empty;
-  empty.remove_extension();
-  EXPECT_TRUE(empty.is_null());
-}
-
-TEST(MyStringExtension, WorksOnLongNames) {
-  const std::string stem = "d/" + bytes(700, 'n');
-  my_string s((stem + ".qnp").c_str());
-  s.remove_extension();
-  EXPECT_TRUE(s.str() == stem);  // no dump of long texts on failure
-}
-
-// ------------------------------------------------------------- other edits
-
-TEST(MyStringEdit, ReverseString) {
-  my_string s("abc\xff");
-  s.reverse_string();
-  EXPECT_EQ(s,
-            "\xff"
-            "cba");
-  my_string two("ab");
-  two.reverse_string();
-  EXPECT_EQ(two, "ba");
-  my_string empty;
-  empty.reverse_string();
-  EXPECT_TRUE(empty.is_null());
-}
-
-TEST(MyStringEdit, ConvertToSlash) {
-  my_string s("C:\\a\\b/c");
-  s.convert_to_slash();
-  EXPECT_EQ(s, "C:/a/b/c");
-  my_string h("\\\\x");
-  h.convert_to_html_slash();
-  EXPECT_EQ(h, "//x");
-}
-
-TEST(MyStringEdit, ConvertToUnderline) {
-  my_string s("C:\\a/b.c d");
-  s.convert_to_underline();
-  EXPECT_EQ(s, "C__a_b.c d");
-}
-
-TEST(MyStringEdit, BlankToHtmlBlank) {
-  my_string s(" a b  c ");
-  s.convert_blank_to_html_blank();
-  EXPECT_EQ(s, "%20a%20b%20%20c%20");
-  my_string none("abc");
-  none.convert_blank_to_html_blank();
-  EXPECT_EQ(none, "abc");
-}
-
-TEST(MyStringEdit, BlankToUnderlineReturnsACopy) {
-  const my_string s("a b  c\t");
-  EXPECT_EQ(s.convert_blank_to_underline(), "a_b__c\t");
-  EXPECT_EQ(s, "a b  c\t");
+  my_string t("abc");
+  EXPECT_EQ(t.removes(my_string()), 0);  // empty or longer pattern: refused
+  EXPECT_EQ(t.removes(my_string("abcd")), 0);
+  EXPECT_EQ(t, "abc");
+  EXPECT_EQ(t.removes(my_string("abc")), 1);
+  EXPECT_TRUE(t.is_null());
 }
 
 // ------------------------------------------------------------------ extraction
 
-TEST(MyStringExtract, BeforeTheFirstDelimiter) {
+TEST(MyStringExtract, BeforeAndAfterTheFirstDelimiter) {
   const my_string s("key=value=x");
   EXPECT_EQ(s.extract_before('='), "key");
-  EXPECT_EQ(s, "key=value=x");
-  EXPECT_EQ(s.extract_before('#'), "key=value=x");
-  EXPECT_TRUE(my_string("=v").extract_before('=').is_null());
-  EXPECT_TRUE(my_string().extract_before('=').is_null());
-}
-
-TEST(MyStringExtract, AfterTheFirstDelimiter) {
-  const my_string s("key=value=x");
   EXPECT_EQ(s.extract_after('='), "value=x");
   EXPECT_EQ(s, "key=value=x");
+  EXPECT_EQ(s.extract_before('#'), "key=value=x");
   EXPECT_EQ(s.extract_after('#'), "key=value=x");
+  EXPECT_TRUE(my_string("=v").extract_before('=').is_null());
+  EXPECT_TRUE(my_string().extract_before('=').is_null());
   EXPECT_TRUE(my_string("key=").extract_after('=').is_null());
 }
-
 TEST(MyStringTokens, ExtractSubStrConsumesTokens) {
   my_string s("  ab cd");
   EXPECT_EQ(s.extract_sub_str(' '), "ab");
@@ -712,56 +557,51 @@ TEST(MyStringReadToDelim, StopsAtTheDelimiterAndConsumesIt) {
   EXPECT_TRUE(in.eof());
 }
 
-TEST(MyStringReadToDelim, NulAndByte255EndTheRead) {
-  const std::string data(
-      "ab\0cd\xff"
-      "ef",
-      8);
-  std::istringstream in(data);
-  my_string s;
-  s.read_to_delim(in, ';');
-  EXPECT_EQ(s, "ab");
-  s.read_to_delim(in, ';');
-  EXPECT_EQ(s, "cd");
-  s.read_to_delim(in, ';');
-  EXPECT_EQ(s, "ef");
+// Successive reads of one stream: read_to_delim with a delimiter (or with none:
+// the whitespace form) and read_token.
+TEST(MyStringReadToDelim, SuccessiveReadsGiveTheExpectedPieces) {
+  struct Case {
+    const char* what;
+    std::string data;
+    int form;  // ';' or ',': that delimiter; 0: whitespace form; 1: read_token
+    std::vector<std::string> pieces;
+  };
+  const Case cases[] = {
+      {"NUL and byte 255 end the read",
+       std::string("ab\0cd\xff"
+                   "ef",
+                   8),
+       ';',
+       {"ab", "cd", "ef"}},
+      {"blanks do not end it", "a b\tc\r,d", ',', {"a b\tc\r"}},
+      {"whitespace form keeps CR", "ab cd\tef\r\ngh", 0, {"ab", "cd", "ef\r", "gh"}},
+      {"whitespace form, NUL and 255",
+       std::string("ab\0cd\xff"
+                   "e",
+                   7),
+       0,
+       {"ab", "cd", "e"}},
+      {"tokens skip blanks and line feeds",
+       "  \t\n ab\tcd  ef\n\ngh",
+       1,
+       {"ab", "cd", "ef", "gh", ""}},
+      {"CR is part of a token", "ab\r\ncd", 1, {"ab\r", "cd"}},
+  };
+  for (const Case& c : cases) {
+    std::istringstream in(c.data);
+    my_string s("old");
+    for (const std::string& piece : c.pieces) {
+      if (c.form == 1) {
+        s.read_token(in);
+      } else if (c.form == 0) {
+        s.read_to_delim(in);
+      } else {
+        s.read_to_delim(in, static_cast<char>(c.form));
+      }
+      EXPECT_EQ(s.str(), piece) << c.what;
+    }
+  }
 }
-
-TEST(MyStringReadToDelim, BlanksDoNotEndTheReadWithAGivenDelimiter) {
-  std::istringstream in("a b\tc\r,d");
-  my_string s;
-  s.read_to_delim(in, ',');
-  EXPECT_EQ(s, "a b\tc\r");
-}
-
-TEST(MyStringReadToDelim, WhitespaceFormStopsAtBlanksAndKeepsCarriageReturn) {
-  std::istringstream in("ab cd\tef\r\ngh");
-  my_string s;
-  s.read_to_delim(in);
-  EXPECT_EQ(s, "ab");
-  s.read_to_delim(in);
-  EXPECT_EQ(s, "cd");
-  s.read_to_delim(in);
-  EXPECT_EQ(s, "ef\r");
-  s.read_to_delim(in);
-  EXPECT_EQ(s, "gh");
-}
-
-TEST(MyStringReadToDelim, WhitespaceFormStopsAtNulAndByte255) {
-  const std::string data(
-      "ab\0cd\xff"
-      "e",
-      7);
-  std::istringstream in(data);
-  my_string s;
-  s.read_to_delim(in);
-  EXPECT_EQ(s, "ab");
-  s.read_to_delim(in);
-  EXPECT_EQ(s, "cd");
-  s.read_to_delim(in);
-  EXPECT_EQ(s, "e");
-}
-
 TEST(MyStringReadToDelim, FailedStreamGivesEmptyString) {
   std::istringstream in("abc");
   in.setstate(std::ios::failbit);
@@ -774,30 +614,6 @@ TEST(MyStringReadToDelim, FailedStreamGivesEmptyString) {
 }
 
 // ------------------------------------------------------------------ read_token
-
-TEST(MyStringReadToken, SkipsBlanksAndLineFeedsBetweenTokens) {
-  std::istringstream in("  \t\n ab\tcd  ef\n\ngh");
-  my_string s("old");
-  s.read_token(in);
-  EXPECT_EQ(s, "ab");
-  s.read_token(in);
-  EXPECT_EQ(s, "cd");
-  s.read_token(in);
-  EXPECT_EQ(s, "ef");
-  s.read_token(in);
-  EXPECT_EQ(s, "gh");
-  s.read_token(in);
-  EXPECT_TRUE(s.is_null());
-}
-
-TEST(MyStringReadToken, CarriageReturnIsPartOfTheToken) {
-  std::istringstream in("ab\r\ncd");
-  my_string s;
-  s.read_token(in);
-  EXPECT_EQ(s, "ab\r");
-  s.read_token(in);
-  EXPECT_EQ(s, "cd");
-}
 
 TEST(MyStringReadToken, LongTokenIsReadWhole) {
   const std::string token = bytes(5000, 'T');
