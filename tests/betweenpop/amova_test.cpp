@@ -3,9 +3,8 @@
 // degenerate input and the permutation tests.
 #include <gtest/gtest.h>
 
-#include <ctime>
-
 #include <cmath>
+#include <ctime>
 #include <random>
 
 #include "../project/log_capture.h"

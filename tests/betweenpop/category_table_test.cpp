@@ -11,6 +11,7 @@
 
 #include "betweenpop/distance_fixture.h"
 #include "betweenpop/distances.h"
+#include "betweenpop/haplotype_list_fixture.h"
 #include "model/matrices.h"
 #include "settings/settings.h"
 #include "withinpop/log_capture.h"
@@ -51,33 +52,14 @@ TEST(CategoryTableCells, NamedCellsOfTheQuestionMarkTable) {
 
 namespace {
 
-class UsableLociReport : public ::testing::Test {
+class UsableLociReport : public HaplotypeListFixture {
  protected:
-  UsableLociReport() {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("qnd_report_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-            "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir_);
-    result_dir_ = my_string((dir_.string() + "/").c_str());
-  }
-  ~UsableLociReport() override { std::filesystem::remove_all(dir_); }
-  void add(const char* name, const std::string& content) {
-    auto* h = new HaploDef(my_string(name));
-    h->content = content;
-    list_.add(h);
-  }
   std::string file_text() const {
     std::ifstream in(dir_ / "MissDataPerLocus.txt");
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
   }
-  std::filesystem::path dir_;
-  my_string result_dir_;
-  Haplo_DB list_;
-  ProfileSettings profile_;
-  settings s_;
-  DistMat distmat_;
 };
 
 // The list as a stream with default flags writes it.

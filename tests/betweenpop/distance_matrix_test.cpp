@@ -14,6 +14,7 @@
 
 #include "betweenpop/distance_fixture.h"
 #include "betweenpop/distances.h"
+#include "betweenpop/haplotype_list_fixture.h"
 #include "model/matrices.h"
 #include "settings/settings.h"
 #include "withinpop/log_capture.h"
@@ -381,28 +382,7 @@ TEST(ConventionalMatrix, LociDifferOnlyAtUsableNonMissingAlleles) {
 // The AMOVA matrix over a haplotype list.
 // ---------------------------------------------------------------------------
 
-class AmovaMatrix : public ::testing::Test {
- protected:
-  AmovaMatrix() {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("qnd_distmat_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-            "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir_);
-    result_dir_ = my_string((dir_.string() + "/").c_str());
-  }
-  ~AmovaMatrix() override { std::filesystem::remove_all(dir_); }
-  void add(const char* name, const char* content) {
-    auto* h = new HaploDef(my_string(name));
-    h->content = content;
-    list_.add(h);
-  }
-  std::filesystem::path dir_;
-  my_string result_dir_;
-  Haplo_DB list_;
-  ProfileSettings profile_;
-  settings s_;
-  DistMat distmat_;
-};
+class AmovaMatrix : public HaplotypeListFixture {};
 
 TEST_F(AmovaMatrix, KimuraPerSequenceDistancesAndRestoredSettings) {
   DataTypeGuard guard(DNA);

@@ -124,38 +124,36 @@ int check_all_pairs(const std::vector<std::string>& seqs, const std::vector<int>
 
 }  // namespace
 
-TEST(LdBitSets, SmallCountsUseOneBitPerGeneCopyAndMatchTheNaiveTables) {
-  std::mt19937 gen(777);
-  for (int round = 0; round < 6; ++round) {
-    const int haps = 3 + static_cast<int>(gen() % 40);
-    const std::vector<std::string> seqs = random_sequences(gen, haps, 14);
-    std::vector<int> weights;
-    for (int h = 0; h < haps; ++h) weights.push_back(1 + static_cast<int>(gen() % 3));
-    SCOPED_TRACE("round " + std::to_string(round));
-    EXPECT_GT(check_all_pairs(seqs, weights), 0);
-    PopGenetics p;
-    p.ld.weights = weights;
-    linkage::code_alleles(pointers(seqs), DNA, '\0', '?', p.ld);
-    linkage::pack_biallelic_loci(p.ld);
-    EXPECT_EQ(p.ld.weight_planes, 1);  // one bit per copy
-  }
-}
-
-TEST(LdBitSets, LargeCountsUseWeightPlanesOverSeveralWords) {
-  std::mt19937 gen(4242);
-  for (int round = 0; round < 4; ++round) {
-    const int haps = 65 + static_cast<int>(gen() % 100);  // two or three words
-    const std::vector<std::string> seqs = random_sequences(gen, haps, 10);
-    std::vector<int> weights;
-    for (int h = 0; h < haps; ++h) weights.push_back(1 + static_cast<int>(gen() % 1000));
-    SCOPED_TRACE("round " + std::to_string(round));
-    EXPECT_GT(check_all_pairs(seqs, weights), 0);
-    PopGenetics p;
-    p.ld.weights = weights;
-    linkage::code_alleles(pointers(seqs), DNA, '\0', '?', p.ld);
-    linkage::pack_biallelic_loci(p.ld);
-    EXPECT_GT(p.ld.weight_planes, 1);
-    EXPECT_GE(p.ld.bit_words, 2);
+TEST(LdBitSets, BothLayoutsMatchTheNaiveTables) {
+  // Small counts take one bit per gene copy; large counts take weight planes,
+  // here over two or three 64-bit words.
+  struct Case {
+    unsigned seed;
+    int rounds, min_haps, extra_haps, sites, max_weight;
+    bool planes;
+  };
+  for (const Case& c :
+       {Case{777, 6, 3, 40, 14, 3, false}, Case{4242, 4, 65, 100, 10, 1000, true}}) {
+    std::mt19937 gen(c.seed);
+    for (int round = 0; round < c.rounds; ++round) {
+      const int haps = c.min_haps + static_cast<int>(gen() % static_cast<unsigned>(c.extra_haps));
+      const std::vector<std::string> seqs = random_sequences(gen, haps, c.sites);
+      std::vector<int> weights;
+      for (int h = 0; h < haps; ++h)
+        weights.push_back(1 + static_cast<int>(gen() % static_cast<unsigned>(c.max_weight)));
+      SCOPED_TRACE("seed " + std::to_string(c.seed) + " round " + std::to_string(round));
+      EXPECT_GT(check_all_pairs(seqs, weights), 0);
+      PopGenetics p;
+      p.ld.weights = weights;
+      linkage::code_alleles(pointers(seqs), DNA, '\0', '?', p.ld);
+      linkage::pack_biallelic_loci(p.ld);
+      if (c.planes) {
+        EXPECT_GT(p.ld.weight_planes, 1);
+        EXPECT_GE(p.ld.bit_words, 2);
+      } else {
+        EXPECT_EQ(p.ld.weight_planes, 1);  // one bit per copy
+      }
+    }
   }
 }
 
