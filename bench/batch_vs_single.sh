@@ -1,21 +1,26 @@
 #!/bin/sh
-# Times N copies of examples/demo.qnp (distinct file names) analysed by one
-# batch call ("@list") against N single calls from a shell loop, and checks
-# that both give the same value lines.
-#   bench/batch_vs_single.sh path/to/qndsumstat [N]   (N defaults to 1000)
+# Times N copies of a project (distinct file names) analysed by one batch call
+# ("@list") against N single calls from a shell loop, and checks that both
+# give the same value lines. The project's directory provides ssdefs.txt and
+# qnd_run.qns.
+#   bench/batch_vs_single.sh path/to/qndsumstat [N] [project]
+#   (N defaults to 1000, the project to examples/demo.qnp; bench case B1 is
+#   bench/work/B1/B1.qnp after bench/run_bench.sh)
 set -eu
 exe=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 n=${2:-1000}
-examples=$(cd "$(dirname "$0")/../examples" && pwd)
+project=${3:-$(dirname "$0")/../examples/demo.qnp}
+source_dir=$(cd "$(dirname "$project")" && pwd)
+project=$source_dir/$(basename "$project")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
-cp "$examples/qnd_run.qns" "$examples/ssdefs.txt" .
+cp "$source_dir/qnd_run.qns" "$source_dir/ssdefs.txt" .
 : > list.txt
 i=1
 while [ "$i" -le "$n" ]; do
-  name=$(printf 'demo_%05d.qnp' "$i")
-  cp "$examples/demo.qnp" "$name"
+  name=$(printf 'project_%05d.qnp' "$i")
+  cp "$project" "$name"
   echo "$name" >> list.txt
   i=$((i + 1))
 done
