@@ -22,7 +22,7 @@ namespace {
 
 constexpr int kProjectFile = 0;
 constexpr int kExternalFile = 1;
-constexpr size_t kStreamBufferSize = 1 << 20;
+constexpr size_t kStreamBufferSize = 1 << 16;
 
 // Byte classes of the line rules; kPlain bytes are copied as they are.
 enum LineClass : std::uint8_t { kPlain = 0, kBlank = 1, kComment = 2 };
