@@ -16,6 +16,7 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <functional>
 #include <iomanip>
 #include <limits>
 #include <memory>
@@ -718,12 +719,19 @@ std::string matrix_inputs(const Haplo_DB& list, const ProfileSettings& profile,
   add_number(ProfileSettings::DataType);
   key += ProfileSettings::LocusSeparator;
   key += profile.MissingData;
+  // Each haplotype by its object, its name, its length and a hash of its
+  // content rather than the content itself, which can be megabytes per
+  // haplotype (the matrix is dropped with the project, so objects of another
+  // project never meet it).
   for (int i = 0; i < list.size(); ++i) {
+    const HaploDef* h = list[i];
     add_number(static_cast<size_t>(i) < copies.size() ? copies[static_cast<size_t>(i)] : 0);
-    add_number(static_cast<double>(list[i]->content.size()));
-    key += list[i]->content;
-    add_number(static_cast<double>(list[i]->name.length()));
-    key += list[i]->name.c_str();
+    key.append(reinterpret_cast<const char*>(&h), sizeof h);
+    add_number(static_cast<double>(h->content.size()));
+    const size_t content_hash = std::hash<std::string_view>()(h->content);
+    key.append(reinterpret_cast<const char*>(&content_hash), sizeof content_hash);
+    add_number(static_cast<double>(h->name.length()));
+    key += h->name.c_str();
   }
   return key;
 }
