@@ -64,12 +64,21 @@ double gene_diversity_of_counts(const std::vector<double>& counts) {
 }
 
 int allele_size(std::string_view allele) {
+  // Sizes are kept within +-(2^30 - 1), so that a range (largest - smallest)
+  // and the range + 1 of the Garza-Williamson index stay within int whatever
+  // a file holds; real repeat numbers are far below.
+  constexpr int kLimit = (1 << 30) - 1;
   // Whole numbers, the usual case, are read without a copy.
   int whole = 0;
   const auto [end, ec] = std::from_chars(allele.data(), allele.data() + allele.size(), whole);
-  if (ec == std::errc() && end == allele.data() + allele.size()) return whole;
+  if (ec == std::errc() && end == allele.data() + allele.size())
+    return std::clamp(whole, -kLimit, kLimit);
   const std::string text(allele);
-  return static_cast<int>(std::strtod(text.c_str(), nullptr) + 0.5);
+  const double value = std::strtod(text.c_str(), nullptr) + 0.5;
+  if (std::isnan(value)) return 0;
+  if (value >= kLimit) return kLimit;
+  if (value <= -kLimit) return -kLimit;
+  return static_cast<int>(value);
 }
 
 AlleleRows::AlleleRows(TDataType type, char separator)

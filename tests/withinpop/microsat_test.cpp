@@ -30,6 +30,26 @@ TEST(AlleleSize, RoundsHalfUp) {
   EXPECT_EQ(qnd_diversity::allele_size("abc"), 0);
 }
 
+TEST(AlleleSize, AbsurdSizesAreClampedSoRangesStayWithinInt) {
+  // A file can hold any text as an allele: sizes stop at +-(2^30 - 1), NaN
+  // reads as 0, so the range and the range + 1 of the index never overflow.
+  const int limit = (1 << 30) - 1;
+  EXPECT_EQ(qnd_diversity::allele_size("2.63333e43"), limit);
+  EXPECT_EQ(qnd_diversity::allele_size("-1e300"), -limit);
+  EXPECT_EQ(qnd_diversity::allele_size("2000000000"), limit);
+  EXPECT_EQ(qnd_diversity::allele_size("-2147483648"), -limit);
+  EXPECT_EQ(qnd_diversity::allele_size("inf"), limit);
+  EXPECT_EQ(qnd_diversity::allele_size("nan"), 0);
+  EXPECT_EQ(qnd_diversity::allele_size("1073741823"), limit);  // the limit itself is kept
+  SampleBuilder b(MICROSAT, ' ');
+  PopulMicrosat pop;
+  b.add(pop, " 1e300", 1);
+  b.add(pop, " -1e300", 1);
+  haploid_pass(pop);
+  EXPECT_EQ(pop.locus_range[0], 2 * limit);
+  EXPECT_EQ(pop.locus_gw[0], 2.0 / (2.0 * limit + 1.0));
+}
+
 TEST(GarzaWilliamson, ReferenceLoci) {
   SampleBuilder b(MICROSAT, ' ');
   PopulMicrosat pop;
