@@ -302,51 +302,46 @@ TEST_F(LdPairValues, TwoLociAtZeroAndOneGiveOnePairAdjacentAndFlanking) {
   expect_values(SumStat.flankR2, {0.36}, "flankR2");
 }
 
-TEST_F(LdPairValues, PairValueIsThatOfTheLastCell) {
-  ProfileSettings::DataType = STANDARD;
-  ProfileSettings::LocusSeparator = ' ';
-  // Rows 1, 2, 3 and columns a, b in order of first appearance: last cell (3, b),
-  // n = 5, row 10, column 20 of 50: D = 0.1 - 0.2*0.4 = 0.02, Dmax = 0.2*0.6.
-  Population p =
-      sample({{" 1 a", 20}, {" 1 b", 5}, {" 2 a", 5}, {" 2 b", 10}, {" 3 a", 5}, {" 3 b", 5}});
-  EXPECT_EQ(run(p), 1);
-  expect_values(SumStat.meanDprime, {0.02 / 0.12}, "meanDprime");
-  expect_values(SumStat.meanR2, {0.02 * 0.02 / (0.2 * 0.8 * 0.4 * 0.6)}, "meanR2");
-}
-
-TEST_F(LdPairValues, LastCellFollowsFirstAppearanceOrder) {
-  ProfileSettings::DataType = STANDARD;
-  ProfileSettings::LocusSeparator = ' ';
-  // Same counts listed backwards: the last cell is now (1, a), D = 0.1, D' = 0.5.
-  Population p =
-      sample({{" 3 b", 5}, {" 3 a", 5}, {" 2 b", 10}, {" 2 a", 5}, {" 1 b", 5}, {" 1 a", 20}});
-  EXPECT_EQ(run(p), 1);
-  expect_values(SumStat.meanDprime, {0.5}, "meanDprime");
-  expect_values(SumStat.meanR2, {0.01 / (0.5 * 0.5 * 0.6 * 0.4)}, "meanR2");
-}
-
-TEST_F(LdPairValues, CompleteAssociationGivesOne) {
-  Population p = sample({{"AC", 30}, {"GT", 20}});
-  EXPECT_EQ(run(p), 1);
-  expect_values(SumStat.meanDprime, {1.0}, "meanDprime");
-  expect_values(SumStat.meanR2, {1.0}, "meanR2");
-}
-
-TEST_F(LdPairValues, IndependentLociGiveZero) {
-  Population p = sample({{"AC", 25}, {"AT", 25}, {"GC", 25}, {"GT", 25}});
-  EXPECT_EQ(run(p), 1);
-  expect_values(SumStat.meanDprime, {0.0}, "meanDprime");
-  expect_values(SumStat.meanR2, {0.0}, "meanR2");
-}
-
-TEST_F(LdPairValues, MicrosatelliteAllelesAreTokens) {
-  ProfileSettings::DataType = MICROSAT;
-  ProfileSettings::LocusSeparator = ' ';
-  // 10 and 100 share a first character: they must stay distinct alleles.
-  Population p = sample({{" 10 200", 30}, {" 100 201", 20}});
-  EXPECT_EQ(run(p), 1);
-  expect_values(SumStat.meanDprime, {1.0}, "meanDprime");
-  expect_values(SumStat.flankR2, {1.0}, "flankR2");
+// Two polymorphic loci: the pair value is D' and r^2 of the last cell of the
+// table (rows and columns in order of first appearance), the same in the mean
+// and the flanking lists.
+TEST_F(LdPairValues, TwoLociTakeTheLastCell) {
+  struct Case {
+    const char* why;
+    TDataType type;
+    Entries haps;
+    double dprime, r2;
+  };
+  const Case cases[] = {
+      // Last cell (3, b): n = 5, row 10, column 20 of 50: D = 0.1 - 0.2*0.4 = 0.02,
+      // Dmax = 0.2*0.6.
+      {"last cell (3, b)",
+       STANDARD,
+       {{" 1 a", 20}, {" 1 b", 5}, {" 2 a", 5}, {" 2 b", 10}, {" 3 a", 5}, {" 3 b", 5}},
+       0.02 / 0.12,
+       0.02 * 0.02 / (0.2 * 0.8 * 0.4 * 0.6)},
+      // Same counts listed backwards: the last cell is now (1, a), D = 0.1, D' = 0.5.
+      {"last cell (1, a)",
+       STANDARD,
+       {{" 3 b", 5}, {" 3 a", 5}, {" 2 b", 10}, {" 2 a", 5}, {" 1 b", 5}, {" 1 a", 20}},
+       0.5,
+       0.01 / (0.5 * 0.5 * 0.6 * 0.4)},
+      {"complete association", DNA, {{"AC", 30}, {"GT", 20}}, 1.0, 1.0},
+      {"independent loci", DNA, {{"AC", 25}, {"AT", 25}, {"GC", 25}, {"GT", 25}}, 0.0, 0.0},
+      // 10 and 100 share a first character: they must stay distinct alleles.
+      {"microsatellite tokens", MICROSAT, {{" 10 200", 30}, {" 100 201", 20}}, 1.0, 1.0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    SumStat.clearValues();  // a pass empties the lists before the first sample
+    ProfileSettings::DataType = c.type;
+    ProfileSettings::LocusSeparator = c.type == DNA ? '\0' : ' ';
+    Population p = sample(c.haps);
+    EXPECT_EQ(run(p), 1);
+    expect_values(SumStat.meanDprime, {c.dprime}, "meanDprime");
+    expect_values(SumStat.meanR2, {c.r2}, "meanR2");
+    expect_values(SumStat.flankR2, {c.r2}, "flankR2");
+  }
 }
 
 TEST_F(LdPairValues, MissingDataSkippedForThatPairOnly) {
