@@ -183,43 +183,36 @@ void expect_lists_match(const NaiveLists& e) {
 // ---------------------------------------------------------------------------
 // One cell of a contingency table.
 // ---------------------------------------------------------------------------
-TEST(LdCellMeasures, TwoByTwoReferenceValues) {
-  // AB/Ab/aB/ab = 40/10/10/40.
-  const linkage::CellMeasures m = linkage::cell_measures(40, 50, 50, 100);
-  EXPECT_NEAR(m.d, 0.15, 1e-12);
-  EXPECT_NEAR(m.dprime, 0.6, 1e-12);
-  EXPECT_NEAR(m.r2, 0.36, 1e-12);
-  EXPECT_NEAR(m.chi2, 36.0, 1e-9);
-  // The other cells of the table: same |D'| and r^2, opposite signs off the diagonal.
-  const linkage::CellMeasures off = linkage::cell_measures(10, 50, 50, 100);
-  EXPECT_NEAR(off.d, -0.15, 1e-12);
-  EXPECT_NEAR(off.dprime, -0.6, 1e-12);
-  EXPECT_NEAR(off.r2, 0.36, 1e-12);
-}
-
-TEST(LdCellMeasures, ThreeByTwoReferenceValues) {
-  // N = 50; 1a 20, 1b 5, 2a 5, 2b 10, 3a 5, 3b 5: column a holds 30 copies.
-  const linkage::CellMeasures a1 = linkage::cell_measures(20, 25, 30, 50);
-  const linkage::CellMeasures a2 = linkage::cell_measures(5, 15, 30, 50);
-  const linkage::CellMeasures a3 = linkage::cell_measures(5, 10, 30, 50);
-  EXPECT_NEAR(a1.d, 0.10, 1e-12);
-  EXPECT_NEAR(a1.dprime, 0.5, 1e-12);
-  EXPECT_NEAR(a2.d, -0.08, 1e-12);
-  EXPECT_NEAR(a2.dprime, -0.4444, 1e-4);
-  EXPECT_NEAR(a2.dprime, -4.0 / 9.0, 1e-12);
-  EXPECT_NEAR(a3.d, -0.02, 1e-12);
-  EXPECT_NEAR(a3.dprime, -0.1667, 1e-4);
-  EXPECT_NEAR(a3.dprime, -1.0 / 6.0, 1e-12);
-}
-
-TEST(LdCellMeasures, CompleteAssociationAndIndependence) {
-  const linkage::CellMeasures full = linkage::cell_measures(50, 50, 50, 100);
-  EXPECT_NEAR(full.dprime, 1.0, 1e-12);
-  EXPECT_NEAR(full.r2, 1.0, 1e-12);
-  const linkage::CellMeasures none = linkage::cell_measures(25, 50, 50, 100);
-  EXPECT_EQ(none.d, 0.0);
-  EXPECT_EQ(none.dprime, 0.0);
-  EXPECT_EQ(none.r2, 0.0);
+// cell_measures(cell, row, column, n): D, D' and r^2 of one cell; NaN is not checked.
+TEST(LdCellMeasures, ReferenceTables) {
+  const double na = std::nan("");
+  const struct {
+    const char* why;
+    int cell, row, col, n;
+    double d, dprime, r2;
+  } cases[] = {
+      // AB/Ab/aB/ab = 40/10/10/40; off the diagonal same |D'| and r^2, opposite signs.
+      {"2x2 diagonal", 40, 50, 50, 100, 0.15, 0.6, 0.36},
+      {"2x2 off diagonal", 10, 50, 50, 100, -0.15, -0.6, 0.36},
+      // N = 50; 1a 20, 1b 5, 2a 5, 2b 10, 3a 5, 3b 5: column a holds 30 copies.
+      {"3x2 row 1", 20, 25, 30, 50, 0.10, 0.5, na},
+      {"3x2 row 2", 5, 15, 30, 50, -0.08, -4.0 / 9.0, na},
+      {"3x2 row 3", 5, 10, 30, 50, -0.02, -1.0 / 6.0, na},
+      {"complete association", 50, 50, 50, 100, na, 1.0, 1.0},
+      {"independence", 25, 50, 50, 100, 0.0, 0.0, 0.0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
+    const linkage::CellMeasures m = linkage::cell_measures(c.cell, c.row, c.col, c.n);
+    if (!std::isnan(c.d)) {
+      EXPECT_NEAR(m.d, c.d, 1e-12);
+    }
+    EXPECT_NEAR(m.dprime, c.dprime, 1e-12);
+    if (!std::isnan(c.r2)) {
+      EXPECT_NEAR(m.r2, c.r2, 1e-12);
+    }
+  }
+  EXPECT_NEAR(linkage::cell_measures(40, 50, 50, 100).chi2, 36.0, 1e-9);
 }
 
 TEST(LdCellMeasures, MonomorphicLocusHasNoDmax) {
