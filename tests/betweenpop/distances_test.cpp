@@ -19,16 +19,25 @@ namespace {
 // Nucleotide pair classes.
 // ---------------------------------------------------------------------------
 
-TEST(CompareNucleotides, NamedExamples) {
-  EXPECT_EQ(PopulDNA::compare_nucleotides('A', 'Y'), 2);
-  EXPECT_EQ(PopulDNA::compare_nucleotides('A', 'K'), 4);
-  EXPECT_EQ(PopulDNA::compare_nucleotides('A', 'R'), 0);
-  EXPECT_EQ(PopulDNA::compare_nucleotides('-', 'A'), 3);
-  EXPECT_EQ(PopulDNA::compare_nucleotides('A', '-'), 3);
-  EXPECT_EQ(PopulDNA::compare_nucleotides('A', 'G'), 1);
-  EXPECT_EQ(PopulDNA::compare_nucleotides('T', 'C'), 1);
-  EXPECT_EQ(PopulDNA::compare_nucleotides('G', 'C'), 2);
-  EXPECT_EQ(PopulDNA::compare_nucleotides('A', 'A'), 0);
+// Pair classes: 0 same or not comparable, 1 transition, 2 transversion,
+// 3 gap against a base, 4 of unknown type. The order of the pair matters for
+// the RFLP-like digits against a gap.
+TEST(CompareNucleotides, NamedPairs) {
+  const struct {
+    char a, b;
+    int cls;
+  } cases[] = {{'A', 'Y', 2}, {'A', 'K', 4}, {'A', 'R', 0}, {'-', 'A', 3}, {'A', '-', 3},
+               {'A', 'G', 1}, {'T', 'C', 1}, {'G', 'C', 2}, {'A', 'A', 0}, {'0', '-', 3},
+               {'3', '-', 3}, {'-', '0', 0}, {'1', '-', 0}, {'R', 'Y', 2}, {'Y', 'R', 2},
+               {'D', '-', 3}, {'K', 'M', 4}, {'W', 'S', 4}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(PopulDNA::compare_nucleotides(c.a, c.b), c.cls) << c.a << c.b;
+  }
+  for (char a : std::string("0123")) {
+    for (char b : std::string("0123")) {
+      EXPECT_EQ(PopulDNA::compare_nucleotides(a, b), a == b ? 0 : 4) << a << b;
+    }
+  }
 }
 
 TEST(CompareNucleotides, MissingAndUnknownCharactersAreNotComparable) {
@@ -39,23 +48,6 @@ TEST(CompareNucleotides, MissingAndUnknownCharactersAreNotComparable) {
   EXPECT_EQ(PopulDNA::compare_nucleotides('N', 'A'), 0);
   EXPECT_EQ(PopulDNA::compare_nucleotides('X', 'A'), 0);
   EXPECT_EQ(PopulDNA::compare_nucleotides('R', 'K'), 0);  // share G
-}
-
-TEST(CompareNucleotides, OrderedPairsWithNamedFirstCharacter) {
-  EXPECT_EQ(PopulDNA::compare_nucleotides('0', '-'), 3);
-  EXPECT_EQ(PopulDNA::compare_nucleotides('3', '-'), 3);
-  EXPECT_EQ(PopulDNA::compare_nucleotides('-', '0'), 0);
-  EXPECT_EQ(PopulDNA::compare_nucleotides('1', '-'), 0);
-  EXPECT_EQ(PopulDNA::compare_nucleotides('R', 'Y'), 2);
-  EXPECT_EQ(PopulDNA::compare_nucleotides('Y', 'R'), 2);
-  EXPECT_EQ(PopulDNA::compare_nucleotides('D', '-'), 3);
-  EXPECT_EQ(PopulDNA::compare_nucleotides('K', 'M'), 4);
-  EXPECT_EQ(PopulDNA::compare_nucleotides('W', 'S'), 4);
-  for (char a : std::string("0123")) {
-    for (char b : std::string("0123")) {
-      EXPECT_EQ(PopulDNA::compare_nucleotides(a, b), a == b ? 0 : 4) << a << b;
-    }
-  }
 }
 
 // A base against an ambiguity code: 0 when the code includes the base, 2 when
@@ -331,70 +323,63 @@ TEST(DnaDistanceEdges, NoUsableSiteGivesZero) {
 // Diagnostics: number, kind and text in the log.
 // ---------------------------------------------------------------------------
 
-TEST(DnaDistanceDiagnostics, JukesCantorAtThreeQuartersFailsWithMinusP) {
-  LogCapture log;
-  E.error(Warning, "", -1);                     // message numbers start at 1
-  SampleOf<PopulDNA> sample({"ACGT", "CAGG"});  // 3 transversions in 4 sites
+// One failing pair per distance: the routine returns 0 and logs its message
+// (the first of the run, so numbered 1) with its kind, source and text.
+TEST(DnaDistanceDiagnostics, EachFailingDistanceLogsItsMessage) {
+  using Dist = int (PopulDNA::*)(std::string_view, std::string_view);
+  struct Case {
+    const char* s1;
+    const char* s2;
+    Dist dist;
+    const char* text;
+  };
+  const Case cases[] = {
+      // 3 transversions in 4 sites: p = 3/4.
+      {"ACGT", "CAGG", &PopulDNA::jk_dist,
+       "#[WARNING # 1] from function \"PopulDNA::jk_dist()\" : sequences too divergent for "
+       "Jukes and Cantor correction"},
+      // P = 0.5: w1 = 0 (message 163).
+      {"AAAA", "GGAA", &PopulDNA::kim2p_dist,
+       "WARNING # 1] from function \"PopulDNA::kim2p_dist()\" : sequences too divergent for "
+       "Kimura-2P correction"},
+      // No C and no T in the sample (error 164).
+      {"AAGG", "AGGG", &PopulDNA::tajnei_dist,
+       "ERROR # 1] from function \"PopulDNA::tajnei_dist(s1, s2)\" : a nucleotide is not found"},
+      // Equal base frequencies, p = 1, h = 4, b = 0.5: p/b = 2 (warning 165).
+      {"ACGT", "CATG", &PopulDNA::tajnei_dist,
+       "WARNING # 1] from function \"PopulDNA::tajnei_dist(s1, s2)\" : sequences too divergent "
+       "for Tajima-Nei correction"},
+      // No G or C: GC content 0 (error 171).
+      {"AAAT", "TAAT", &PopulDNA::tamura_dist,
+       "ERROR # 1] from function \"PopulDNA::tamura_dist(s1, s2)\" : nucleotide composition "
+       "too unbalanced for Tamura correction"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.s1) + " " + c.s2 + " " + c.text);
+    LogCapture log;
+    E.error(Warning, "", -1);  // message numbers start at 1
+    SampleOf<PopulDNA> sample({c.s1, c.s2});
+    sample.pop.comp_nucl_freq();
+    EXPECT_EQ((sample.pop.*c.dist)(c.s1, c.s2), 0);
+    EXPECT_NE(log.text().find(c.text), std::string::npos) << log.text();
+  }
+}
+
+TEST(DnaDistanceDiagnostics, JukesCantorFailureSetsMinusPAndBelowTheLimitIsFinite) {
+  SampleOf<PopulDNA> sample({"ACGT", "CAGG"});
   PopulDNA& pop = sample.pop;
   EXPECT_EQ(pop.jk_dist("ACGT", "CAGG"), 0);
   EXPECT_DOUBLE_EQ(pop.dist_d, -0.75);
-  EXPECT_NE(log.text().find("#[WARNING # 1] from function \"PopulDNA::jk_dist()\" : sequences too "
-                            "divergent for Jukes and Cantor correction"),
-            std::string::npos)
-      << log.text();
-  // Below the limit the distance is finite: 2 of 4 sites differ.
+  // 2 of 4 sites differ.
   EXPECT_EQ(pop.jk_dist("ACGT", "CAGT"), 1);
   EXPECT_DOUBLE_EQ(pop.dist_d, -0.75 * std::log(1 - 4 * 0.5 / 3));
-}
-
-TEST(DnaDistanceDiagnostics, KimuraNonPositiveArgumentWarns163) {
-  LogCapture log;
-  E.error(Warning, "", -1);                     // message numbers start at 1
-  SampleOf<PopulDNA> sample({"AAAA", "GGAA"});  // P = 0.5: w1 = 0
-  EXPECT_EQ(sample.pop.kim2p_dist("AAAA", "GGAA"), 0);
-  EXPECT_NE(log.text().find("WARNING # 1] from function \"PopulDNA::kim2p_dist()\" : sequences too "
-                            "divergent for Kimura-2P correction"),
-            std::string::npos)
-      << log.text();
-}
-
-TEST(DnaDistanceDiagnostics, TajimaNeiMissingBaseIsError164) {
-  LogCapture log;
-  E.error(Warning, "", -1);  // message numbers start at 1
-  SampleOf<PopulDNA> sample({"AAGG", "AGGG"});
-  sample.pop.comp_nucl_freq();
-  EXPECT_EQ(sample.pop.tajnei_dist("AAGG", "AGGG"), 0);
-  EXPECT_NE(log.text().find("ERROR # 1] from function \"PopulDNA::tajnei_dist(s1, s2)\" : a "
-                            "nucleotide is not found"),
-            std::string::npos)
-      << log.text();
-}
-
-TEST(DnaDistanceDiagnostics, TajimaNeiTooDivergentWarns165) {
-  // Equal base frequencies, p = 1, h = 4, b = 0.5: p/b = 2.
-  LogCapture log;
-  E.error(Warning, "", -1);  // message numbers start at 1
-  SampleOf<PopulDNA> sample({"ACGT", "CATG"});
-  sample.pop.comp_nucl_freq();
-  EXPECT_EQ(sample.pop.tajnei_dist("ACGT", "CATG"), 0);
-  EXPECT_EQ(sample.pop.dist_d, 0.0);
-  EXPECT_NE(log.text().find("WARNING # 1] from function \"PopulDNA::tajnei_dist(s1, s2)\" : "
-                            "sequences too divergent for Tajima-Nei correction"),
-            std::string::npos)
-      << log.text();
-}
-
-TEST(DnaDistanceDiagnostics, TamuraWithoutGCIsError171) {
-  LogCapture log;
-  E.error(Warning, "", -1);  // message numbers start at 1
-  SampleOf<PopulDNA> sample({"AAAT", "TAAT"});
-  sample.pop.comp_nucl_freq();
-  EXPECT_EQ(sample.pop.gc_content, 0.0);
-  EXPECT_EQ(sample.pop.tamura_dist("AAAT", "TAAT"), 0);
-  EXPECT_NE(log.text().find("ERROR # 1] from function \"PopulDNA::tamura_dist(s1, s2)\" : "
-                            "nucleotide composition too unbalanced for Tamura correction"),
-            std::string::npos)
-      << log.text();
+  SampleOf<PopulDNA> even({"ACGT", "CATG"});
+  even.pop.comp_nucl_freq();
+  EXPECT_EQ(even.pop.tajnei_dist("ACGT", "CATG"), 0);
+  EXPECT_EQ(even.pop.dist_d, 0.0);
+  SampleOf<PopulDNA> no_gc({"AAAT", "TAAT"});
+  no_gc.pop.comp_nucl_freq();
+  EXPECT_EQ(no_gc.pop.gc_content, 0.0);
 }
 
 TEST(DnaDistanceDiagnostics, TamuraNeiDegenerateCasesWarn176) {

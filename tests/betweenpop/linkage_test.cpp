@@ -183,43 +183,36 @@ void expect_lists_match(const NaiveLists& e) {
 // ---------------------------------------------------------------------------
 // One cell of a contingency table.
 // ---------------------------------------------------------------------------
-TEST(LdCellMeasures, TwoByTwoReferenceValues) {
-  // AB/Ab/aB/ab = 40/10/10/40.
-  const linkage::CellMeasures m = linkage::cell_measures(40, 50, 50, 100);
-  EXPECT_NEAR(m.d, 0.15, 1e-12);
-  EXPECT_NEAR(m.dprime, 0.6, 1e-12);
-  EXPECT_NEAR(m.r2, 0.36, 1e-12);
-  EXPECT_NEAR(m.chi2, 36.0, 1e-9);
-  // The other cells of the table: same |D'| and r^2, opposite signs off the diagonal.
-  const linkage::CellMeasures off = linkage::cell_measures(10, 50, 50, 100);
-  EXPECT_NEAR(off.d, -0.15, 1e-12);
-  EXPECT_NEAR(off.dprime, -0.6, 1e-12);
-  EXPECT_NEAR(off.r2, 0.36, 1e-12);
-}
-
-TEST(LdCellMeasures, ThreeByTwoReferenceValues) {
-  // N = 50; 1a 20, 1b 5, 2a 5, 2b 10, 3a 5, 3b 5: column a holds 30 copies.
-  const linkage::CellMeasures a1 = linkage::cell_measures(20, 25, 30, 50);
-  const linkage::CellMeasures a2 = linkage::cell_measures(5, 15, 30, 50);
-  const linkage::CellMeasures a3 = linkage::cell_measures(5, 10, 30, 50);
-  EXPECT_NEAR(a1.d, 0.10, 1e-12);
-  EXPECT_NEAR(a1.dprime, 0.5, 1e-12);
-  EXPECT_NEAR(a2.d, -0.08, 1e-12);
-  EXPECT_NEAR(a2.dprime, -0.4444, 1e-4);
-  EXPECT_NEAR(a2.dprime, -4.0 / 9.0, 1e-12);
-  EXPECT_NEAR(a3.d, -0.02, 1e-12);
-  EXPECT_NEAR(a3.dprime, -0.1667, 1e-4);
-  EXPECT_NEAR(a3.dprime, -1.0 / 6.0, 1e-12);
-}
-
-TEST(LdCellMeasures, CompleteAssociationAndIndependence) {
-  const linkage::CellMeasures full = linkage::cell_measures(50, 50, 50, 100);
-  EXPECT_NEAR(full.dprime, 1.0, 1e-12);
-  EXPECT_NEAR(full.r2, 1.0, 1e-12);
-  const linkage::CellMeasures none = linkage::cell_measures(25, 50, 50, 100);
-  EXPECT_EQ(none.d, 0.0);
-  EXPECT_EQ(none.dprime, 0.0);
-  EXPECT_EQ(none.r2, 0.0);
+// cell_measures(cell, row, column, n): D, D' and r^2 of one cell; NaN is not checked.
+TEST(LdCellMeasures, ReferenceTables) {
+  const double na = std::nan("");
+  const struct {
+    const char* why;
+    int cell, row, col, n;
+    double d, dprime, r2;
+  } cases[] = {
+      // AB/Ab/aB/ab = 40/10/10/40; off the diagonal same |D'| and r^2, opposite signs.
+      {"2x2 diagonal", 40, 50, 50, 100, 0.15, 0.6, 0.36},
+      {"2x2 off diagonal", 10, 50, 50, 100, -0.15, -0.6, 0.36},
+      // N = 50; 1a 20, 1b 5, 2a 5, 2b 10, 3a 5, 3b 5: column a holds 30 copies.
+      {"3x2 row 1", 20, 25, 30, 50, 0.10, 0.5, na},
+      {"3x2 row 2", 5, 15, 30, 50, -0.08, -4.0 / 9.0, na},
+      {"3x2 row 3", 5, 10, 30, 50, -0.02, -1.0 / 6.0, na},
+      {"complete association", 50, 50, 50, 100, na, 1.0, 1.0},
+      {"independence", 25, 50, 50, 100, 0.0, 0.0, 0.0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
+    const linkage::CellMeasures m = linkage::cell_measures(c.cell, c.row, c.col, c.n);
+    if (!std::isnan(c.d)) {
+      EXPECT_NEAR(m.d, c.d, 1e-12);
+    }
+    EXPECT_NEAR(m.dprime, c.dprime, 1e-12);
+    if (!std::isnan(c.r2)) {
+      EXPECT_NEAR(m.r2, c.r2, 1e-12);
+    }
+  }
+  EXPECT_NEAR(linkage::cell_measures(40, 50, 50, 100).chi2, 36.0, 1e-9);
 }
 
 TEST(LdCellMeasures, MonomorphicLocusHasNoDmax) {
@@ -302,51 +295,46 @@ TEST_F(LdPairValues, TwoLociAtZeroAndOneGiveOnePairAdjacentAndFlanking) {
   expect_values(SumStat.flankR2, {0.36}, "flankR2");
 }
 
-TEST_F(LdPairValues, PairValueIsThatOfTheLastCell) {
-  ProfileSettings::DataType = STANDARD;
-  ProfileSettings::LocusSeparator = ' ';
-  // Rows 1, 2, 3 and columns a, b in order of first appearance: last cell (3, b),
-  // n = 5, row 10, column 20 of 50: D = 0.1 - 0.2*0.4 = 0.02, Dmax = 0.2*0.6.
-  Population p =
-      sample({{" 1 a", 20}, {" 1 b", 5}, {" 2 a", 5}, {" 2 b", 10}, {" 3 a", 5}, {" 3 b", 5}});
-  EXPECT_EQ(run(p), 1);
-  expect_values(SumStat.meanDprime, {0.02 / 0.12}, "meanDprime");
-  expect_values(SumStat.meanR2, {0.02 * 0.02 / (0.2 * 0.8 * 0.4 * 0.6)}, "meanR2");
-}
-
-TEST_F(LdPairValues, LastCellFollowsFirstAppearanceOrder) {
-  ProfileSettings::DataType = STANDARD;
-  ProfileSettings::LocusSeparator = ' ';
-  // Same counts listed backwards: the last cell is now (1, a), D = 0.1, D' = 0.5.
-  Population p =
-      sample({{" 3 b", 5}, {" 3 a", 5}, {" 2 b", 10}, {" 2 a", 5}, {" 1 b", 5}, {" 1 a", 20}});
-  EXPECT_EQ(run(p), 1);
-  expect_values(SumStat.meanDprime, {0.5}, "meanDprime");
-  expect_values(SumStat.meanR2, {0.01 / (0.5 * 0.5 * 0.6 * 0.4)}, "meanR2");
-}
-
-TEST_F(LdPairValues, CompleteAssociationGivesOne) {
-  Population p = sample({{"AC", 30}, {"GT", 20}});
-  EXPECT_EQ(run(p), 1);
-  expect_values(SumStat.meanDprime, {1.0}, "meanDprime");
-  expect_values(SumStat.meanR2, {1.0}, "meanR2");
-}
-
-TEST_F(LdPairValues, IndependentLociGiveZero) {
-  Population p = sample({{"AC", 25}, {"AT", 25}, {"GC", 25}, {"GT", 25}});
-  EXPECT_EQ(run(p), 1);
-  expect_values(SumStat.meanDprime, {0.0}, "meanDprime");
-  expect_values(SumStat.meanR2, {0.0}, "meanR2");
-}
-
-TEST_F(LdPairValues, MicrosatelliteAllelesAreTokens) {
-  ProfileSettings::DataType = MICROSAT;
-  ProfileSettings::LocusSeparator = ' ';
-  // 10 and 100 share a first character: they must stay distinct alleles.
-  Population p = sample({{" 10 200", 30}, {" 100 201", 20}});
-  EXPECT_EQ(run(p), 1);
-  expect_values(SumStat.meanDprime, {1.0}, "meanDprime");
-  expect_values(SumStat.flankR2, {1.0}, "flankR2");
+// Two polymorphic loci: the pair value is D' and r^2 of the last cell of the
+// table (rows and columns in order of first appearance), the same in the mean
+// and the flanking lists.
+TEST_F(LdPairValues, TwoLociTakeTheLastCell) {
+  struct Case {
+    const char* why;
+    TDataType type;
+    Entries haps;
+    double dprime, r2;
+  };
+  const Case cases[] = {
+      // Last cell (3, b): n = 5, row 10, column 20 of 50: D = 0.1 - 0.2*0.4 = 0.02,
+      // Dmax = 0.2*0.6.
+      {"last cell (3, b)",
+       STANDARD,
+       {{" 1 a", 20}, {" 1 b", 5}, {" 2 a", 5}, {" 2 b", 10}, {" 3 a", 5}, {" 3 b", 5}},
+       0.02 / 0.12,
+       0.02 * 0.02 / (0.2 * 0.8 * 0.4 * 0.6)},
+      // Same counts listed backwards: the last cell is now (1, a), D = 0.1, D' = 0.5.
+      {"last cell (1, a)",
+       STANDARD,
+       {{" 3 b", 5}, {" 3 a", 5}, {" 2 b", 10}, {" 2 a", 5}, {" 1 b", 5}, {" 1 a", 20}},
+       0.5,
+       0.01 / (0.5 * 0.5 * 0.6 * 0.4)},
+      {"complete association", DNA, {{"AC", 30}, {"GT", 20}}, 1.0, 1.0},
+      {"independent loci", DNA, {{"AC", 25}, {"AT", 25}, {"GC", 25}, {"GT", 25}}, 0.0, 0.0},
+      // 10 and 100 share a first character: they must stay distinct alleles.
+      {"microsatellite tokens", MICROSAT, {{" 10 200", 30}, {" 100 201", 20}}, 1.0, 1.0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    SumStat.clearValues();  // a pass empties the lists before the first sample
+    ProfileSettings::DataType = c.type;
+    ProfileSettings::LocusSeparator = c.type == DNA ? '\0' : ' ';
+    Population p = sample(c.haps);
+    EXPECT_EQ(run(p), 1);
+    expect_values(SumStat.meanDprime, {c.dprime}, "meanDprime");
+    expect_values(SumStat.meanR2, {c.r2}, "meanR2");
+    expect_values(SumStat.flankR2, {c.r2}, "flankR2");
+  }
 }
 
 TEST_F(LdPairValues, MissingDataSkippedForThatPairOnly) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numeric>
 #include <sstream>
 
 #include "settings/settings.h"
@@ -33,41 +34,40 @@ void diploid_pass(PopGenetics& pop) {
 
 }  // namespace
 
-TEST(SampleGeneDiversity, MatchesNeiForCounts532) {
+// H = n/(n-1) (1 - sum p^2) and its standard deviation, from Nei's reference
+// table (5-3-2 and 3-2-1 copies), ten distinct copies (H = 1 exactly) and a
+// monomorphic sample (H = 0 exactly).
+TEST(SampleGeneDiversity, MatchesNeiReferenceValues) {
+  struct Case {
+    std::vector<int> counts;
+    double h, sd, tol;
+  };
+  const Case cases[] = {{{5, 3, 2}, 0.6888889, 0.1038375, 1e-7},
+                        {{3, 2, 1}, 0.7333333, 0.1551583, 1e-7},
+                        {std::vector<int>(10, 1), 1.0, 0.0447214, 1e-7},
+                        {{7}, 0.0, 0.0, 0.0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.counts));
+    SampleBuilder b(STANDARD, ' ');
+    PopulStandard pop;
+    double sum_sq = 0.0;
+    const double n = static_cast<double>(std::accumulate(c.counts.begin(), c.counts.end(), 0));
+    for (size_t i = 0; i < c.counts.size(); ++i) {
+      b.add(pop, " " + std::to_string(i), c.counts[i]);
+      sum_sq += (c.counts[i] / n) * (c.counts[i] / n);
+    }
+    pop.calc_sample_homozygosity();
+    pop.calc_sample_sd_heterozygosity();
+    // H = 0 and H = 1 come out exactly.
+    const double h_tol = (c.h == 0.0 || c.h == 1.0) ? 0.0 : c.tol;
+    EXPECT_NEAR(pop.gene_diversity, c.h, h_tol);
+    EXPECT_NEAR(pop.homozygosity, 1.0 - c.h, h_tol);
+    EXPECT_NEAR(pop.sum_sq_freq, sum_sq, 1e-15);
+    EXPECT_NEAR(pop.sd_gene_diversity, c.sd, c.tol);
+  }
   SampleBuilder b(STANDARD, ' ');
   PopulStandard pop;
-  b.add(pop, " 1", 5);
-  b.add(pop, " 2", 3);
-  b.add(pop, " 3", 2);
-  pop.calc_sample_homozygosity();
-  pop.calc_sample_sd_heterozygosity();
-  EXPECT_NEAR(pop.gene_diversity, 0.6888889, 1e-7);
-  EXPECT_NEAR(pop.homozygosity, 1.0 - 0.6888889, 1e-7);
-  EXPECT_NEAR(pop.sum_sq_freq, 0.38, 1e-15);
-  EXPECT_NEAR(pop.sd_gene_diversity, 0.1038375, 1e-7);
-}
-
-TEST(SampleGeneDiversity, MatchesNeiForCounts321) {
-  SampleBuilder b(STANDARD, ' ');
-  PopulStandard pop;
-  b.add(pop, " 1", 3);
-  b.add(pop, " 2", 2);
-  b.add(pop, " 3", 1);
-  pop.calc_sample_homozygosity();
-  pop.calc_sample_sd_heterozygosity();
-  EXPECT_NEAR(pop.gene_diversity, 0.7333333, 1e-7);
-  EXPECT_NEAR(pop.sd_gene_diversity, 0.1551583, 1e-7);
-}
-
-TEST(SampleGeneDiversity, AllDistinctIsExactlyOne) {
-  SampleBuilder b(STANDARD, ' ');
-  PopulStandard pop;
-  for (int i = 0; i < 10; ++i) b.add(pop, " " + std::to_string(i), 1);
-  pop.calc_sample_homozygosity();
-  pop.calc_sample_sd_heterozygosity();
-  EXPECT_EQ(pop.gene_diversity, 1.0);
-  EXPECT_EQ(pop.homozygosity, 0.0);
-  EXPECT_NEAR(pop.sd_gene_diversity, 0.0447214, 1e-7);
+  EXPECT_EQ(pop.calc_sample_homozygosity({1.0}), 1.0);
 }
 
 TEST(SampleGeneDiversity, AtMostOneCopyHasNoDiversity) {
@@ -84,18 +84,6 @@ TEST(SampleGeneDiversity, AtMostOneCopyHasNoDiversity) {
   EXPECT_EQ(empty.gene_diversity, 0.0);
 }
 
-TEST(SampleGeneDiversity, MonomorphicSampleHasZero) {
-  SampleBuilder b(STANDARD, ' ');
-  PopulStandard pop;
-  b.add(pop, " 1", 7);
-  pop.calc_sample_homozygosity();
-  pop.calc_sample_sd_heterozygosity();
-  EXPECT_EQ(pop.gene_diversity, 0.0);
-  EXPECT_EQ(pop.homozygosity, 1.0);
-  EXPECT_EQ(pop.sd_gene_diversity, 0.0);
-  EXPECT_EQ(pop.calc_sample_homozygosity({1.0}), 1.0);
-}
-
 TEST(SampleGeneDiversity, FrequencyListOverloadDoesNotStore) {
   SampleBuilder b(STANDARD, ' ');
   PopulStandard pop;
@@ -107,24 +95,23 @@ TEST(SampleGeneDiversity, FrequencyListOverloadDoesNotStore) {
   EXPECT_EQ(pop.gene_diversity, -3.0);
 }
 
-TEST(MissingAllele, DnaAmbiguityCodesAreMissingGapIsNot) {
-  EXPECT_TRUE(is_missing_allele("?", '?', DNA));
-  EXPECT_TRUE(is_missing_allele("N", '?', DNA));
-  EXPECT_TRUE(is_missing_allele("R", '?', DNA));
-  EXPECT_TRUE(is_missing_allele("D", '?', DNA));
-  EXPECT_FALSE(is_missing_allele("-", '?', DNA));
-  EXPECT_FALSE(is_missing_allele("A", '?', DNA));
-  EXPECT_FALSE(is_missing_allele("T", '?', DNA));
-  EXPECT_FALSE(is_missing_allele("X", '?', DNA));
-}
-
-TEST(MissingAllele, OtherDataOnlyTheMissingCharacter) {
-  EXPECT_TRUE(is_missing_allele("?", '?', STANDARD));
-  EXPECT_TRUE(is_missing_allele("?12", '?', MICROSAT));
-  EXPECT_TRUE(is_missing_allele("", '?', MICROSAT));
-  EXPECT_FALSE(is_missing_allele("N", '?', STANDARD));
-  EXPECT_FALSE(is_missing_allele("12", '?', MICROSAT));
-  EXPECT_TRUE(is_missing_allele("0", '0', RFLP));
+// DNA: "?" and the ambiguity codes are missing, a gap is an allele. Other data:
+// only a string starting with the missing character (or empty) is missing.
+TEST(MissingAllele, PerDataType) {
+  const struct {
+    const char* allele;
+    char missing;
+    TDataType type;
+    bool is_missing;
+  } cases[] = {{"?", '?', DNA, true},        {"N", '?', DNA, true},     {"R", '?', DNA, true},
+               {"D", '?', DNA, true},        {"-", '?', DNA, false},    {"A", '?', DNA, false},
+               {"T", '?', DNA, false},       {"X", '?', DNA, false},    {"?", '?', STANDARD, true},
+               {"?12", '?', MICROSAT, true}, {"", '?', MICROSAT, true}, {"N", '?', STANDARD, false},
+               {"12", '?', MICROSAT, false}, {"0", '0', RFLP, true}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(is_missing_allele(c.allele, c.missing, c.type), c.is_missing)
+        << '"' << c.allele << "\" type " << c.type;
+  }
 }
 
 TEST(SdOverValues, ZeroBelowTwoValuesOrWithoutPositiveVariance) {
