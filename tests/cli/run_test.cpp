@@ -146,38 +146,30 @@ TEST(DemoRun, HeaderAndValueLinesMatchColumnForColumn) {
   for (const std::string& value : values) EXPECT_TRUE(std::regex_match(value, number)) << value;
 }
 
-TEST(DemoRun, BothLevelsPutGroupColumnsFirstOnOneLine) {
-  TempDir dir(false);
-  copy_example(dir, "POP_LEVEL GROUP_LEVEL\nMEAN_K SD_K\n");
-  ASSERT_EQ(run_in(dir, "demo.qnp out.txt 0 1 run_silent"), 0);
-  const std::vector<std::string> lines = lines_of(read_file(dir.file("out.txt")));
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0], "gr_mean_K\tgr_sd_K\tmean_K\tsd_K\t");
-  EXPECT_EQ(fields_of(lines[1]).size(), 4u);
-}
-
-TEST(DemoRun, SingleLevelsGiveTheirOwnColumnsOnly) {
-  {
+TEST(DemoRun, LevelsChooseTheColumnsGroupColumnsFirst) {
+  struct Case {
+    const char* ssdefs;
+    const char* header;  // empty: no line at all
+  };
+  for (const Case& c :
+       {Case{"POP_LEVEL MEAN_K\n", "mean_K\t"}, Case{"GROUP_LEVEL MEAN_K\n", "gr_mean_K\t"},
+        Case{"POP_LEVEL GROUP_LEVEL\nMEAN_K SD_K\n", "gr_mean_K\tgr_sd_K\tmean_K\tsd_K\t"},
+        Case{"MEAN_K ALL_K\n", ""}}) {
+    SCOPED_TRACE(c.ssdefs);
     TempDir dir(false);
-    copy_example(dir, "POP_LEVEL MEAN_K\n");
-    ASSERT_EQ(run_in(dir, "demo.qnp out.txt 0 2 run_silent"), 0);
-    EXPECT_EQ(read_file(dir.file("out.txt")), "mean_K\t\n");
+    copy_example(dir, c.ssdefs);
+    ASSERT_EQ(run_in(dir, "demo.qnp out.txt 0 1 run_silent"), 0);
+    const std::vector<std::string> lines = lines_of(read_file(dir.file("out.txt")));
+    if (*c.header == '\0') {
+      EXPECT_TRUE(lines.empty());
+    } else {
+      ASSERT_EQ(lines.size(), 2u);
+      EXPECT_EQ(lines[0], c.header);
+      EXPECT_EQ(fields_of(lines[1]).size(), fields_of(lines[0]).size());
+    }
+    EXPECT_NE(read_file(dir.file("demo.res/Quendris_log.txt")).find("Successful run of demo.qnp"),
+              std::string::npos);
   }
-  {
-    TempDir dir(false);
-    copy_example(dir, "GROUP_LEVEL MEAN_K\n");
-    ASSERT_EQ(run_in(dir, "demo.qnp out.txt 0 2 run_silent"), 0);
-    EXPECT_EQ(read_file(dir.file("out.txt")), "gr_mean_K\t\n");
-  }
-}
-
-TEST(DemoRun, NoLevelSelectedWritesNothing) {
-  TempDir dir(false);
-  copy_example(dir, "MEAN_K ALL_K\n");
-  ASSERT_EQ(run_in(dir, "demo.qnp out.txt 0 1 run_silent"), 0);
-  EXPECT_EQ(read_file(dir.file("out.txt")), "");
-  EXPECT_NE(read_file(dir.file("demo.res/Quendris_log.txt")).find("Successful run of demo.qnp"),
-            std::string::npos);
 }
 
 TEST(BrokenRun, UnreadableProjectFailsAndLeavesOnlyTheLog) {
@@ -193,28 +185,4 @@ TEST(BrokenRun, UnreadableProjectFailsAndLeavesOnlyTheLog) {
   EXPECT_EQ(read_file(dir.file("out.txt")), "") << "a failed project adds no statistics line";
   EXPECT_EQ(list_dir(dir.file("broken.res")), std::vector<std::string>{"Quendris_log.txt"});
   EXPECT_TRUE(no_run_list_left(dir));
-}
-
-TEST(BrokenRun, MissingProjectFileLeavesTheErrorMarker) {
-  TempDir dir(false);
-  copy_example(dir, "POP_LEVEL MEAN_K\n");
-  ASSERT_EQ(run_in(dir, "absent.qnp out.txt 0 1 run_silent"), 0);
-  EXPECT_EQ(read_file(dir.file("qnd_pro.txt")), "error\n");
-  EXPECT_FALSE(exists(dir.file("absent.res")));
-  EXPECT_EQ(read_file(dir.file("out.txt")), "");
-  EXPECT_TRUE(no_run_list_left(dir));
-}
-
-TEST(BrokenRun, MissingSettingsFileStopsBeforeTheRun) {
-  TempDir dir(false);
-  copy_example(dir, "POP_LEVEL MEAN_K\n");
-  std::filesystem::remove(dir.file("qnd_run.qns"));
-  ASSERT_EQ(run_in(dir, "demo.qnp out.txt 0 1 run_silent"), 0);
-  const std::string log = read_file(dir.file("demo.res/Quendris_log.txt"));
-  EXPECT_NE(
-      log.find("Core Routine did not find its settings in:\n    " + dir.path() + "/qnd_run.qns\n"),
-      std::string::npos)
-      << log;
-  EXPECT_EQ(log.find("RUN NUMBER"), std::string::npos);
-  EXPECT_EQ(read_file(dir.file("out.txt")), "");
 }
