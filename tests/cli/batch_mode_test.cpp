@@ -12,11 +12,15 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli_run.h"
 #include "driver/command_line.h"
 #include "driver/driver_test_util.h"
 
 namespace {
 
+using cli_test::kBrokenProject;
+using cli_test::run_in;
+using cli_test::RunResult;
 using driver_test::read_file;
 using driver_test::TempDir;
 using driver_test::write_file;
@@ -33,31 +37,6 @@ std::string project_with_k(int k) {
   for (int i = 0; i < k; ++i)
     text += "      h" + std::to_string(i + 1) + " 1 " + sequences[i] + "\n";
   return text + "    }\n";
-}
-
-// '*' is no DNA character: the project is read but cannot be run.
-const char* const kBrokenProject =
-    "[Profile]\n  NbSamples=1\n  DataType=DNA\n  GenotypicData=0\n  LocusSeparator=NONE\n"
-    "[Data]\n  [[Samples]]\n    SampleName=\"A\"\n    SampleSize=3\n    SampleData={\n"
-    "      h1 2 ACGT\n      h2 1 AC*T\n    }\n";
-
-struct RunResult {
-  int status = -1;
-  std::string out;  // standard output
-  std::string err;  // standard error
-};
-
-// Runs the program in dir; its standard streams go to files beside the
-// temporary directory's contents.
-RunResult run_in(const TempDir& dir, const std::string& arguments) {
-  const std::string command =
-      "cd '" + dir.path() + "' && '" + QND_EXE + "' " + arguments + " > .stdout 2> .stderr";
-  const int status = std::system(command.c_str());
-  RunResult result;
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  result.out = read_file(dir.file(".stdout"));
-  result.err = read_file(dir.file(".stderr"));
-  return result;
 }
 
 // A directory with settings, "ssdefs.txt" selecting K_i and

@@ -9,24 +9,19 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli_run.h"
 #include "driver/driver_test_util.h"
 
 namespace {
 
+using cli_test::kBrokenProject;
+using cli_test::run_in;
 using driver_test::exists;
 using driver_test::in_order;
 using driver_test::list_dir;
 using driver_test::read_file;
 using driver_test::TempDir;
 using driver_test::write_file;
-
-// Runs the program in dir with the given arguments; returns its exit status.
-int run_in(const TempDir& dir, const std::string& arguments) {
-  const std::string command =
-      "cd '" + dir.path() + "' && '" + QND_EXE + "' " + arguments + " > /dev/null 2>&1";
-  const int status = std::system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 // A working directory holding the example project and its settings.
 void copy_example(const TempDir& dir, const std::string& ssdefs = "") {
@@ -74,27 +69,12 @@ bool no_run_list_left(const TempDir& dir) {
   return true;
 }
 
-const char* const kBrokenProject =
-    "[Profile]\n"
-    "  NbSamples=1\n"
-    "  DataType=DNA\n"
-    "  GenotypicData=0\n"
-    "  LocusSeparator=NONE\n"
-    "[Data]\n"
-    "  [[Samples]]\n"
-    "    SampleName=\"A\"\n"
-    "    SampleSize=3\n"
-    "    SampleData={\n"
-    "      h1 2 ACGT\n"
-    "      h2 1 AC*T\n"  // '*' is no DNA character
-    "    }\n";
-
 }  // namespace
 
 TEST(DemoRun, LogShowsTheBatchLoopStepsInOrder) {
   TempDir dir(false);
   copy_example(dir);
-  ASSERT_EQ(run_in(dir, "demo.qnp out.txt 0 1 run_silent"), 0);
+  ASSERT_EQ(run_in(dir, "demo.qnp out.txt 0 1 run_silent").status, 0);
   const std::string log = read_file(dir.file("demo.res/Quendris_log.txt"));
   std::string missing;
   EXPECT_TRUE(in_order(
@@ -116,7 +96,7 @@ TEST(DemoRun, LogShowsTheBatchLoopStepsInOrder) {
 TEST(DemoRun, LeavesOnlyTheLogAndTheOutput) {
   TempDir dir(false);
   copy_example(dir);
-  ASSERT_EQ(run_in(dir, "demo.qnp out.txt 0 1 run_silent"), 0);
+  ASSERT_EQ(run_in(dir, "demo.qnp out.txt 0 1 run_silent").status, 0);
   // The cleaned copy of the project is gone; the log and the missing-data table
   // of the distance computation stay.
   EXPECT_EQ(list_dir(dir.file("demo.res")),
@@ -128,7 +108,7 @@ TEST(DemoRun, LeavesOnlyTheLogAndTheOutput) {
 TEST(DemoRun, HeaderAndValueLinesMatchColumnForColumn) {
   TempDir dir(false);
   copy_example(dir);
-  ASSERT_EQ(run_in(dir, "demo.qnp out.txt 0 1 run_silent"), 0);
+  ASSERT_EQ(run_in(dir, "demo.qnp out.txt 0 1 run_silent").status, 0);
   const std::vector<std::string> lines = lines_of(read_file(dir.file("out.txt")));
   ASSERT_EQ(lines.size(), 2u);
   const std::vector<std::string> names = fields_of(lines[0]);
@@ -158,7 +138,7 @@ TEST(DemoRun, LevelsChooseTheColumnsGroupColumnsFirst) {
     SCOPED_TRACE(c.ssdefs);
     TempDir dir(false);
     copy_example(dir, c.ssdefs);
-    ASSERT_EQ(run_in(dir, "demo.qnp out.txt 0 1 run_silent"), 0);
+    ASSERT_EQ(run_in(dir, "demo.qnp out.txt 0 1 run_silent").status, 0);
     const std::vector<std::string> lines = lines_of(read_file(dir.file("out.txt")));
     if (*c.header == '\0') {
       EXPECT_TRUE(lines.empty());
@@ -176,7 +156,7 @@ TEST(BrokenRun, UnreadableProjectFailsAndLeavesOnlyTheLog) {
   TempDir dir(false);
   copy_example(dir, "POP_LEVEL MEAN_K\n");
   write_file(dir.file("broken.qnp"), kBrokenProject);
-  ASSERT_EQ(run_in(dir, "broken.qnp out.txt 0 1 run_silent"), 0);
+  ASSERT_EQ(run_in(dir, "broken.qnp out.txt 0 1 run_silent").status, 0);
   const std::string log = read_file(dir.file("broken.res/Quendris_log.txt"));
   EXPECT_TRUE(in_order(log, {"Opening next project...\n", "Error opening project...\n",
                              "Error during run of broken.qnp\n"}))
