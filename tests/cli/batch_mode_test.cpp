@@ -12,11 +12,15 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli_run.h"
 #include "driver/command_line.h"
 #include "driver/driver_test_util.h"
 
 namespace {
 
+using cli_test::kBrokenProject;
+using cli_test::run_in;
+using cli_test::RunResult;
 using driver_test::read_file;
 using driver_test::TempDir;
 using driver_test::write_file;
@@ -33,31 +37,6 @@ std::string project_with_k(int k) {
   for (int i = 0; i < k; ++i)
     text += "      h" + std::to_string(i + 1) + " 1 " + sequences[i] + "\n";
   return text + "    }\n";
-}
-
-// '*' is no DNA character: the project is read but cannot be run.
-const char* const kBrokenProject =
-    "[Profile]\n  NbSamples=1\n  DataType=DNA\n  GenotypicData=0\n  LocusSeparator=NONE\n"
-    "[Data]\n  [[Samples]]\n    SampleName=\"A\"\n    SampleSize=3\n    SampleData={\n"
-    "      h1 2 ACGT\n      h2 1 AC*T\n    }\n";
-
-struct RunResult {
-  int status = -1;
-  std::string out;  // standard output
-  std::string err;  // standard error
-};
-
-// Runs the program in dir; its standard streams go to files beside the
-// temporary directory's contents.
-RunResult run_in(const TempDir& dir, const std::string& arguments) {
-  const std::string command =
-      "cd '" + dir.path() + "' && '" + QND_EXE + "' " + arguments + " > .stdout 2> .stderr";
-  const int status = std::system(command.c_str());
-  RunResult result;
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  result.out = read_file(dir.file(".stdout"));
-  result.err = read_file(dir.file(".stderr"));
-  return result;
 }
 
 // A directory with settings, "ssdefs.txt" selecting K_i and
@@ -87,12 +66,38 @@ TEST(BatchMode, HeaderOnceThenOneLinePerProjectInListOrder) {
   EXPECT_EQ(r.err, "");
 }
 
-TEST(BatchMode, SameProjectTwiceGivesTwoEqualLines) {
-  TempDir dir(false);
-  set_up(dir);
-  write_file(dir.file("list.txt"), "k2.qnp\nk2.qnp\n");
-  run_in(dir, "@list.txt out.txt 0 0 run_silent");
-  EXPECT_EQ(read_file(dir.file("out.txt")), values(2) + values(2));
+TEST(BatchMode, ListLinesGiveTheOutputLines) {
+  struct Case {
+    const char* what;
+    std::string list;
+    const char* arguments;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"same project twice", "k2.qnp\nk2.qnp\n", "0 0", values(2) + values(2)},
+      {"comments, blank lines and blanks around names",
+       "# first the big one\n\n   \nk3.qnp\r\n  # indented comment\n\t k1.qnp  \n\n", "0 1",
+       kHeader + values(3) + values(1)},
+      {"a project named end is run", "k1.qnp\nend\nk3.qnp\n", "0 1",
+       kHeader + values(1) + values(2) + values(3)},
+      {"failing middle projects keep their place", "k1.qnp\nbroken.qnp\nabsent.qnp\nk3.qnp\n",
+       "0 1", kHeader + values(1) + kNaLine + kNaLine + values(3)},
+      {"failing first projects take the header of the first that runs",
+       "broken.qnp\nabsent.qnp\nk2.qnp\nbroken.qnp\nk1.qnp\n", "0 1",
+       kHeader + kNaLine + kNaLine + values(2) + kNaLine + values(1)},
+      {"no project runs: one NA column per project, no header", "broken.qnp\nabsent.qnp\n", "0 1",
+       "NA\t\nNA\t\n"},
+      {"empty list", "# nothing yet\n\n", "0 1", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir(false);
+    set_up(dir);
+    write_file(dir.file("end"), project_with_k(2));
+    write_file(dir.file("list.txt"), c.list);
+    run_in(dir, std::string("@list.txt out.txt ") + c.arguments + " run_silent");
+    EXPECT_EQ(read_file(dir.file("out.txt")), c.expected);
+  }
 }
 
 TEST(BatchMode, HeaderModesAndAppendingWorkAsForOneProject) {
@@ -106,33 +111,6 @@ TEST(BatchMode, HeaderModesAndAppendingWorkAsForOneProject) {
   EXPECT_EQ(read_file(dir.file("out.txt")), kHeader);
 }
 
-TEST(BatchMode, CommentsBlankLinesAndSurroundingBlanksAreSkipped) {
-  TempDir dir(false);
-  set_up(dir);
-  write_file(dir.file("list.txt"),
-             "# first the big one\n\n   \nk3.qnp\r\n  # indented comment\n\t k1.qnp  \n\n");
-  run_in(dir, "@list.txt out.txt 0 1 run_silent");
-  EXPECT_EQ(read_file(dir.file("out.txt")), kHeader + values(3) + values(1));
-}
-
-TEST(BatchMode, ProjectNamedEndIsRunNotTakenAsTheEndOfTheList) {
-  TempDir dir(false);
-  set_up(dir);
-  write_file(dir.file("end"), project_with_k(2));
-  write_file(dir.file("list.txt"), "k1.qnp\nend\nk3.qnp\n");
-  run_in(dir, "@list.txt out.txt 0 1 run_silent");
-  EXPECT_EQ(read_file(dir.file("out.txt")), kHeader + values(1) + values(2) + values(3));
-}
-
-TEST(BatchMode, EmptyListWritesNothing) {
-  TempDir dir(false);
-  set_up(dir);
-  write_file(dir.file("list.txt"), "# nothing yet\n\n");
-  const RunResult r = run_in(dir, "@list.txt out.txt 0 1 run_silent");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(read_file(dir.file("out.txt")), "");
-}
-
 TEST(BatchMode, UnreadableListIsReportedAndTouchesNoOutput) {
   TempDir dir(false);
   set_up(dir);
@@ -140,23 +118,6 @@ TEST(BatchMode, UnreadableListIsReportedAndTouchesNoOutput) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "qndsumstat: error: cannot read the project list absent.txt\n");
   EXPECT_FALSE(driver_test::exists(dir.file("out.txt")));
-}
-
-TEST(BatchModeFailures, FailingMiddleProjectsKeepTheirPlaceAsNALines) {
-  TempDir dir(false);
-  set_up(dir);
-  write_file(dir.file("list.txt"), "k1.qnp\nbroken.qnp\nabsent.qnp\nk3.qnp\n");
-  run_in(dir, "@list.txt out.txt 0 1 run_silent");
-  EXPECT_EQ(read_file(dir.file("out.txt")), kHeader + values(1) + kNaLine + kNaLine + values(3));
-}
-
-TEST(BatchModeFailures, FailingFirstProjectsTakeTheHeaderOfTheFirstThatRuns) {
-  TempDir dir(false);
-  set_up(dir);
-  write_file(dir.file("list.txt"), "broken.qnp\nabsent.qnp\nk2.qnp\nbroken.qnp\nk1.qnp\n");
-  run_in(dir, "@list.txt out.txt 0 1 run_silent");
-  EXPECT_EQ(read_file(dir.file("out.txt")),
-            kHeader + kNaLine + kNaLine + values(2) + kNaLine + values(1));
 }
 
 TEST(BatchModeFailures, NAColumnsFollowTheHeaderWidth) {
@@ -171,14 +132,6 @@ TEST(BatchModeFailures, NAColumnsFollowTheHeaderWidth) {
   EXPECT_NE(out.find("\nNA\tNA\tNA\tNA\t\n2\t2\t"), std::string::npos) << out;
 }
 
-TEST(BatchModeFailures, NoProjectRunsGivesOneNAColumnPerProjectAndNoHeader) {
-  TempDir dir(false);
-  set_up(dir);
-  write_file(dir.file("list.txt"), "broken.qnp\nabsent.qnp\n");
-  run_in(dir, "@list.txt out.txt 0 1 run_silent");
-  EXPECT_EQ(read_file(dir.file("out.txt")), "NA\t\nNA\t\n");
-}
-
 TEST(BatchModeFailures, MissingSettingsFailEveryListedProject) {
   TempDir dir(false);
   set_up(dir);
@@ -188,13 +141,6 @@ TEST(BatchModeFailures, MissingSettingsFailEveryListedProject) {
   EXPECT_EQ(read_file(dir.file("out.txt")), "NA\t\nNA\t\nNA\t\n");
   EXPECT_FALSE(driver_test::exists(dir.file("k2.res"))) << "the batch stops at the first project";
   EXPECT_EQ(r.err, "qndsumstat: error: k1.qnp could not be run, see k1.res/Quendris_log.txt\n");
-}
-
-TEST(BatchModeFailures, SingleProjectModeStillWritesNoLineForAFailure) {
-  TempDir dir(false);
-  set_up(dir);
-  run_in(dir, "broken.qnp out.txt 0 1 run_silent");
-  EXPECT_EQ(read_file(dir.file("out.txt")), "");
 }
 
 TEST(FailureNotice, FailedProjectNamesItsLogOnStandardErrorOnly) {

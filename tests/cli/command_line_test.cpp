@@ -12,6 +12,7 @@
 #include <climits>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/temp_dir.h"
@@ -180,43 +181,41 @@ TEST(RunList, HasSixLinesNamingTheProject) {
   EXPECT_EQ(read_file(name), cwd + "\nuse_interf_settings\nsub dir/proj.qnp\n0\n0\nend\n");
 }
 
-TEST(RunList, IsRemovedAtTheEndOfEveryRun) {
-  TempDir dir;
-  write_file(dir.file("ssdefs.txt"), "POP_LEVEL ALL_K\n");
-  EXPECT_EQ(run_exe(dir, {"proj.qnp", "out.txt", "0", "1"}).exit_code, 0);
-  EXPECT_EQ(run_exe(dir, {"proj.qnp"}).exit_code, 0);
-  EXPECT_TRUE(run_lists_in(dir).empty());
-}
-
+// Whether an existing output file is kept ("old\n") or emptied; "ssdefs.txt"
+// selects no level in every case, so no line is ever added.
 TEST(AppendFlag, TruncatedValueDecidesBetweenOverwriteAndAppend) {
   struct Case {
-    const char* flag;
+    std::vector<std::string> args;
     bool appends;
+    const char* ssdefs;  // nullptr: no definition file
   };
-  for (const Case c :
-       {Case{"0.9", false}, Case{"0", false}, Case{"-0.5", false}, Case{"abc", false},
-        Case{"2", true}, Case{"-1", true}, Case{"1", true}, Case{" 1", true}}) {
+  const Case cases[] = {
+      {{"proj.qnp", "out.txt", "0.9"}, false, "ALL_K\n"},
+      {{"proj.qnp", "out.txt", "0"}, false, "ALL_K\n"},
+      {{"proj.qnp", "out.txt", "-0.5"}, false, "ALL_K\n"},
+      {{"proj.qnp", "out.txt", "abc"}, false, "ALL_K\n"},
+      {{"proj.qnp", "out.txt", "2"}, true, "ALL_K\n"},
+      {{"proj.qnp", "out.txt", "-1"}, true, "ALL_K\n"},
+      {{"proj.qnp", "out.txt", "1"}, true, "ALL_K\n"},
+      {{"proj.qnp", "out.txt", " 1"}, true, "ALL_K\n"},
+      {{"proj.qnp", "out.txt"}, true, nullptr},  // default: append
+      {{"proj.qnp", "out.txt", "RUN_silent"}, false, nullptr},
+      {{"proj.qnp", "out.txt", "0", "3"}, false, "POP_LEVEL ALL_K\n"},  // no such header mode
+      {{"proj.qnp", "out.txt", "0", "1"}, false, "ALL_K MEAN_K ALL_S\n"},
+      {{"proj.qnp", "out.txt", "0", "1"}, false, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.back() + (c.ssdefs ? std::string(" with ") + c.ssdefs : " without ssdefs"));
     TempDir dir;
-    write_file(dir.file("ssdefs.txt"), "ALL_K\n");
+    if (c.ssdefs != nullptr) write_file(dir.file("ssdefs.txt"), c.ssdefs);
     write_file(dir.file("out.txt"), "old\n");
-    EXPECT_EQ(run_exe(dir, {"proj.qnp", "out.txt", c.flag}).exit_code, 0);
-    EXPECT_EQ(read_file(dir.file("out.txt")), c.appends ? "old\n" : "") << c.flag;
+    const RunResult r = run_exe(dir, c.args);
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(read_file(dir.file("out.txt")), c.appends ? "old\n" : "");
+    if (c.args.back() == "RUN_silent") {
+      EXPECT_EQ(r.out, kSilentNotice);
+    }
   }
-}
-
-TEST(AppendFlag, DefaultsToAppendWithTwoArguments) {
-  TempDir dir;
-  write_file(dir.file("out.txt"), "old\n");
-  EXPECT_EQ(run_exe(dir, {"proj.qnp", "out.txt"}).exit_code, 0);
-  EXPECT_EQ(read_file(dir.file("out.txt")), "old\n");
-}
-
-TEST(HeaderMode, ModeThreeStillTruncatesAndWritesNothing) {
-  TempDir dir;
-  write_file(dir.file("ssdefs.txt"), "POP_LEVEL ALL_K\n");
-  write_file(dir.file("out.txt"), "old\n");
-  EXPECT_EQ(run_exe(dir, {"proj.qnp", "out.txt", "0", "3"}).exit_code, 0);
-  EXPECT_EQ(read_file(dir.file("out.txt")), "");
 }
 
 TEST(ArgumentValue, ReadsLikeAtofAndTruncatesTowardZero) {
@@ -242,14 +241,6 @@ TEST(SilentWord, AsSecondArgumentItNamesTheOutputFile) {
   EXPECT_TRUE(fs::exists(dir.file("run_silent")));
 }
 
-TEST(SilentWord, AsThirdArgumentItReadsAsOverwrite) {
-  TempDir dir;
-  write_file(dir.file("out.txt"), "old\n");
-  const RunResult r = run_exe(dir, {"proj.qnp", "out.txt", "RUN_silent"});
-  EXPECT_EQ(r.out, kSilentNotice);
-  EXPECT_EQ(read_file(dir.file("out.txt")), "");
-}
-
 TEST(OutputFile, SingleArgumentWritesNoOutputFile) {
   TempDir dir;
   write_file(dir.file("ssdefs.txt"), "POP_LEVEL ALL_K\n");
@@ -265,34 +256,21 @@ TEST(OutputFile, SingleArgumentWritesNoOutputFile) {
   EXPECT_EQ(names, std::vector<std::string>({"qnd_pro.txt", "ssdefs.txt"}));
 }
 
-TEST(DefinitionFile, NoLevelKeywordLeavesAnOverwrittenFileEmpty) {
-  TempDir dir;
-  write_file(dir.file("ssdefs.txt"), "ALL_K MEAN_K ALL_S\n");
-  write_file(dir.file("out.txt"), "old\n");
-  EXPECT_EQ(run_exe(dir, {"proj.qnp", "out.txt", "0", "1"}).exit_code, 0);
-  EXPECT_EQ(read_file(dir.file("out.txt")), "");
-}
-
-TEST(DefinitionFile, MissingFileLeavesAnOverwrittenFileEmpty) {
-  TempDir dir;
-  write_file(dir.file("out.txt"), "old\n");
-  EXPECT_EQ(run_exe(dir, {"proj.qnp", "out.txt", "0", "1"}).exit_code, 0);
-  EXPECT_EQ(read_file(dir.file("out.txt")), "");
-}
-
 TEST(ProjectName, DotSlashComponentsAreDroppedExceptALeadingOne) {
-  EXPECT_EQ(cli::normalise_project_name("./proj.qnp"), "./proj.qnp");
-  EXPECT_EQ(cli::normalise_project_name("./a/./b/./proj.qnp"), "./a/b/proj.qnp");
-  EXPECT_EQ(cli::normalise_project_name("a/././proj.qnp"), "a/proj.qnp");
-  EXPECT_EQ(cli::normalise_project_name("/./data/proj.qnp"), "/data/proj.qnp");
-}
-
-TEST(ProjectName, DotDotAndDotEndedNamesAreKept) {
-  EXPECT_EQ(cli::normalise_project_name("../proj.qnp"), "../proj.qnp");
-  EXPECT_EQ(cli::normalise_project_name("a/../b/./proj.qnp"), "a/../b/proj.qnp");
-  EXPECT_EQ(cli::normalise_project_name("x./proj.qnp"), "x./proj.qnp");
-  EXPECT_EQ(cli::normalise_project_name("v1../p.qnp"), "v1../p.qnp");
-  EXPECT_EQ(cli::normalise_project_name("proj.qnp"), "proj.qnp");
+  const std::pair<const char*, const char*> cases[] = {
+      {"./proj.qnp", "./proj.qnp"},
+      {"./a/./b/./proj.qnp", "./a/b/proj.qnp"},
+      {"a/././proj.qnp", "a/proj.qnp"},
+      {"/./data/proj.qnp", "/data/proj.qnp"},
+      // ".." and names ending in a dot are no "." component.
+      {"../proj.qnp", "../proj.qnp"},
+      {"a/../b/./proj.qnp", "a/../b/proj.qnp"},
+      {"x./proj.qnp", "x./proj.qnp"},
+      {"v1../p.qnp", "v1../p.qnp"},
+      {"proj.qnp", "proj.qnp"},
+  };
+  for (const auto& [name, expected] : cases)
+    EXPECT_EQ(cli::normalise_project_name(name), expected) << name;
 }
 
 TEST(ProjectName, NormalisedNameStillNamesTheSameFile) {

@@ -9,24 +9,19 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli_run.h"
 #include "driver/driver_test_util.h"
 
 namespace {
 
+using cli_test::kBrokenProject;
+using cli_test::run_in;
 using driver_test::exists;
 using driver_test::in_order;
 using driver_test::list_dir;
 using driver_test::read_file;
 using driver_test::TempDir;
 using driver_test::write_file;
-
-// Runs the program in dir with the given arguments; returns its exit status.
-int run_in(const TempDir& dir, const std::string& arguments) {
-  const std::string command =
-      "cd '" + dir.path() + "' && '" + QND_EXE + "' " + arguments + " > /dev/null 2>&1";
-  const int status = std::system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 // A working directory holding the example project and its settings.
 void copy_example(const TempDir& dir, const std::string& ssdefs = "") {
@@ -74,27 +69,12 @@ bool no_run_list_left(const TempDir& dir) {
   return true;
 }
 
-const char* const kBrokenProject =
-    "[Profile]\n"
-    "  NbSamples=1\n"
-    "  DataType=DNA\n"
-    "  GenotypicData=0\n"
-    "  LocusSeparator=NONE\n"
-    "[Data]\n"
-    "  [[Samples]]\n"
-    "    SampleName=\"A\"\n"
-    "    SampleSize=3\n"
-    "    SampleData={\n"
-    "      h1 2 ACGT\n"
-    "      h2 1 AC*T\n"  // '*' is no DNA character
-    "    }\n";
-
 }  // namespace
 
 TEST(DemoRun, LogShowsTheBatchLoopStepsInOrder) {
   TempDir dir(false);
   copy_example(dir);
-  ASSERT_EQ(run_in(dir, "demo.qnp out.txt 0 1 run_silent"), 0);
+  ASSERT_EQ(run_in(dir, "demo.qnp out.txt 0 1 run_silent").status, 0);
   const std::string log = read_file(dir.file("demo.res/Quendris_log.txt"));
   std::string missing;
   EXPECT_TRUE(in_order(
@@ -116,7 +96,7 @@ TEST(DemoRun, LogShowsTheBatchLoopStepsInOrder) {
 TEST(DemoRun, LeavesOnlyTheLogAndTheOutput) {
   TempDir dir(false);
   copy_example(dir);
-  ASSERT_EQ(run_in(dir, "demo.qnp out.txt 0 1 run_silent"), 0);
+  ASSERT_EQ(run_in(dir, "demo.qnp out.txt 0 1 run_silent").status, 0);
   // The cleaned copy of the project is gone; the log and the missing-data table
   // of the distance computation stay.
   EXPECT_EQ(list_dir(dir.file("demo.res")),
@@ -128,7 +108,7 @@ TEST(DemoRun, LeavesOnlyTheLogAndTheOutput) {
 TEST(DemoRun, HeaderAndValueLinesMatchColumnForColumn) {
   TempDir dir(false);
   copy_example(dir);
-  ASSERT_EQ(run_in(dir, "demo.qnp out.txt 0 1 run_silent"), 0);
+  ASSERT_EQ(run_in(dir, "demo.qnp out.txt 0 1 run_silent").status, 0);
   const std::vector<std::string> lines = lines_of(read_file(dir.file("out.txt")));
   ASSERT_EQ(lines.size(), 2u);
   const std::vector<std::string> names = fields_of(lines[0]);
@@ -146,45 +126,37 @@ TEST(DemoRun, HeaderAndValueLinesMatchColumnForColumn) {
   for (const std::string& value : values) EXPECT_TRUE(std::regex_match(value, number)) << value;
 }
 
-TEST(DemoRun, BothLevelsPutGroupColumnsFirstOnOneLine) {
-  TempDir dir(false);
-  copy_example(dir, "POP_LEVEL GROUP_LEVEL\nMEAN_K SD_K\n");
-  ASSERT_EQ(run_in(dir, "demo.qnp out.txt 0 1 run_silent"), 0);
-  const std::vector<std::string> lines = lines_of(read_file(dir.file("out.txt")));
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0], "gr_mean_K\tgr_sd_K\tmean_K\tsd_K\t");
-  EXPECT_EQ(fields_of(lines[1]).size(), 4u);
-}
-
-TEST(DemoRun, SingleLevelsGiveTheirOwnColumnsOnly) {
-  {
+TEST(DemoRun, LevelsChooseTheColumnsGroupColumnsFirst) {
+  struct Case {
+    const char* ssdefs;
+    const char* header;  // empty: no line at all
+  };
+  for (const Case& c :
+       {Case{"POP_LEVEL MEAN_K\n", "mean_K\t"}, Case{"GROUP_LEVEL MEAN_K\n", "gr_mean_K\t"},
+        Case{"POP_LEVEL GROUP_LEVEL\nMEAN_K SD_K\n", "gr_mean_K\tgr_sd_K\tmean_K\tsd_K\t"},
+        Case{"MEAN_K ALL_K\n", ""}}) {
+    SCOPED_TRACE(c.ssdefs);
     TempDir dir(false);
-    copy_example(dir, "POP_LEVEL MEAN_K\n");
-    ASSERT_EQ(run_in(dir, "demo.qnp out.txt 0 2 run_silent"), 0);
-    EXPECT_EQ(read_file(dir.file("out.txt")), "mean_K\t\n");
+    copy_example(dir, c.ssdefs);
+    ASSERT_EQ(run_in(dir, "demo.qnp out.txt 0 1 run_silent").status, 0);
+    const std::vector<std::string> lines = lines_of(read_file(dir.file("out.txt")));
+    if (*c.header == '\0') {
+      EXPECT_TRUE(lines.empty());
+    } else {
+      ASSERT_EQ(lines.size(), 2u);
+      EXPECT_EQ(lines[0], c.header);
+      EXPECT_EQ(fields_of(lines[1]).size(), fields_of(lines[0]).size());
+    }
+    EXPECT_NE(read_file(dir.file("demo.res/Quendris_log.txt")).find("Successful run of demo.qnp"),
+              std::string::npos);
   }
-  {
-    TempDir dir(false);
-    copy_example(dir, "GROUP_LEVEL MEAN_K\n");
-    ASSERT_EQ(run_in(dir, "demo.qnp out.txt 0 2 run_silent"), 0);
-    EXPECT_EQ(read_file(dir.file("out.txt")), "gr_mean_K\t\n");
-  }
-}
-
-TEST(DemoRun, NoLevelSelectedWritesNothing) {
-  TempDir dir(false);
-  copy_example(dir, "MEAN_K ALL_K\n");
-  ASSERT_EQ(run_in(dir, "demo.qnp out.txt 0 1 run_silent"), 0);
-  EXPECT_EQ(read_file(dir.file("out.txt")), "");
-  EXPECT_NE(read_file(dir.file("demo.res/Quendris_log.txt")).find("Successful run of demo.qnp"),
-            std::string::npos);
 }
 
 TEST(BrokenRun, UnreadableProjectFailsAndLeavesOnlyTheLog) {
   TempDir dir(false);
   copy_example(dir, "POP_LEVEL MEAN_K\n");
   write_file(dir.file("broken.qnp"), kBrokenProject);
-  ASSERT_EQ(run_in(dir, "broken.qnp out.txt 0 1 run_silent"), 0);
+  ASSERT_EQ(run_in(dir, "broken.qnp out.txt 0 1 run_silent").status, 0);
   const std::string log = read_file(dir.file("broken.res/Quendris_log.txt"));
   EXPECT_TRUE(in_order(log, {"Opening next project...\n", "Error opening project...\n",
                              "Error during run of broken.qnp\n"}))
@@ -193,28 +165,4 @@ TEST(BrokenRun, UnreadableProjectFailsAndLeavesOnlyTheLog) {
   EXPECT_EQ(read_file(dir.file("out.txt")), "") << "a failed project adds no statistics line";
   EXPECT_EQ(list_dir(dir.file("broken.res")), std::vector<std::string>{"Quendris_log.txt"});
   EXPECT_TRUE(no_run_list_left(dir));
-}
-
-TEST(BrokenRun, MissingProjectFileLeavesTheErrorMarker) {
-  TempDir dir(false);
-  copy_example(dir, "POP_LEVEL MEAN_K\n");
-  ASSERT_EQ(run_in(dir, "absent.qnp out.txt 0 1 run_silent"), 0);
-  EXPECT_EQ(read_file(dir.file("qnd_pro.txt")), "error\n");
-  EXPECT_FALSE(exists(dir.file("absent.res")));
-  EXPECT_EQ(read_file(dir.file("out.txt")), "");
-  EXPECT_TRUE(no_run_list_left(dir));
-}
-
-TEST(BrokenRun, MissingSettingsFileStopsBeforeTheRun) {
-  TempDir dir(false);
-  copy_example(dir, "POP_LEVEL MEAN_K\n");
-  std::filesystem::remove(dir.file("qnd_run.qns"));
-  ASSERT_EQ(run_in(dir, "demo.qnp out.txt 0 1 run_silent"), 0);
-  const std::string log = read_file(dir.file("demo.res/Quendris_log.txt"));
-  EXPECT_NE(
-      log.find("Core Routine did not find its settings in:\n    " + dir.path() + "/qnd_run.qns\n"),
-      std::string::npos)
-      << log;
-  EXPECT_EQ(log.find("RUN NUMBER"), std::string::npos);
-  EXPECT_EQ(read_file(dir.file("out.txt")), "");
 }

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "driver/driver_test_util.h"
@@ -132,21 +134,19 @@ TEST(BatchLoopRunList, MissingRunListRunsNothing) {
   EXPECT_FALSE(exists("a.res"));
 }
 
-TEST(BatchLoopRunList, EveryListedProjectIsCountedAndUppercaseEndStops) {
-  TempDir dir;
-  write_file("qnd_run.qns", "TaskNumber=0\n");
-  write_run_list(dir.path(), "use_interf_settings",
-                 {"a.qnp", "0", "0", "b.qnp", "0", "0", "END", "c.qnp", "0", "0"});
-  run_batch();
-  EXPECT_EQ(settings::num_proj_done, 2);
-}
-
-TEST(BatchLoopRunList, MixedCaseEndIsAProjectName) {
-  TempDir dir;
-  write_file("qnd_run.qns", "TaskNumber=0\n");
-  write_run_list(dir.path(), "use_interf_settings", {"a.qnp", "0", "0", "End", "0", "0", "end"});
-  run_batch();
-  EXPECT_EQ(settings::num_proj_done, 2);
+TEST(BatchLoopRunList, OnlyAnUpperOrLowerCaseEndStopsTheList) {
+  const std::pair<std::vector<std::string>, int> cases[] = {
+      {{"a.qnp", "0", "0", "b.qnp", "0", "0", "END", "c.qnp", "0", "0"}, 2},
+      {{"a.qnp", "0", "0", "End", "0", "0", "end"}, 2},  // "End" is a project name
+  };
+  for (const auto& [list, projects] : cases) {
+    SCOPED_TRACE(list[3]);
+    TempDir dir;
+    write_file("qnd_run.qns", "TaskNumber=0\n");
+    write_run_list(dir.path(), "use_interf_settings", list);
+    run_batch();
+    EXPECT_EQ(settings::num_proj_done, projects);
+  }
 }
 
 // A project path of the given length, in nested directories (a single file
@@ -160,30 +160,21 @@ std::string make_long_project_path(std::size_t length) {
   return path;
 }
 
-TEST(BatchLoopRunList, OverlongProjectLineEndsTheBatch) {
-  TempDir dir;
-  const std::string path = make_long_project_path(399);
-  ASSERT_EQ(path.size(), 399u);
-  write_file("qnd_run.qns", "TaskNumber=0\n");
-  write_run_list(dir.path(), "use_interf_settings", {path, "0", "0", "end"});
-  run_batch();
-  std::string res = path;
-  res.replace(res.size() - 4, 4, ".res");
-  EXPECT_FALSE(exists(res));
-  EXPECT_EQ(settings::num_proj_done, 0);
-}
-
-TEST(BatchLoopRunList, LongestAcceptedProjectLineRuns) {
-  TempDir dir;
-  const std::string path = make_long_project_path(398);
-  ASSERT_EQ(path.size(), 398u);
-  write_file("qnd_run.qns", "TaskNumber=0\n");
-  write_run_list(dir.path(), "use_interf_settings", {path, "0", "0", "end"});
-  run_batch();
-  std::string res = path;
-  res.replace(res.size() - 4, 4, ".res");
-  EXPECT_TRUE(exists(res + "/Quendris_log.txt"));
-  EXPECT_EQ(settings::num_proj_done, 1);
+TEST(BatchLoopRunList, ProjectLinesUpTo398CharactersRun) {
+  for (const std::size_t length : {398u, 399u}) {
+    SCOPED_TRACE(length);
+    TempDir dir;
+    const std::string path = make_long_project_path(length);
+    ASSERT_EQ(path.size(), length);
+    write_file("qnd_run.qns", "TaskNumber=0\n");
+    write_run_list(dir.path(), "use_interf_settings", {path, "0", "0", "end"});
+    run_batch();
+    std::string res = path;
+    res.replace(res.size() - 4, 4, ".res");
+    const bool runs = length == 398;  // a longer line ends the batch
+    EXPECT_EQ(exists(res + "/Quendris_log.txt"), runs);
+    EXPECT_EQ(settings::num_proj_done, runs ? 1 : 0);
+  }
 }
 
 TEST(BatchLoopRunList, MissingProjectLeavesTheErrorMarkerAndFailsItsRun) {
@@ -218,14 +209,6 @@ TEST(BatchLoopCommands, ExploreIsRejectedAndNoProjectRuns) {
   EXPECT_EQ(log.find("RUN NUMBER"), std::string::npos);
 }
 
-TEST(BatchSummaryFlags, TitleLineIsNotSearched) {
-  TempDir dir;
-  write_file("glbstreams.txt", "_THETA_\n");
-  BatchSummaryFiles summary;
-  read_global_flags("", summary);
-  for (bool flag : summary.flags) EXPECT_FALSE(flag);
-}
-
 TEST(BatchSummaryFlags, FlagWordsAreFoundAnywhereInAnyCase) {
   TempDir dir;
   write_file("glbstreams.txt", "flags\nsome _theta_ and _TAJIMA_\n_amova_res_\n");
@@ -250,14 +233,20 @@ TEST(BatchSummaryFlags, OnlyTwoHundredLinesAfterTheTitleAreSearched) {
   EXPECT_FALSE(summary.flags[7]);  // _TAJIMA_
 }
 
-TEST(BatchSummaryFlags, LongDirectoryOrMissingFileSetsNothing) {
+TEST(BatchSummaryFlags, TitleLineLongDirectoryOrMissingFileSetNothing) {
   TempDir dir;
   BatchSummaryFiles summary;
-  read_global_flags("", summary);  // no file
-  for (bool flag : summary.flags) EXPECT_FALSE(flag);
+  auto none_set = [&summary] {
+    return std::none_of(summary.flags.begin(), summary.flags.end(), [](bool f) { return f; });
+  };
+  read_global_flags("", summary);
+  EXPECT_TRUE(none_set()) << "no file";
   const std::string long_dir(351, 'd');
   read_global_flags(long_dir.c_str(), summary);
-  for (bool flag : summary.flags) EXPECT_FALSE(flag);
+  EXPECT_TRUE(none_set()) << "long directory";
+  write_file("glbstreams.txt", "_THETA_\n");
+  read_global_flags("", summary);
+  EXPECT_TRUE(none_set()) << "the title line is not searched";
 }
 
 TEST(BatchSummaryFiles, SelectedFilesAreAppendedWithTheTitle) {

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "globals.h"
@@ -55,6 +56,11 @@ class ErrorsLog : public ::testing::Test {
   }
   std::string path(const std::string& name) const { return (dir_ / name).string(); }
   my_string log_path(const std::string& name) const { return my_string(path(name).c_str()); }
+  void open_log() { err_.init_log_file(log_path("log.txt"), false); }
+  std::string log_text() const { return read_file(path("log.txt")); }
+  std::vector<std::string> log_lines() const { return read_lines(path("log.txt")); }
+
+  Errors err_;
 
  private:
   std::ostream* saved_stream_ = nullptr;
@@ -79,68 +85,49 @@ TEST(ErrorsMessageTable, HoldsTwoHundredElevenTexts) {
 }
 
 TEST(ErrorsMessageTable, TextsAtTheirIndices) {
+  // Embedded quotes, trailing blanks, and texts that repeat at two indices (a
+  // shifted table would break those pairs).
+  const std::pair<int, const char*> cases[] = {
+      {0, "not enough memory"},
+      {1, "array out of bounds"},
+      {13, "error while reading distance matrix"},
+      {14, "no value assigned to \"MatrixSize\""},
+      {22, "\"MatrixData\" section not found"},
+      {24, "error while reading distance matrix"},
+      {46, "invalid value assigned to \"StructureName\""},
+      {56, "invalid value assigned to \"StructureName\""},
+      {61, "section [Samples] must begin with \"SampleName\""},
+      {74, "invalid value assigned to \"GenotypicData: setting to default\""},
+      {105, "numerical error"},
+      {126, "unable to open project file"},
+      {145, "missing haplotype definition"},
+      {146, "data already defined"},
+      {159, "missing haplotype definition"},
+      {160, "allele not found in DB"},
+      {164, "a nucleotide is not found, impossible to apply Tajima-Nei correction "},
+      {178, "negative S value, Fs cannot be computed "},
+      {181, "given seed is too large, initializing ran3 with random seed "},
+      {185, "Roundoff problem in lnsrch."},
+      {187, "No molecular diversity within a sample while performing Fu's test"},
+      {188, "missing '=' sign in keyword definition in project file"},
+      {190, "bad value assigned to keyword in project file"},
+      {195, "External definition of the \"Genetic Structure\" is not supported anymore in ver 3"},
+      {207, "\"SampleName\" keyword not found"},
+      {209, "Attempting to read a too long string "},
+      {210, "Too many mutations during simulations"},
+  };
   Errors err;
-  EXPECT_EQ(err.message(0), "not enough memory");
-  EXPECT_EQ(err.message(1), "array out of bounds");
-  EXPECT_EQ(err.message(61), "section [Samples] must begin with \"SampleName\"");
-  EXPECT_EQ(err.message(105), "numerical error");
-  EXPECT_EQ(err.message(126), "unable to open project file");
-  EXPECT_EQ(err.message(185), "Roundoff problem in lnsrch.");
-  EXPECT_EQ(err.message(190), "bad value assigned to keyword in project file");
-  EXPECT_EQ(err.message(210), "Too many mutations during simulations");
+  for (const auto& [index, text] : cases) EXPECT_EQ(err.message(index), text) << "index " << index;
   EXPECT_EQ(E.message(126), "unable to open project file");
-}
-
-TEST(ErrorsMessageTable, EmbeddedQuotesAndApostrophes) {
-  Errors err;
-  EXPECT_EQ(err.message(14), "no value assigned to \"MatrixSize\"");
-  EXPECT_EQ(err.message(22), "\"MatrixData\" section not found");
-  EXPECT_EQ(err.message(74), "invalid value assigned to \"GenotypicData: setting to default\"");
-  EXPECT_EQ(err.message(187), "No molecular diversity within a sample while performing Fu's test");
-  EXPECT_EQ(err.message(188), "missing '=' sign in keyword definition in project file");
-  EXPECT_EQ(err.message(195),
-            "External definition of the \"Genetic Structure\" is not supported anymore in ver 3");
-  EXPECT_EQ(err.message(207), "\"SampleName\" keyword not found");
-}
-
-TEST(ErrorsMessageTable, TrailingBlanksAreKept) {
-  Errors err;
-  EXPECT_EQ(err.message(164),
-            "a nucleotide is not found, impossible to apply Tajima-Nei correction ");
-  EXPECT_EQ(err.message(178), "negative S value, Fs cannot be computed ");
-  EXPECT_EQ(err.message(181), "given seed is too large, initializing ran3 with random seed ");
-  EXPECT_EQ(err.message(209), "Attempting to read a too long string ");
-}
-
-TEST(ErrorsMessageTable, RepeatedTextsSitAtBothIndices) {
-  // A shifted table would break these pairs.
-  Errors err;
-  EXPECT_EQ(err.message(13), "error while reading distance matrix");
-  EXPECT_EQ(err.message(24), "error while reading distance matrix");
-  EXPECT_EQ(err.message(46), "invalid value assigned to \"StructureName\"");
-  EXPECT_EQ(err.message(56), "invalid value assigned to \"StructureName\"");
-  EXPECT_EQ(err.message(145), "missing haplotype definition");
-  EXPECT_EQ(err.message(159), "missing haplotype definition");
-  EXPECT_EQ(err.message(146), "data already defined");
-  EXPECT_EQ(err.message(160), "allele not found in DB");
 }
 
 // --------------------------------------------------------------- line format
 
-TEST_F(ErrorsLineFormat, FirstErrorOfARun) {
-  Errors err;
-  err.init_log_file(log_path("log.txt"), false);
-  err.error(Error, "F", 126);
-  EXPECT_EQ(read_file(path("log.txt")),
-            "   1 #[ERROR # 1] from function \"F\" : unable to open project file\n");
-}
-
 TEST_F(ErrorsLineFormat, EachKindHasItsTag) {
-  Errors err;
-  err.init_log_file(log_path("log.txt"), false);
-  err.error(Warning, "Profile::read", 14);
-  err.error(Info, "Project::run", 17);
-  const std::vector<std::string> lines = read_lines(path("log.txt"));
+  open_log();
+  err_.error(Warning, "Profile::read", 14);
+  err_.error(Info, "Project::run", 17);
+  const std::vector<std::string> lines = log_lines();
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0],
             "   1 #[WARNING # 1] from function \"Profile::read\" : no value assigned to "
@@ -151,10 +138,9 @@ TEST_F(ErrorsLineFormat, EachKindHasItsTag) {
 }
 
 TEST_F(ErrorsLineFormat, TotalIsRightAlignedInFourCharacters) {
-  Errors err;
-  err.init_log_file(log_path("log.txt"), false);
-  for (int i = 0; i < 10000; ++i) err.error(Info, "f", 105);
-  const std::vector<std::string> lines = read_lines(path("log.txt"));
+  open_log();
+  for (int i = 0; i < 10000; ++i) err_.error(Info, "f", 105);
+  const std::vector<std::string> lines = log_lines();
   ASSERT_EQ(lines.size(), 10000u);
   EXPECT_EQ(lines[8].substr(0, 6), "   9 #");
   EXPECT_EQ(lines[9].substr(0, 6), "  10 #");
@@ -165,21 +151,19 @@ TEST_F(ErrorsLineFormat, TotalIsRightAlignedInFourCharacters) {
 }
 
 TEST_F(ErrorsLineFormat, DebugPrintsTheFunctionNameAsTheText) {
-  Errors err;
-  err.init_log_file(log_path("log.txt"), false);
-  err.error(Debug, "checkpoint reached in Project::run", 126);
-  EXPECT_EQ(read_file(path("log.txt")), "   1 #[DEBUG # 1] checkpoint reached in Project::run\n");
+  open_log();
+  err_.error(Debug, "checkpoint reached in Project::run", 126);
+  EXPECT_EQ(log_text(), "   1 #[DEBUG # 1] checkpoint reached in Project::run\n");
 }
 
 TEST_F(ErrorsLineFormat, FollowsOtherLogTextInOrder) {
-  Errors err;
-  err.init_log_file(log_path("log.txt"), false);
-  ASSERT_EQ(_AOS_, err.logStream.get());
+  open_log();
+  ASSERT_EQ(_AOS_, err_.logStream.get());
   *_AOS_ << "Opening next project...\n";
-  err.error(Error, "F", 9);
+  err_.error(Error, "F", 9);
   *_AOS_ << "Error during run of p.qnp\n";
   _AOS_->flush();
-  EXPECT_EQ(read_file(path("log.txt")),
+  EXPECT_EQ(log_text(),
             "Opening next project...\n"
             "   1 #[ERROR # 1] from function \"F\" : invalid stream\n"
             "Error during run of p.qnp\n");
@@ -188,12 +172,11 @@ TEST_F(ErrorsLineFormat, FollowsOtherLogTextInOrder) {
 // ------------------------------------------------------------------ counters
 
 TEST_F(ErrorsCounters, TwoWarningsThenAnError) {
-  Errors err;
-  err.init_log_file(log_path("log.txt"), false);
-  err.error(Warning, "a", 29);
-  err.error(Warning, "b", 65);
-  err.error(Error, "c", 126);
-  const std::vector<std::string> lines = read_lines(path("log.txt"));
+  open_log();
+  err_.error(Warning, "a", 29);
+  err_.error(Warning, "b", 65);
+  err_.error(Error, "c", 126);
+  const std::vector<std::string> lines = log_lines();
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0],
             "   1 #[WARNING # 1] from function \"a\" : warning, no labels defined for distance "
@@ -205,15 +188,14 @@ TEST_F(ErrorsCounters, TwoWarningsThenAnError) {
 }
 
 TEST_F(ErrorsCounters, EachKindCountsOnItsOwn) {
-  Errors err;
-  err.init_log_file(log_path("log.txt"), false);
-  err.error(Info, "i", 105);
-  EXPECT_THROW(err.error(Memory, "m", 0), ExceptionType);
-  err.error(Info, "i", 105);
-  err.error(Error, "e", 105);
-  EXPECT_THROW(err.error(Memory, "m", 0), ExceptionType);
-  err.error(Warning, "w", 105);
-  const std::vector<std::string> lines = read_lines(path("log.txt"));
+  open_log();
+  err_.error(Info, "i", 105);
+  EXPECT_THROW(err_.error(Memory, "m", 0), ExceptionType);
+  err_.error(Info, "i", 105);
+  err_.error(Error, "e", 105);
+  EXPECT_THROW(err_.error(Memory, "m", 0), ExceptionType);
+  err_.error(Warning, "w", 105);
+  const std::vector<std::string> lines = log_lines();
   ASSERT_EQ(lines.size(), 6u);
   EXPECT_EQ(lines[0].substr(0, 17), "   1 #[INFO # 1] ");
   EXPECT_EQ(lines[1].substr(0, 19), "   2 #[MEMORY # 1] ");
@@ -224,12 +206,11 @@ TEST_F(ErrorsCounters, EachKindCountsOnItsOwn) {
 }
 
 TEST_F(ErrorsCounters, DebugSharesTheErrorCount) {
-  Errors err;
-  err.init_log_file(log_path("log.txt"), false);
-  err.error(Error, "f", 126);
-  err.error(Debug, "tracing f", 0);
-  err.error(Error, "g", 0);
-  const std::vector<std::string> lines = read_lines(path("log.txt"));
+  open_log();
+  err_.error(Error, "f", 126);
+  err_.error(Debug, "tracing f", 0);
+  err_.error(Error, "g", 0);
+  const std::vector<std::string> lines = log_lines();
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0], "   1 #[ERROR # 1] from function \"f\" : unable to open project file");
   EXPECT_EQ(lines[1], "   2 #[DEBUG # 2] tracing f");
@@ -237,31 +218,29 @@ TEST_F(ErrorsCounters, DebugSharesTheErrorCount) {
 }
 
 TEST_F(ErrorsCounters, UnknownKindIsReportedAsAnError) {
-  Errors err;
-  err.init_log_file(log_path("log.txt"), false);
-  err.error(Error, "f", 1);
-  err.error(static_cast<ErrorType>(7), "g", 1);
-  const std::vector<std::string> lines = read_lines(path("log.txt"));
+  open_log();
+  err_.error(Error, "f", 1);
+  err_.error(static_cast<ErrorType>(7), "g", 1);
+  const std::vector<std::string> lines = log_lines();
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[1], "   2 #[ERROR # 2] from function \"g\" : array out of bounds");
 }
 
 TEST_F(ErrorsCounters, IndexMinusOneResetsEveryCountAndWritesNothing) {
-  Errors err;
-  err.init_log_file(log_path("log.txt"), false);
-  err.error(Warning, "w", 1);
-  err.error(Error, "e", 1);
-  err.error(Info, "i", 1);
-  err.error(Debug, "d", 1);
-  EXPECT_THROW(err.error(Memory, "m", 0), ExceptionType);
-  const std::string before = read_file(path("log.txt"));
-  err.error(Warning, "reset", -1);
-  EXPECT_EQ(read_file(path("log.txt")), before);
-  err.error(Info, "i", 1);
-  err.error(Warning, "w", 1);
-  err.error(Error, "e", 1);
-  EXPECT_THROW(err.error(Memory, "m", 0), ExceptionType);
-  const std::vector<std::string> lines = read_lines(path("log.txt"));
+  open_log();
+  err_.error(Warning, "w", 1);
+  err_.error(Error, "e", 1);
+  err_.error(Info, "i", 1);
+  err_.error(Debug, "d", 1);
+  EXPECT_THROW(err_.error(Memory, "m", 0), ExceptionType);
+  const std::string before = log_text();
+  err_.error(Warning, "reset", -1);
+  EXPECT_EQ(log_text(), before);
+  err_.error(Info, "i", 1);
+  err_.error(Warning, "w", 1);
+  err_.error(Error, "e", 1);
+  EXPECT_THROW(err_.error(Memory, "m", 0), ExceptionType);
+  const std::vector<std::string> lines = log_lines();
   ASSERT_EQ(lines.size(), 9u);
   EXPECT_EQ(lines[5].substr(0, 17), "   1 #[INFO # 1] ");
   EXPECT_EQ(lines[6].substr(0, 20), "   2 #[WARNING # 1] ");
@@ -270,11 +249,10 @@ TEST_F(ErrorsCounters, IndexMinusOneResetsEveryCountAndWritesNothing) {
 }
 
 TEST_F(ErrorsCounters, RunOnAcrossLogFiles) {
-  Errors err;
-  err.init_log_file(log_path("first.txt"), false);
-  err.error(Error, "f", 126);
-  err.init_log_file(log_path("second.txt"), false);
-  err.error(Error, "f", 126);
+  err_.init_log_file(log_path("first.txt"), false);
+  err_.error(Error, "f", 126);
+  err_.init_log_file(log_path("second.txt"), false);
+  err_.error(Error, "f", 126);
   EXPECT_EQ(read_file(path("first.txt")),
             "   1 #[ERROR # 1] from function \"f\" : unable to open project file\n");
   EXPECT_EQ(read_file(path("second.txt")),
@@ -286,33 +264,31 @@ TEST_F(ErrorsCounters, RunOnAcrossLogFiles) {
 TEST_F(ErrorsWithoutLog, WritesNothingAndKeepsTheCounters) {
   std::ostringstream capture;
   _AOS_ = &capture;
-  Errors err;
-  EXPECT_EQ(err.logOpen, 0);
-  err.error(Error, "f", 126);
-  err.error(Warning, "f", 126);
-  EXPECT_NO_THROW(err.error(Memory, "f", 0));
-  err.error(Debug, "f", 0);
+  EXPECT_EQ(err_.logOpen, 0);
+  err_.error(Error, "f", 126);
+  err_.error(Warning, "f", 126);
+  EXPECT_NO_THROW(err_.error(Memory, "f", 0));
+  err_.error(Debug, "f", 0);
   EXPECT_TRUE(capture.str().empty());
-  err.init_log_file(log_path("log.txt"), false);
-  err.error(Warning, "f", 126);
-  err.error(Error, "f", 126);
-  const std::vector<std::string> lines = read_lines(path("log.txt"));
+  err_.init_log_file(log_path("log.txt"), false);
+  err_.error(Warning, "f", 126);
+  err_.error(Error, "f", 126);
+  const std::vector<std::string> lines = log_lines();
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0].substr(0, 20), "   1 #[WARNING # 1] ");
   EXPECT_EQ(lines[1].substr(0, 18), "   2 #[ERROR # 1] ");
 }
 
 TEST_F(ErrorsWithoutLog, LogThatCannotBeCreatedDropsEverything) {
-  Errors err;
-  err.init_log_file(log_path("log.txt"), false);
-  err.error(Warning, "f", 29);
-  err.init_log_file(log_path("missing_dir/sub/log.txt"), false);
-  EXPECT_EQ(err.logOpen, 0);
-  err.error(Warning, "f", 29);
-  err.error(Warning, "f", -1);  // no log: not even the reset happens
-  err.init_log_file(log_path("again.txt"), false);
-  EXPECT_EQ(err.logOpen, 1);
-  err.error(Warning, "f", 29);
+  open_log();
+  err_.error(Warning, "f", 29);
+  err_.init_log_file(log_path("missing_dir/sub/log.txt"), false);
+  EXPECT_EQ(err_.logOpen, 0);
+  err_.error(Warning, "f", 29);
+  err_.error(Warning, "f", -1);  // no log: not even the reset happens
+  err_.init_log_file(log_path("again.txt"), false);
+  EXPECT_EQ(err_.logOpen, 1);
+  err_.error(Warning, "f", 29);
   EXPECT_FALSE(std::filesystem::exists(path("missing_dir")));
   EXPECT_EQ(read_file(path("again.txt")),
             "   2 #[WARNING # 2] from function \"f\" : warning, no labels defined for distance "
@@ -323,62 +299,55 @@ TEST_F(ErrorsWithoutLog, LogThatCannotBeCreatedDropsEverything) {
 
 TEST_F(ErrorsLogFile, TruncateReplacesExistingContent) {
   write_file(path("log.txt"), "old line\n");
-  Errors err;
-  err.init_log_file(log_path("log.txt"), false);
-  EXPECT_EQ(err.logOpen, 1);
-  EXPECT_EQ(err.logPath, log_path("log.txt"));
-  EXPECT_EQ(_AOS_, err.logStream.get());
-  err.error(Error, "F", 126);
-  EXPECT_EQ(read_file(path("log.txt")),
-            "   1 #[ERROR # 1] from function \"F\" : unable to open project file\n");
+  open_log();
+  EXPECT_EQ(err_.logOpen, 1);
+  EXPECT_EQ(err_.logPath, log_path("log.txt"));
+  EXPECT_EQ(_AOS_, err_.logStream.get());
+  err_.error(Error, "F", 126);
+  EXPECT_EQ(log_text(), "   1 #[ERROR # 1] from function \"F\" : unable to open project file\n");
 }
 
 TEST_F(ErrorsLogFile, AppendKeepsExistingContent) {
   write_file(path("log.txt"), "old line\n");
-  Errors err;
-  err.init_log_file(log_path("log.txt"), true);
-  EXPECT_EQ(err.logOpen, 1);
-  err.error(Error, "F", 126);
-  EXPECT_EQ(read_file(path("log.txt")),
+  err_.init_log_file(log_path("log.txt"), true);
+  EXPECT_EQ(err_.logOpen, 1);
+  err_.error(Error, "F", 126);
+  EXPECT_EQ(log_text(),
             "old line\n   1 #[ERROR # 1] from function \"F\" : unable to open project file\n");
 }
 
 TEST_F(ErrorsLogFile, BothModesCreateAMissingFile) {
-  Errors err;
-  err.init_log_file(log_path("a.txt"), true);
-  EXPECT_EQ(err.logOpen, 1);
-  err.init_log_file(log_path("b.txt"), false);
-  EXPECT_EQ(err.logOpen, 1);
+  err_.init_log_file(log_path("a.txt"), true);
+  EXPECT_EQ(err_.logOpen, 1);
+  err_.init_log_file(log_path("b.txt"), false);
+  EXPECT_EQ(err_.logOpen, 1);
   EXPECT_TRUE(std::filesystem::exists(path("a.txt")));
   EXPECT_TRUE(std::filesystem::exists(path("b.txt")));
 }
 
 TEST_F(ErrorsLogFile, ClosedLogReceivesNothingMore) {
-  Errors err;
-  err.init_log_file(log_path("log.txt"), false);
-  err.error(Error, "F", 126);
+  open_log();
+  err_.error(Error, "F", 126);
   std::ostream* stream = _AOS_;
-  err.CloseLog_file();
+  err_.CloseLog_file();
   EXPECT_EQ(_AOS_, stream);  // the stream stays designated
-  err.error(Error, "F", 126);
+  err_.error(Error, "F", 126);
   *_AOS_ << "lost\n";
-  EXPECT_EQ(read_file(path("log.txt")),
-            "   1 #[ERROR # 1] from function \"F\" : unable to open project file\n");
+  EXPECT_EQ(log_text(), "   1 #[ERROR # 1] from function \"F\" : unable to open project file\n");
 }
 
 // -------------------------------------------------------------------- memory
 
 TEST_F(ErrorsMemory, ThrowsAfterWritingTheLine) {
-  Errors err;
-  err.init_log_file(log_path("log.txt"), false);
+  open_log();
   bool thrown = false;
   try {
-    err.error(Memory, "TAlleleDB::InsertAllPos", 0);
+    err_.error(Memory, "TAlleleDB::InsertAllPos", 0);
   } catch (ExceptionType e) {
     thrown = true;
     EXPECT_EQ(static_cast<int>(e), 0);
   }
   EXPECT_TRUE(thrown);
-  EXPECT_EQ(read_file(path("log.txt")),
+  EXPECT_EQ(log_text(),
             "   1 #[MEMORY # 1] from function \"TAlleleDB::InsertAllPos\" : not enough memory\n");
 }

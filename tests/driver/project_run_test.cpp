@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "driver/driver_test_util.h"
 #include "globals.h"
@@ -19,23 +20,8 @@ namespace {
 
 using driver_test::LogCapture;
 
-// Restores the class-wide profile values that a test changes.
-class ProfileGuard {
- public:
-  ProfileGuard(TDataType type, char separator)
-      : type_(ProfileSettings::DataType), separator_(ProfileSettings::LocusSeparator) {
-    ProfileSettings::DataType = type;
-    ProfileSettings::LocusSeparator = separator;
-  }
-  ~ProfileGuard() {
-    ProfileSettings::DataType = type_;
-    ProfileSettings::LocusSeparator = separator_;
-  }
-
- private:
-  TDataType type_;
-  char separator_;
-};
+// Sets the class-wide data type and separator, and restores them at the end.
+using ProfileGuard = qnd_project_test::DataTypeScope;
 
 HaploDef* add_haplotype(Project& project, const char* id, const char* content) {
   auto* h = new HaploDef(my_string(id));
@@ -77,79 +63,116 @@ bool has(const std::string& log, const std::string& piece) {
 
 }  // namespace
 
-TEST(MakeRunPossible, NoSamplesIsError123) {
-  ProfileGuard guard(DNA, '\0');
-  LogCapture log;
-  Project project;
-  EXPECT_EQ(project.make_run_possible(), 0);
-  EXPECT_TRUE(has(log.text(), "  Checking all selected options...\n"));
-  EXPECT_TRUE(has(log.text(),
-                  "from function \"Project::make_run_possible()\" : "
-                  "no samples have been defined"));
+namespace {
+
+// A project in memory with DNA data as the default profile, its log captured.
+class ProjectCheck : public ::testing::Test {
+ protected:
+  void use(TDataType type, char separator) {
+    ProfileSettings::DataType = type;
+    ProfileSettings::LocusSeparator = separator;
+  }
+  // One sample "A" of three copies of one haplotype.
+  void add_one_sample(const char* content = "ACGT", int count = 3) {
+    add_sample(project_, "A", {{add_haplotype(project_, "h1", content), count}});
+  }
+  bool logged(const std::string& piece) const { return has(log_.text(), piece); }
+
+  ProfileGuard guard_{DNA, '\0'};
+  LogCapture log_;
+  Project project_;
+};
+
+using MakeRunPossible = ProjectCheck;
+using VerifyData = ProjectCheck;
+using SamplePreparation = ProjectCheck;
+
+}  // namespace
+
+TEST_F(MakeRunPossible, NoSamplesIsError123) {
+  EXPECT_EQ(project_.make_run_possible(), 0);
+  EXPECT_TRUE(logged("  Checking all selected options...\n"));
+  EXPECT_TRUE(
+      logged("from function \"Project::make_run_possible()\" : "
+             "no samples have been defined"));
 }
 
-TEST(MakeRunPossible, HardyWeinbergAndAssignmentAreDroppedForHaplotypicData) {
-  ProfileGuard guard(DNA, '\0');
-  LogCapture log;
-  Project project;
-  add_sample(project, "A", {{add_haplotype(project, "h1", "ACGT"), 3}});
-  project.s.TaskNumber = 1 + 32 + 32768;
-  ASSERT_EQ(project.make_run_possible(), 1);
-  EXPECT_EQ(project.s.TaskNumber, 1);
-  EXPECT_TRUE(has(log.text(),
-                  "     !!!Hardy-Weinberg disequilibrium test is not possible on Haplotypic data,\n"
-                  "        this task will be skipped.\n"));
-  EXPECT_TRUE(has(log.text(), "      population is only possible for Genotypic data \n"));
+TEST_F(MakeRunPossible, TasksImpossibleOnTheDataAreDropped) {
+  struct Case {
+    const char* what;
+    TDataType type;
+    char separator;
+    const char* content;
+    int tasks, kept;
+    std::vector<std::string> messages;
+  };
+  const Case cases[] = {
+      {"Hardy-Weinberg and assignment on haplotypic data",
+       DNA,
+       '\0',
+       "ACGT",
+       1 + 32 + 32768,
+       1,
+       {"     !!!Hardy-Weinberg disequilibrium test is not possible on Haplotypic data,\n"
+        "        this task will be skipped.\n",
+        "      population is only possible for Genotypic data \n"}},
+      // No matrix in the project: distances are computed from the sequences.
+      {"AMOVA without structure",
+       DNA,
+       '\0',
+       "ACGT",
+       512 + 1024,
+       1024,
+       {"  An AMOVA analysis was selected and no Genetic structure\n"
+        "  is defined, AMOVA task is skipped.\n",
+        "    !!!No matrix was specified in input file"}},
+      {"infinite-allele tests on microsatellites, silently",
+       MICROSAT,
+       ' ',
+       " 12 14",
+       1 + 128 + 256,
+       1,
+       {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    use(c.type, c.separator);
+    LogCapture log;
+    Project project;
+    add_sample(project, "A", {{add_haplotype(project, "h1", c.content), 3}});
+    project.s.TaskNumber = c.tasks;
+    ASSERT_EQ(project.make_run_possible(), 1);
+    EXPECT_EQ(project.s.TaskNumber, c.kept);
+    for (const std::string& m : c.messages) EXPECT_TRUE(has(log.text(), m)) << m;
+    if (c.tasks & 1024) {
+      EXPECT_FALSE(has(log.text(), "No molecular information"));
+    }
+  }
 }
 
-TEST(MakeRunPossible, AmovaIsDroppedWithoutStructure) {
-  ProfileGuard guard(DNA, '\0');
-  LogCapture log;
-  Project project;
-  add_sample(project, "A", {{add_haplotype(project, "h1", "ACGT"), 3}});
-  project.s.TaskNumber = 512 + 1024;
-  ASSERT_EQ(project.make_run_possible(), 1);
-  EXPECT_EQ(project.s.TaskNumber, 1024);
-  EXPECT_TRUE(has(log.text(),
-                  "  An AMOVA analysis was selected and no Genetic structure\n"
-                  "  is defined, AMOVA task is skipped.\n"));
-  // No matrix in the project: it will be computed from the sequences.
-  EXPECT_TRUE(has(log.text(), "    !!!No matrix was specified in input file"));
-  EXPECT_FALSE(has(log.text(), "No molecular information"));
+TEST_F(MakeRunPossible, AmovaIsKeptWithAStructure) {
+  add_one_sample();
+  project_.structure.add_group();
+  project_.structure.NbGroups = 1;
+  project_.s.TaskNumber = 512;
+  ASSERT_EQ(project_.make_run_possible(), 1);
+  EXPECT_EQ(project_.s.TaskNumber, 512);
 }
 
-TEST(MakeRunPossible, AmovaIsKeptWithAStructure) {
-  ProfileGuard guard(DNA, '\0');
-  LogCapture log;
-  Project project;
-  add_sample(project, "A", {{add_haplotype(project, "h1", "ACGT"), 3}});
-  project.structure.add_group();
-  project.structure.NbGroups = 1;
-  project.s.TaskNumber = 512;
-  ASSERT_EQ(project.make_run_possible(), 1);
-  EXPECT_EQ(project.s.TaskNumber, 512);
-}
+TEST_F(MakeRunPossible, BurnInsBelow500AreRaisedTo1000) {
+  add_one_sample();
+  project_.s.MarkovChainDememorisationStepsLD = 100;
+  project_.s.MarkovChainDememorisationStepsHW = 499;
+  ASSERT_EQ(project_.make_run_possible(), 1);
+  EXPECT_EQ(project_.s.MarkovChainDememorisationStepsLD, 1000);
+  EXPECT_EQ(project_.s.MarkovChainDememorisationStepsHW, 1000);
+  EXPECT_TRUE(
+      logged(" Too few steps for dememorization (100 ) in linkage "
+             "disequilibrium test, setting it to 1000...\n"));
+  EXPECT_TRUE(
+      logged(" Too few steps for dememorization (499 ) in Hardy-Weinberg "
+             "disequilibrium test, setting it to 1000...\n"));
 
-TEST(MakeRunPossible, ShortBurnInsAreRaisedTo1000) {
-  ProfileGuard guard(DNA, '\0');
-  LogCapture log;
-  Project project;
-  add_sample(project, "A", {{add_haplotype(project, "h1", "ACGT"), 3}});
-  project.s.MarkovChainDememorisationStepsLD = 100;
-  project.s.MarkovChainDememorisationStepsHW = 499;
-  ASSERT_EQ(project.make_run_possible(), 1);
-  EXPECT_EQ(project.s.MarkovChainDememorisationStepsLD, 1000);
-  EXPECT_EQ(project.s.MarkovChainDememorisationStepsHW, 1000);
-  EXPECT_TRUE(has(log.text(),
-                  " Too few steps for dememorization (100 ) in linkage "
-                  "disequilibrium test, setting it to 1000...\n"));
-  EXPECT_TRUE(has(log.text(),
-                  " Too few steps for dememorization (499 ) in Hardy-Weinberg "
-                  "disequilibrium test, setting it to 1000...\n"));
-}
-
-TEST(MakeRunPossible, BurnInOf500IsKept) {
-  ProfileGuard guard(DNA, '\0');
   LogCapture log;
   Project project;
   add_sample(project, "A", {{add_haplotype(project, "h1", "ACGT"), 3}});
@@ -160,201 +183,151 @@ TEST(MakeRunPossible, BurnInOf500IsKept) {
   EXPECT_FALSE(has(log.text(), "Too few steps"));
 }
 
-TEST(MakeRunPossible, MicrosatelliteDataDropInfiniteAlleleTestsSilently) {
-  ProfileGuard guard(MICROSAT, ' ');
-  LogCapture log;
-  Project project;
-  add_sample(project, "A", {{add_haplotype(project, "h1", " 12 14"), 2}});
-  project.s.TaskNumber = 1 + 128 + 256;
-  ASSERT_EQ(project.make_run_possible(), 1);
-  EXPECT_EQ(project.s.TaskNumber, 1);
+TEST_F(MakeRunPossible, StandardDataUseConventionalFst) {
+  use(STANDARD, ' ');
+  add_one_sample(" a b", 2);
+  project_.s.TaskNumber = 1024;
+  project_.s.ComputeDistanceMatrixAMOVA = 0;
+  ASSERT_EQ(project_.make_run_possible(), 1);
+  EXPECT_TRUE(logged("   !!!No molecular information is available for testing"));
+  EXPECT_EQ(project_.s.ComputeDistanceMatrixAMOVA, 1);
+  EXPECT_EQ(project_.s.ComputeConventionalFST, 1);
 }
 
-TEST(MakeRunPossible, StandardDataUseConventionalFst) {
-  ProfileGuard guard(STANDARD, ' ');
-  LogCapture log;
-  Project project;
-  add_sample(project, "A", {{add_haplotype(project, "h1", " a b"), 2}});
-  project.s.TaskNumber = 1024;
-  project.s.ComputeDistanceMatrixAMOVA = 0;
-  ASSERT_EQ(project.make_run_possible(), 1);
-  EXPECT_TRUE(has(log.text(), "   !!!No molecular information is available for testing"));
-  EXPECT_EQ(project.s.ComputeDistanceMatrixAMOVA, 1);
-  EXPECT_EQ(project.s.ComputeConventionalFST, 1);
-}
+TEST_F(MakeRunPossible, UnknownPhaseSwitchesOffPrintingAndKnownPhaseBuildsGeneCopies) {
+  project_.profile.GenotypicData = 1;
+  project_.profile.GameticPhase = 0;
+  add_individual_sample(project_, "A", "ACGT", "ACGA");
+  project_.s.PrintHaplDistMat = 1;
+  project_.s.PrintMinSpannNetworkPop = 1;
+  project_.s.RecessiveAllelesEM = 1;
+  ASSERT_EQ(project_.make_run_possible(), 1);
+  EXPECT_EQ(project_.s.PrintHaplDistMat, 0);
+  EXPECT_EQ(project_.s.PrintMinSpannNetworkPop, 0);
+  EXPECT_FALSE(project_.pseudo_haplotypes_built);
+  EXPECT_EQ(project_.samples[0]->num_haplotypes(), 0);
 
-TEST(MakeRunPossible, UnknownPhaseSwitchesOffPrintingAndKnownPhaseBuildsGeneCopies) {
-  ProfileGuard guard(DNA, '\0');
-  {
-    LogCapture log;
-    Project project;
-    project.profile.GenotypicData = 1;
-    project.profile.GameticPhase = 0;
-    add_individual_sample(project, "A", "ACGT", "ACGA");
-    project.s.PrintHaplDistMat = 1;
-    project.s.PrintMinSpannNetworkPop = 1;
-    project.s.RecessiveAllelesEM = 1;
-    ASSERT_EQ(project.make_run_possible(), 1);
-    EXPECT_EQ(project.s.PrintHaplDistMat, 0);
-    EXPECT_EQ(project.s.PrintMinSpannNetworkPop, 0);
-    EXPECT_FALSE(project.pseudo_haplotypes_built);
-    EXPECT_EQ(project.samples[0]->num_haplotypes(), 0);
-  }
-  {
-    LogCapture log;
-    Project project;
-    project.profile.GenotypicData = 1;
-    project.profile.GameticPhase = 1;
-    add_individual_sample(project, "A", "ACGT", "ACGA");
-    ASSERT_EQ(project.make_run_possible(), 1);
-    EXPECT_TRUE(has(log.text(), "\t\tProcessing phenotypes into pseudo-haplotypes..."));
-    EXPECT_TRUE(project.pseudo_haplotypes_built);
-    // Two different gene copies: two haplotypes with one copy each.
-    EXPECT_EQ(project.haplotypes.size(), 2);
-    EXPECT_EQ(project.samples[0]->num_haplotypes(), 2);
-  }
-}
-
-TEST(MakeRunPossible, RecessiveDataWithKnownPhaseIsError138) {
-  ProfileGuard guard(STANDARD, ' ');
   LogCapture log;
   Project project;
   project.profile.GenotypicData = 1;
   project.profile.GameticPhase = 1;
-  project.profile.RecessiveData = 1;
-  add_individual_sample(project, "A", " a b", " a c");
-  EXPECT_EQ(project.make_run_possible(), 0);
-  EXPECT_TRUE(has(log.text(), "incompatibility between known gametic phase and recessive data"));
+  add_individual_sample(project, "A", "ACGT", "ACGA");
+  ASSERT_EQ(project.make_run_possible(), 1);
+  EXPECT_TRUE(has(log.text(), "\t\tProcessing phenotypes into pseudo-haplotypes..."));
+  EXPECT_TRUE(project.pseudo_haplotypes_built);
+  // Two different gene copies: two haplotypes with one copy each.
+  EXPECT_EQ(project.haplotypes.size(), 2);
+  EXPECT_EQ(project.samples[0]->num_haplotypes(), 2);
 }
 
-TEST(VerifyData, SampleWithoutDataIsError68) {
-  ProfileGuard guard(DNA, '\0');
-  LogCapture log;
-  Project project;
-  add_sample(project, "full", {{add_haplotype(project, "h1", "ACGT"), 3}});
-  add_sample(project, "empty", {});
-  EXPECT_EQ(project.make_run_possible(), 0);
-  EXPECT_TRUE(has(log.text(), "\tSample \"empty\" holds no data.\n"));
-  EXPECT_TRUE(has(log.text(), "a population has no defined data"));
+TEST_F(MakeRunPossible, RecessiveDataWithKnownPhaseIsError138) {
+  use(STANDARD, ' ');
+  project_.profile.GenotypicData = 1;
+  project_.profile.GameticPhase = 1;
+  project_.profile.RecessiveData = 1;
+  add_individual_sample(project_, "A", " a b", " a c");
+  EXPECT_EQ(project_.make_run_possible(), 0);
+  EXPECT_TRUE(logged("incompatibility between known gametic phase and recessive data"));
 }
 
-TEST(VerifyData, SequencesOfDifferentLengthsAreError161) {
-  ProfileGuard guard(DNA, '\0');
-  LogCapture log;
-  Project project;
-  add_sample(project, "A", {{add_haplotype(project, "h1", "ACGT"), 3}});
-  add_sample(project, "B", {{add_haplotype(project, "h2", "ACG"), 1}});
-  EXPECT_EQ(project.make_run_possible(), 0);
-  EXPECT_TRUE(has(log.text(), "DNA sequences have different lengths"));
+TEST_F(VerifyData, SampleWithoutDataIsError68) {
+  add_one_sample();
+  add_sample(project_, "empty", {});
+  EXPECT_EQ(project_.make_run_possible(), 0);
+  EXPECT_TRUE(logged("\tSample \"empty\" holds no data.\n"));
+  EXPECT_TRUE(logged("a population has no defined data"));
 }
 
-TEST(VerifyData, RflpAndOtherTypesUseTheirOwnMessages) {
-  {
-    ProfileGuard guard(RFLP, '\0');
+TEST_F(VerifyData, SequencesOfDifferentLengthsAreError161) {
+  add_one_sample();
+  add_sample(project_, "B", {{add_haplotype(project_, "h2", "ACG"), 1}});
+  EXPECT_EQ(project_.make_run_possible(), 0);
+  EXPECT_TRUE(logged("DNA sequences have different lengths"));
+}
+
+TEST_F(VerifyData, HaplotypesAreComparedByLengthOrNumberOfLoci) {
+  struct Case {
+    TDataType type;
+    char separator;
+    const char* first;
+    const char* second;
+    int expected;
+    const char* message;
+  };
+  const Case cases[] = {
+      {RFLP, '\0', "0101", "01011", 0, "RFLP haplotypes have different length"},
+      // The separator delimits loci, not characters: three loci against two.
+      {MICROSAT, ' ', " 120 14 16", " 12 140", 0, "haplotypes have different number of loci"},
+      {MICROSAT, ' ', " 120 14 16", " 12 140 9", 1, nullptr},
+      // Frequency data need no content.
+      {FREQUENCY, '\0', "", "", 1, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.first) + " / " + c.second);
+    use(c.type, c.separator);
     LogCapture log;
     Project project;
     add_sample(
         project, "A",
-        {{add_haplotype(project, "h1", "0101"), 1}, {add_haplotype(project, "h2", "01011"), 1}});
-    EXPECT_EQ(project.samples.verify_data(project.haplotypes), 0);
-    EXPECT_TRUE(has(log.text(), "RFLP haplotypes have different length"));
-  }
-  {
-    ProfileGuard guard(MICROSAT, ' ');
-    LogCapture log;
-    Project project;
-    // Three loci against two: the separator delimits loci, not characters.
-    add_sample(project, "A",
-               {{add_haplotype(project, "h1", " 120 14 16"), 1},
-                {add_haplotype(project, "h2", " 12 140"), 1}});
-    EXPECT_EQ(project.samples.verify_data(project.haplotypes), 0);
-    EXPECT_TRUE(has(log.text(), "haplotypes have different number of loci"));
+        {{add_haplotype(project, "h1", c.first), 4}, {add_haplotype(project, "h2", c.second), 1}});
+    EXPECT_EQ(project.samples.verify_data(project.haplotypes), c.expected);
+    if (c.message != nullptr) {
+      EXPECT_TRUE(has(log.text(), c.message));
+    }
   }
 }
 
-TEST(VerifyData, LociAreCountedPerTokenWithASeparator) {
-  ProfileGuard guard(MICROSAT, ' ');
-  LogCapture log;
-  Project project;
-  add_sample(project, "A",
-             {{add_haplotype(project, "h1", " 120 14 16"), 1},
-              {add_haplotype(project, "h2", " 12 140 9"), 1}});
-  EXPECT_EQ(project.samples.verify_data(project.haplotypes), 1);
+TEST_F(VerifyData, GeneCopiesOfDifferentLengthsAreError69) {
+  project_.profile.GenotypicData = 1;
+  add_individual_sample(project_, "A", "ACGT", "ACG");
+  EXPECT_EQ(project_.samples.verify_data(project_.haplotypes), 0);
+  EXPECT_TRUE(logged("phenotypes have different number of loci"));
 }
 
-TEST(VerifyData, GeneCopiesOfDifferentLengthsAreError69) {
-  ProfileGuard guard(DNA, '\0');
-  LogCapture log;
-  Project project;
-  project.profile.GenotypicData = 1;
-  add_individual_sample(project, "A", "ACGT", "ACG");
-  EXPECT_EQ(project.samples.verify_data(project.haplotypes), 0);
-  EXPECT_TRUE(has(log.text(), "phenotypes have different number of loci"));
-}
-
-TEST(VerifyData, FrequencyDataNeedNoContent) {
-  ProfileGuard guard(FREQUENCY, '\0');
-  LogCapture log;
-  Project project;
-  add_sample(project, "A",
-             {{add_haplotype(project, "h1", ""), 4}, {add_haplotype(project, "h2", ""), 1}});
-  EXPECT_EQ(project.samples.verify_data(project.haplotypes), 1);
-}
-
-TEST(SamplePreparation, DnaLettersAreUpperCased) {
-  ProfileGuard guard(DNA, '\0');
-  Project project;
-  HaploDef* h = add_haplotype(project, "h1", "acgTn?-");
-  add_sample(project, "A", {{h, 1}});
-  add_individual_sample(project, "B", "ac", "gT");
-  project.samples.convert_dna_upper(project.haplotypes);
+TEST_F(SamplePreparation, OnlyDnaLettersAreUpperCased) {
+  HaploDef* h = add_haplotype(project_, "h1", "acgTn?-");
+  add_sample(project_, "A", {{h, 1}});
+  add_individual_sample(project_, "B", "ac", "gT");
+  project_.samples.convert_dna_upper(project_.haplotypes);
   EXPECT_EQ(h->content, "ACGTN?-");
-  EXPECT_EQ(project.samples[1]->individuals[0]->copy1, "AC");
-  EXPECT_EQ(project.samples[1]->individuals[0]->copy2, "GT");
+  EXPECT_EQ(project_.samples[1]->individuals[0]->copy1, "AC");
+  EXPECT_EQ(project_.samples[1]->individuals[0]->copy2, "GT");
   // The content index follows the change.
-  EXPECT_EQ(project.haplotypes.find(std::string("ACGTN?-")), h);
-}
+  EXPECT_EQ(project_.haplotypes.find(std::string("ACGTN?-")), h);
 
-TEST(SamplePreparation, OnlyDnaIsUpperCased) {
-  ProfileGuard guard(STANDARD, ' ');
+  use(STANDARD, ' ');
   Project project;
-  HaploDef* h = add_haplotype(project, "h1", " a b");
-  add_sample(project, "A", {{h, 1}});
+  HaploDef* standard = add_haplotype(project, "h1", " a b");
+  add_sample(project, "A", {{standard, 1}});
   project.samples.convert_dna_upper(project.haplotypes);
-  EXPECT_EQ(h->content, " a b");
+  EXPECT_EQ(standard->content, " a b");
 }
 
-TEST(SamplePreparation, SeparatorsLeaveSequencesButNotAlleleLists) {
-  {
-    ProfileGuard guard(DNA, ':');
-    Project project;
-    HaploDef* h = add_haplotype(project, "h1", "AC:GT::A");
-    add_sample(project, "A", {{h, 1}});
-    add_individual_sample(project, "B", "A:C", "GT");
-    EXPECT_EQ(project.samples.rm_separators(project.haplotypes, ':'), 2);
-    EXPECT_EQ(h->content, "ACGTA");
-    EXPECT_EQ(project.samples[1]->individuals[0]->copy1, "AC");
-  }
-  {
-    ProfileGuard guard(MICROSAT, ':');
-    Project project;
-    HaploDef* h = add_haplotype(project, "h1", ":12:14");
-    add_sample(project, "A", {{h, 1}});
-    EXPECT_EQ(project.samples.rm_separators(project.haplotypes, ':'), 0);
-    EXPECT_EQ(h->content, ":12:14");
-  }
-}
+TEST_F(SamplePreparation, SeparatorsLeaveSequencesButNotAlleleLists) {
+  use(DNA, ':');
+  HaploDef* h = add_haplotype(project_, "h1", "AC:GT::A");
+  add_sample(project_, "A", {{h, 1}});
+  add_individual_sample(project_, "B", "A:C", "GT");
+  EXPECT_EQ(project_.samples.rm_separators(project_.haplotypes, ':'), 2);
+  EXPECT_EQ(h->content, "ACGTA");
+  EXPECT_EQ(project_.samples[1]->individuals[0]->copy1, "AC");
 
-TEST(SamplePreparation, WorkIsGeneCopiesTimesSelectedAnalyses) {
-  ProfileGuard guard(DNA, '\0');
+  use(MICROSAT, ':');
   Project project;
-  HaploDef* h = add_haplotype(project, "h1", "ACGT");
-  add_sample(project, "A", {{h, 3}});
-  add_sample(project, "B", {{h, 4}});
-  project.s.TaskNumber = 1 + 2 + 64;
-  EXPECT_DOUBLE_EQ(project.samples.evaluate_work(project.s), 21.0);
-  project.s.TaskNumber = 0;
-  EXPECT_DOUBLE_EQ(project.samples.evaluate_work(project.s), 0.0);
+  HaploDef* alleles = add_haplotype(project, "h1", ":12:14");
+  add_sample(project, "A", {{alleles, 1}});
+  EXPECT_EQ(project.samples.rm_separators(project.haplotypes, ':'), 0);
+  EXPECT_EQ(alleles->content, ":12:14");
+}
+
+TEST_F(SamplePreparation, WorkIsGeneCopiesTimesSelectedAnalyses) {
+  HaploDef* h = add_haplotype(project_, "h1", "ACGT");
+  add_sample(project_, "A", {{h, 3}});
+  add_sample(project_, "B", {{h, 4}});
+  project_.s.TaskNumber = 1 + 2 + 64;
+  EXPECT_DOUBLE_EQ(project_.samples.evaluate_work(project_.s), 21.0);
+  project_.s.TaskNumber = 0;
+  EXPECT_DOUBLE_EQ(project_.samples.evaluate_work(project_.s), 0.0);
 }
 
 TEST(ProjectRun, UnrunnableProjectRefusesToRun) {

@@ -46,14 +46,10 @@ std::vector<int> keys_of(A& a) {
 
 // ------------------------------------------------------------ value array
 
-TEST(ValueArrayGrowth, LimitIsUpperPlusOneAndCountStartsAtZero) {
-  MY_TArrayAsVector<int> a(4, 3);
-  EXPECT_EQ(a.Limit(), 5);
-  EXPECT_EQ(a.GetItemsInContainer(), 0);
-}
-
 TEST(ValueArrayGrowth, GrowsByExactlyDeltaWhenFull) {
   MY_TArrayAsVector<int> a(4, 3);
+  EXPECT_EQ(a.Limit(), 5);  // upper bound + 1
+  EXPECT_EQ(a.GetItemsInContainer(), 0);
   for (int i = 0; i < 5; ++i) a.Add(i * 10);
   EXPECT_EQ(a.Limit(), 5);  // full, not grown yet
   a.Add(50);
@@ -128,45 +124,35 @@ TEST(ValueArrayReallocate, DiscardsContentsAndAllocatesEmptySlots) {
   EXPECT_EQ(a.Limit(), 7);
   for (int i = 0; i < 7; ++i) EXPECT_EQ(a[i], 0);
   EXPECT_EQ(a.GetItemsInContainer(), 7);  // indexing extended the count
+  MY_TArrayAsVector<my_string> strings(1, 1);
+  strings.Add(my_string("x"));
+  strings.Reallocate(3);
+  EXPECT_TRUE(strings[0].is_null());
+  EXPECT_TRUE(strings[2].is_null());
 }
 
-TEST(ValueArrayReallocate, StringSlotsAreEmpty) {
-  MY_TArrayAsVector<my_string> a(1, 1);
-  a.Add(my_string("x"));
-  a.Reallocate(3);
-  EXPECT_EQ(a.Limit(), 3);
-  EXPECT_TRUE(a[0].is_null());
-  EXPECT_TRUE(a[2].is_null());
-}
-
-TEST(ValueArraySort, SortsAscending) {
-  MY_TArrayAsVector<int> a(3, 5);
-  for (int v : {5, -3, 9, 0, 5, 2, -7, 1}) a.Add(v);
-  a.quickSortArray();
-  const std::vector<int> expected{-7, -3, 0, 1, 2, 5, 5, 9};
-  ASSERT_EQ(a.GetItemsInContainer(), 8);
-  for (int i = 0; i < 8; ++i) EXPECT_EQ(a[i], expected[static_cast<size_t>(i)]);
-}
-
-TEST(ValueArraySort, OneElementIsUnchanged) {
-  MY_TArrayAsVector<double> a(0, 1);
-  a.Add(3.25);
-  a.quickSortArray();
-  EXPECT_EQ(a.GetItemsInContainer(), 1);
-  EXPECT_EQ(a[0], 3.25);
-  MY_TArrayAsVector<double> empty(4, 1);
-  empty.quickSortArray();
-  EXPECT_EQ(empty.GetItemsInContainer(), 0);
-}
-
-TEST(ValueArraySort, SortsOnlyTheUsedSlots) {
-  MY_TArrayAsVector<int> a(9, 1);
-  for (int v : {4, 3, 2, 1}) a.Add(v);
-  a.SetCount(2);  // 4, 3 in use; 2, 1 left in unused slots
-  a.quickSortArray();
-  EXPECT_EQ(a[0], 3);
-  EXPECT_EQ(a[1], 4);
-  EXPECT_EQ(a.GetItemsInContainer(), 2);
+TEST(ValueArraySort, SortsTheUsedSlotsAscending) {
+  struct Case {
+    std::vector<int> added;
+    int in_use;  // the count is cut back to this before sorting
+    std::vector<int> expected;
+  };
+  const Case cases[] = {
+      {{5, -3, 9, 0, 5, 2, -7, 1}, 8, {-7, -3, 0, 1, 2, 5, 5, 9}},
+      {{3}, 1, {3}},
+      {{}, 0, {}},
+      {{4, 3, 2, 1}, 2, {3, 4}},  // 2 and 1 stay in unused slots
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.added.size());
+    MY_TArrayAsVector<int> a(3, 5);
+    for (int v : c.added) a.Add(v);
+    a.SetCount(c.in_use);
+    a.quickSortArray();
+    std::vector<int> sorted;
+    for (int i = 0; i < a.GetItemsInContainer(); ++i) sorted.push_back(a[i]);
+    EXPECT_EQ(sorted, c.expected);
+  }
 }
 
 TEST(ValueArraySort, SortsStringsByBytes) {
@@ -263,8 +249,10 @@ TEST_F(PointerArrayOwnership, NonOwningFlushAndDestructionKeepElements) {
   store.clear();
 }
 
-TEST_F(PointerArrayFind, ComparesElementsNotPointers) {
+TEST_F(PointerArrayFind, ComparesElementsNotPointersAndGivesTheCountWhenAbsent) {
   MY_TIArrayAsVector<Counted> a(4, 4);
+  const Counted absent(5);
+  EXPECT_EQ(a.Find(&absent), 0);
   a.Add(new Counted(10, 0));
   a.Add(new Counted(20, 1));
   a.Add(new Counted(20, 2));
@@ -272,15 +260,7 @@ TEST_F(PointerArrayFind, ComparesElementsNotPointers) {
   EXPECT_EQ(a.Find(&probe), 1);  // the first equal element
   const Counted first(10);
   EXPECT_EQ(a.Find(&first), 0);
-}
-
-TEST_F(PointerArrayFind, AbsentGivesTheCount) {
-  MY_TIArrayAsVector<Counted> a(4, 4);
-  const Counted probe(5);
-  EXPECT_EQ(a.Find(&probe), 0);
-  a.Add(new Counted(1));
-  a.Add(new Counted(2));
-  EXPECT_EQ(a.Find(&probe), 2);
+  EXPECT_EQ(a.Find(&absent), 3);
 }
 
 TEST_F(PointerArrayFind, DetachRemovesSlotWithoutDeleting) {
@@ -299,19 +279,6 @@ TEST_F(PointerArrayFind, DetachRemovesSlotWithoutDeleting) {
 }
 
 // ----------------------------------------------------------- sorted array
-
-TEST_F(SortedArray, EqualElementsKeepInsertionOrder) {
-  MY_TISArrayAsVector<Counted> a(2, 2);
-  const int keys[] = {2, 1, 2, 1, 3, 2};
-  for (int i = 0; i < 6; ++i) a.Add(new Counted(keys[i], i));
-  ASSERT_EQ(a.GetItemsInContainer(), 6);
-  const int want_key[] = {1, 1, 2, 2, 2, 3};
-  const int want_tag[] = {1, 3, 0, 2, 5, 4};
-  for (int i = 0; i < 6; ++i) {
-    EXPECT_EQ(a[i]->key, want_key[i]) << "slot " << i;
-    EXPECT_EQ(a[i]->tag, want_tag[i]) << "slot " << i;
-  }
-}
 
 TEST_F(SortedArray, MatchesAStableSortOfTheInsertions) {
   MY_TISArrayAsVector<Counted> a(4, 7);

@@ -155,44 +155,33 @@ TEST_F(GeneCopies, SampleWithoutIndividualsGetsNoEntries) {
   EXPECT_EQ(p.gametes_built, 1);
 }
 
+// The lookup key of a gene copy: runs of the locus separator collapse to one,
+// other characters and data without a separator are left as they are.
 TEST_F(GeneCopyKey, SeparatorRunsCollapseToOne) {
-  ProfileSettings::LocusSeparator = ':';
-  Population p = genotypic_sample("pop", {{"1::2", "1:2", 1}});
-  p.phen_to_gam(&list_, &profile_, &s_);
-
-  ASSERT_EQ(list_.size(), 1);
-  EXPECT_EQ(list_[0]->content, "1:2");
-  EXPECT_EQ(list_[0]->total, 2);
-  EXPECT_EQ(entries_of(p), (Entries{{"h1", 2}}));
-}
-
-TEST_F(GeneCopyKey, LeadingTrailingAndLongRunsCollapse) {
-  ProfileSettings::LocusSeparator = ':';
-  Population p = genotypic_sample("pop", {{"::12:::3::", "12:3", 1}});
-  p.phen_to_gam(&list_, &profile_, &s_);
-
-  ASSERT_EQ(list_.size(), 2);
-  EXPECT_EQ(list_[0]->content, ":12:3:");
-  EXPECT_EQ(list_[1]->content, "12:3");
-}
-
-TEST_F(GeneCopyKey, NoSeparatorKeepsContentUnchanged) {
-  Population p = genotypic_sample("pop", {{"1::2", "1:2", 1}});
-  p.phen_to_gam(&list_, &profile_, &s_);
-
-  ASSERT_EQ(list_.size(), 2);
-  EXPECT_EQ(list_[0]->content, "1::2");
-  EXPECT_EQ(list_[1]->content, "1:2");
-}
-
-TEST_F(GeneCopyKey, OtherCharactersAreNotCollapsed) {
-  ProfileSettings::LocusSeparator = ' ';
-  Population p = genotypic_sample("pop", {{"AA  BB", "AA B", 1}});
-  p.phen_to_gam(&list_, &profile_, &s_);
-
-  ASSERT_EQ(list_.size(), 2);
-  EXPECT_EQ(list_[0]->content, "AA BB");
-  EXPECT_EQ(list_[1]->content, "AA B");
+  struct Case {
+    char separator;
+    const char* copy1;
+    const char* copy2;
+    std::vector<std::string> contents;
+  };
+  const Case cases[] = {
+      {':', "1::2", "1:2", {"1:2"}},
+      {':', "::12:::3::", "12:3", {":12:3:", "12:3"}},
+      {'\0', "1::2", "1:2", {"1::2", "1:2"}},
+      {' ', "AA  BB", "AA B", {"AA BB", "AA B"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.copy1) + " / " + c.copy2);
+    ProfileSettings::LocusSeparator = c.separator;
+    Haplo_DB list;
+    Population p = genotypic_sample("pop", {{c.copy1, c.copy2, 1}});
+    p.phen_to_gam(&list, &profile_, &s_);
+    std::vector<std::string> contents;
+    for (int i = 0; i < list.size(); ++i) contents.push_back(list[i]->content);
+    EXPECT_EQ(contents, c.contents);
+    // Copies with the same key share one entry.
+    EXPECT_EQ(list[0]->total, c.contents.size() == 1 ? 2 : 1);
+  }
 }
 
 TEST_F(GeneCopyList, AmovaListsEachIndividualsCopiesInPairs) {
