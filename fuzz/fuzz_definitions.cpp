@@ -12,7 +12,7 @@
 
 namespace {
 
-qnd_fuzz::Scratch* g_scratch = nullptr;
+const qnd_fuzz::Scratch* g_scratch = nullptr;
 
 size_t count_tabs(const std::string& text) {
   size_t n = 0;
@@ -64,9 +64,7 @@ void store_some_values(TSumStat& s) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  static qnd_fuzz::Scratch scratch;
-  g_scratch = &scratch;
-  qnd_fuzz::use_discarding_log();
+  g_scratch = qnd_fuzz::start_process();
   return 0;
 }
 

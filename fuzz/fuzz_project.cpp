@@ -16,13 +16,11 @@
 #include "settings/settings.h"
 
 namespace {
-qnd_fuzz::Scratch* g_scratch = nullptr;
+const qnd_fuzz::Scratch* g_scratch = nullptr;
 }
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  static qnd_fuzz::Scratch scratch;
-  g_scratch = &scratch;
-  qnd_fuzz::use_discarding_log();
+  g_scratch = qnd_fuzz::start_process();
   return 0;
 }
 

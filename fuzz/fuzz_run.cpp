@@ -18,7 +18,7 @@
 
 namespace {
 
-qnd_fuzz::Scratch* g_scratch = nullptr;
+const qnd_fuzz::Scratch* g_scratch = nullptr;
 
 // Standard indices, molecular diversity, linkage disequilibrium, Tajima, Fu,
 // AMOVA and pairwise FST, with few permutations.
@@ -53,9 +53,7 @@ void write_text(const std::string& path, const char* text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  static qnd_fuzz::Scratch scratch;
-  g_scratch = &scratch;
-  qnd_fuzz::use_discarding_log();
+  g_scratch = qnd_fuzz::start_process();
   return 0;
 }
 

@@ -60,6 +60,14 @@ class Scratch {
   std::string path_;
 };
 
+// What every target's initialisation does: the discarding log and the
+// process's scratch directory (kept until the process ends).
+inline const Scratch* start_process() {
+  static Scratch scratch;
+  use_discarding_log();
+  return &scratch;
+}
+
 inline void write_bytes(const std::string& path, const uint8_t* data, size_t size) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));

@@ -207,18 +207,27 @@ bool allele_value(std::string_view text, double& value) {
   return end != copy.c_str() && *end == '\0' && errno != ERANGE && std::isfinite(value);
 }
 
-// Allele sizes at the usable loci, locus by locus (loci x n: the sizes of
-// locus t are sizes[t * n .. t * n + n - 1]); missing alleles take the marker
-// value. False when an allele is not a finite number.
-bool read_allele_sizes(const PopGenetics& pop, std::vector<double>& sizes, int& loci) {
-  const std::string missing(1, pop.profile.MissingData);
+// The allele texts of every haplotype, and the largest number of loci.
+std::vector<std::vector<std::string_view>> haplotype_tokens(const PopGenetics& pop,
+                                                            size_t& num_loci) {
   const size_t n = static_cast<size_t>(pop.num_haplotypes());
   std::vector<std::vector<std::string_view>> tokens(n);
-  size_t num_loci = 0;
+  num_loci = 0;
   for (size_t h = 0; h < n; ++h) {
     allele_tokens(pop.haplotypes[static_cast<int>(h)]->hap->content, tokens[h]);
     num_loci = std::max(num_loci, tokens[h].size());
   }
+  return tokens;
+}
+
+// Allele sizes at the usable loci, locus by locus (loci x n: the sizes of
+// locus t are sizes[t * n .. t * n + n - 1]); missing alleles take the marker
+// value. False when an allele is not a finite number.
+bool read_allele_sizes(const PopGenetics& pop,
+                       const std::vector<std::vector<std::string_view>>& tokens, size_t num_loci,
+                       std::vector<double>& sizes, int& loci) {
+  const std::string missing(1, pop.profile.MissingData);
+  const size_t n = tokens.size();
   std::vector<size_t> usable;
   for (size_t k = 0; k < num_loci; ++k) {
     if (pop.site_usable(k)) usable.push_back(k);
@@ -540,15 +549,11 @@ int PopulRFLP::compute_distance_matrix(std::ostream* out, settings&, bool scale)
 int PopulMicrosat::compute_distance_matrix(std::ostream* out, settings&, bool) {
   const std::clock_t start = std::clock();
   size_t loci_count = 0;
-  std::vector<std::string_view> tokens;
-  for (const PHaploDef* h : haplotypes) {
-    allele_tokens(h->hap->content, tokens);
-    loci_count = std::max(loci_count, tokens.size());
-  }
+  const std::vector<std::vector<std::string_view>> tokens = haplotype_tokens(*this, loci_count);
   if (locus_usable.size() != loci_count) evaluate_usable_mask();
   std::vector<double> sizes;
   int loci = 0;
-  if (!read_allele_sizes(*this, sizes, loci)) {
+  if (!read_allele_sizes(*this, tokens, loci_count, sizes, loci)) {
     E.error(Error, "PopulMicrosat::compute_distance_matrix(ofstream)", 136);
     return 0;
   }
