@@ -14,7 +14,7 @@
 #include <streambuf>
 #include <string>
 
-#include "driver/errors.h"
+#include "base/errors.h"
 #include "globals.h"
 
 namespace qnd_fuzz {

@@ -5,7 +5,7 @@
 
 #include <ostream>
 
-#include "driver/errors.h"
+#include "base/errors.h"
 #include "sumstat/sumstat.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include <unordered_map>
 
 #include "betweenpop/distances.h"
-#include "driver/errors.h"
+#include "base/errors.h"
 #include "globals.h"
 #include "model/haplotypes.h"
 #include "model/population.h"

@@ -27,7 +27,7 @@
 #include <utility>
 
 #include "betweenpop/distances.h"
-#include "driver/errors.h"
+#include "base/errors.h"
 #include "globals.h"
 #include "model/population.h"
 #include "model/project.h"

@@ -15,7 +15,7 @@
 #include <cstring>
 #include <memory>
 
-#include "driver/errors.h"
+#include "base/errors.h"
 #include "globals.h"
 #include "model/population.h"
 

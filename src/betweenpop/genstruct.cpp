@@ -11,7 +11,7 @@
 
 #include "betweenpop/amova.h"
 #include "betweenpop/distances.h"
-#include "driver/errors.h"
+#include "base/errors.h"
 #include "globals.h"
 #include "model/population.h"
 #include "model/project.h"

@@ -16,7 +16,7 @@
 #include <ostream>
 #include <string_view>
 
-#include "driver/errors.h"
+#include "base/errors.h"
 #include "globals.h"
 #include "model/profile.h"
 #include "settings/settings.h"

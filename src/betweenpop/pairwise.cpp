@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "betweenpop/amova.h"
-#include "driver/errors.h"
+#include "base/errors.h"
 #include "globals.h"
 #include "model/population.h"
 #include "model/samples.h"

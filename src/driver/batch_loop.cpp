@@ -17,7 +17,7 @@
 
 #include "betweenpop/distances.h"
 #include "driver/command_line.h"
-#include "driver/errors.h"
+#include "base/errors.h"
 #include "globals.h"
 #include "model/population.h"
 #include "model/profile.h"
@@ -287,7 +287,7 @@ void run_projects(std::ifstream& run_list, RunList& batch) {
 
     my_string log_directory;
     if (create_log_dir(batch.core_directory.c_str(), project_path.c_str(), log_directory)) {
-      E.init_log_file(log_path, false);
+      E.init_log_file(log_path.str(), false);
       log_line(("Log file path: " + log_path).view());
       log_line(("Core Program Directory: " + batch.core_directory).view());
     }
@@ -355,7 +355,7 @@ void run_projects(std::ifstream& run_list, RunList& batch) {
 // rejected, with a trace in a log next to the run list.
 void reject_translation(const RunList& batch) {
   const my_string log_path = batch.core_directory + "Quendris_log.txt";
-  E.init_log_file(log_path, false);
+  E.init_log_file(log_path.str(), false);
   log_line(("Log file path: " + log_path).view());
   log_line(("Core Program Directory: " + batch.core_directory).view());
   log_line("The \"translate\" command is not available in qndsumstat: run list ignored.");

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "driver/errors.h"
+#include "base/errors.h"
 #include "globals.h"
 #include "model/population.h"
 #include "model/project.h"

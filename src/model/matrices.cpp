@@ -3,7 +3,7 @@
 
 #include <stdexcept>
 
-#include "driver/errors.h"
+#include "base/errors.h"
 #include "globals.h"
 
 void TriMat::resize(int n) {

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "driver/errors.h"
+#include "base/errors.h"
 #include "globals.h"
 #include "model/haplotypes.h"
 #include "model/project.h"

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "driver/errors.h"
+#include "base/errors.h"
 #include "globals.h"
 #include "model/matrices.h"
 #include "project/reader_util.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "driver/errors.h"
+#include "base/errors.h"
 #include "globals.h"
 #include "model/haplotypes.h"
 #include "text/byte_table.h"

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "driver/errors.h"
+#include "base/errors.h"
 #include "globals.h"
 #include "model/haplotypes.h"
 #include "project/reader_util.h"

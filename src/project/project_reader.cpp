@@ -11,7 +11,7 @@
 #include <ostream>
 #include <string>
 
-#include "driver/errors.h"
+#include "base/errors.h"
 #include "globals.h"
 #include "model/project.h"
 #include "project/line_input.h"

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "driver/errors.h"
+#include "base/errors.h"
 #include "globals.h"
 #include "model/samples.h"
 #include "model/structure.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "driver/errors.h"
+#include "base/errors.h"
 #include "globals.h"
 
 namespace {

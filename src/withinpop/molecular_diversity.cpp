@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/errors.h"
+#include "base/errors.h"
 #include "globals.h"
 #include "model/population.h"
 #include "model/samples.h"

@@ -13,7 +13,7 @@
 #include <limits>
 #include <ostream>
 
-#include "driver/errors.h"
+#include "base/errors.h"
 #include "globals.h"
 #include "model/population.h"
 #include "settings/settings.h"

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <ostream>
 
-#include "driver/errors.h"
+#include "base/errors.h"
 #include "globals.h"
 #include "withinpop/special_functions.h"
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <ostream>
 
-#include "driver/errors.h"
+#include "base/errors.h"
 #include "globals.h"
 
 namespace {

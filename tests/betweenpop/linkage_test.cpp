@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "driver/errors.h"
+#include "base/errors.h"
 #include "globals.h"
 #include "model/haplotypes.h"
 #include "model/population.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "driver/driver_test_util.h"
-#include "driver/errors.h"
+#include "base/errors.h"
 #include "globals.h"
 #include "model/project.h"
 #include "settings/settings.h"

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "../project/log_capture.h"
-#include "driver/errors.h"
+#include "base/errors.h"
 #include "globals.h"
 
 namespace driver_test {

@@ -8,7 +8,7 @@
 #include <sstream>
 #include <string>
 
-#include "driver/errors.h"
+#include "base/errors.h"
 #include "globals.h"
 #include "model/profile.h"
 
@@ -37,7 +37,7 @@ class LogCapture {
   bool has_numbered(const std::string& kind, const std::string& context, int number) const {
     const std::string log = text();
     const std::string tail =
-        "] from function \"" + context + "\" : " + E.message(number).str() + "\n";
+        "] from function \"" + context + "\" : " + E.message(number) + "\n";
     for (size_t pos = log.find(tail); pos != std::string::npos; pos = log.find(tail, pos + 1)) {
       const size_t line_start = log.rfind('\n', pos);
       const size_t from = line_start == std::string::npos ? 0 : line_start + 1;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/errors.h"
+#include "base/errors.h"
 #include "globals.h"
 #include "model/project.h"
 #include "project/project_test_util.h"
@@ -477,10 +477,10 @@ TEST_F(BrokenProjectCorpus, EachFileFailsWithItsDiagnostic) {
     const std::string log = log_text().substr(log_start);
     for (const char* text : b.texts) EXPECT_NE(log.find(text), std::string::npos) << text;
     for (int number : b.errors) {
-      const std::string needle = "\" : " + E.message(number).str() + "\n";
+      const std::string needle = "\" : " + E.message(number) + "\n";
       EXPECT_NE(log.find(needle), std::string::npos) << "error " << number;
     }
-    const std::string final_error = "\" : " + E.message(203).str() + "\n";
+    const std::string final_error = "\" : " + E.message(203) + "\n";
     EXPECT_EQ(log.find(final_error) != std::string::npos, b.final_failure);
   }
 }

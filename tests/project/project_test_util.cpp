@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "driver/errors.h"
+#include "base/errors.h"
 #include "globals.h"
 
 namespace qnd_reader_test {
@@ -52,7 +52,7 @@ int ProjectFileTest::open_path(const std::string& path) {
 }
 
 int ProjectFileTest::count_logged(int number) const {
-  const std::string needle = "\" : " + E.message(number).str() + "\n";
+  const std::string needle = "\" : " + E.message(number) + "\n";
   const std::string log = log_text();
   int n = 0;
   for (size_t pos = log.find(needle); pos != std::string::npos; pos = log.find(needle, pos + 1))

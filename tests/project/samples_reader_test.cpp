@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/errors.h"
+#include "base/errors.h"
 #include "globals.h"
 #include "model/project.h"
 #include "project/project_test_util.h"
@@ -272,7 +272,7 @@ TEST_F(SampleList, FaultsThatFailTheProject) {
     const std::string log = log_text().substr(log_start);
     for (const std::string& piece : c.logs) EXPECT_NE(log.find(piece), std::string::npos) << log;
     for (const int number : c.numbers)
-      EXPECT_NE(log.find("\" : " + E.message(number).str() + "\n"), std::string::npos) << number;
+      EXPECT_NE(log.find("\" : " + E.message(number) + "\n"), std::string::npos) << number;
     if (c.samples_kept >= 0) {
       EXPECT_EQ(project_->samples.size(), c.samples_kept);
     }

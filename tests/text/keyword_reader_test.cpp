@@ -11,7 +11,7 @@
 #include <sstream>
 #include <string>
 
-#include "driver/errors.h"
+#include "base/errors.h"
 #include "globals.h"
 
 namespace {
@@ -26,7 +26,7 @@ class KeywordLog : public ::testing::Test {
            ("qnd_kw_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
             ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(dir_);
-    E.init_log_file(my_string((dir_ / "log.txt").string().c_str()), false);
+    E.init_log_file((dir_ / "log.txt").string(), false);
     E.error(Info, "", -1);
   }
   void TearDown() override {

@@ -1,6 +1,6 @@
 // The message table, index by index. Generated from the message list once;
 // edit with care: reporting code passes these indices.
-#include "driver/errors.h"
+#include "base/errors.h"
 
 namespace qnd_errors_detail {
 extern const char* const kMessages[Errors::kMessageCount];

@@ -1,5 +1,5 @@
 // Numbered diagnostics written to the current project's log.
-#include "driver/errors.h"
+#include "base/errors.h"
 
 #include <iomanip>
 
@@ -9,17 +9,15 @@ namespace qnd_errors_detail {
 extern const char* const kMessages[Errors::kMessageCount];
 }
 
-Errors::Errors() {
-  for (const char* text : qnd_errors_detail::kMessages) messages.Add(my_string(text));
+Errors::Errors() : messages(std::begin(qnd_errors_detail::kMessages), std::end(qnd_errors_detail::kMessages)) {}
+
+const std::string& Errors::message(int index) const {
+  static const std::string unknown("unknown message");
+  if (index < 0 || static_cast<size_t>(index) >= messages.size()) return unknown;
+  return messages[static_cast<size_t>(index)];
 }
 
-const my_string& Errors::message(int index) const {
-  static const my_string unknown("unknown message");
-  if (index < 0 || index >= messages.GetItemsInContainer()) return unknown;
-  return messages[index];
-}
-
-void Errors::error(ErrorType kind, const my_string& functionName, int messageIndex) {
+void Errors::error(ErrorType kind, std::string_view functionName, int messageIndex) {
   if (!logOpen) return;
   if (messageIndex == -1) {
     total_count = warning_count = error_count = info_count = memory_count = 1;
@@ -63,10 +61,10 @@ void Errors::error(ErrorType kind, const my_string& functionName, int messageInd
   if (kind == Memory) throw MemoryException;
 }
 
-void Errors::init_log_file(const my_string& path, bool append) {
+void Errors::init_log_file(const std::string& path, bool append) {
   logStream.reset();
   auto mode = std::ios::out | (append ? std::ios::app : std::ios::trunc);
-  logStream = std::make_unique<std::ofstream>(path.c_str(), mode);
+  logStream = std::make_unique<std::ofstream>(path, mode);
   logOpen = logStream->is_open() ? 1 : 0;
   logPath = path;
   _AOS_ = logStream.get();

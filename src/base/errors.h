@@ -1,17 +1,17 @@
 // Numbered diagnostics and the per-project log. Every message of the program
 // goes through the one Errors object E: a fixed table of 211 texts, running
 // counters that number the messages, and the log file that _AOS_ designates.
-// This header is a leaf (it needs only my_string and the containers), so every
-// subsystem may report through it.
-#ifndef QND_DRIVER_ERRORS_H
-#define QND_DRIVER_ERRORS_H
+// This header needs only the standard library, so every layer of the program
+// may report through it.
+#ifndef QND_BASE_ERRORS_H
+#define QND_BASE_ERRORS_H
 
 #include <fstream>
 #include <memory>
 #include <ostream>
-
-#include "model/containers.h"
-#include "text/my_string.h"
+#include <string>
+#include <string_view>
+#include <vector>
 
 enum ErrorType { Warning = 0, Error = 1, Memory = 2, Info = 3, Debug = 4 };
 
@@ -28,17 +28,17 @@ class Errors {
 
   // Writes one numbered line to the log (nothing when no log is open).
   // messageIndex -1 resets every counter to 1 and writes nothing.
-  void error(ErrorType kind, const my_string& functionName, int messageIndex);
+  void error(ErrorType kind, std::string_view functionName, int messageIndex);
   // Opens (append or truncate) a new log file and points _AOS_ at it.
-  void init_log_file(const my_string& path, bool append);
+  void init_log_file(const std::string& path, bool append);
   void CloseLog_file();
 
-  const my_string& message(int index) const;
+  const std::string& message(int index) const;
 
   int logOpen = 0;
   std::unique_ptr<std::ofstream> logStream;
-  my_string logPath;
-  MY_TArrayAsVector<my_string> messages{212, 10};
+  std::string logPath;
+  std::vector<std::string> messages;
 
   int total_count = 1;
   int warning_count = 1;
@@ -47,4 +47,4 @@ class Errors {
   int memory_count = 1;
 };
 
-#endif  // QND_DRIVER_ERRORS_H
+#endif  // QND_BASE_ERRORS_H

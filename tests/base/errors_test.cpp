@@ -4,7 +4,7 @@
 // exception, and opening logs in append or truncate mode. Every test works on
 // its own Errors object and log files in a temporary directory, and puts the
 // message stream back as it found it.
-#include "driver/errors.h"
+#include "base/errors.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -55,7 +55,7 @@ class ErrorsLog : public ::testing::Test {
     std::filesystem::remove_all(dir_, ec);
   }
   std::string path(const std::string& name) const { return (dir_ / name).string(); }
-  my_string log_path(const std::string& name) const { return my_string(path(name).c_str()); }
+  std::string log_path(const std::string& name) const { return path(name); }
   void open_log() { err_.init_log_file(log_path("log.txt"), false); }
   std::string log_text() const { return read_file(path("log.txt")); }
   std::vector<std::string> log_lines() const { return read_lines(path("log.txt")); }
@@ -79,9 +79,9 @@ using ErrorsMemory = ErrorsLog;
 
 TEST(ErrorsMessageTable, HoldsTwoHundredElevenTexts) {
   Errors err;
-  ASSERT_EQ(err.messages.GetItemsInContainer(), 211);
-  for (int i = 0; i < 211; ++i) EXPECT_FALSE(err.messages[i].is_null()) << "index " << i;
-  EXPECT_EQ(E.messages.GetItemsInContainer(), 211);
+  ASSERT_EQ(err.messages.size(), 211u);
+  for (int i = 0; i < 211; ++i) EXPECT_FALSE(err.messages[i].empty()) << "index " << i;
+  EXPECT_EQ(E.messages.size(), 211u);
 }
 
 TEST(ErrorsMessageTable, TextsAtTheirIndices) {
