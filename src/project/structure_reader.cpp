@@ -164,11 +164,20 @@ int Structure::NewReadStructure(std::ifstream& in, ProfileSettings& prof, Sample
         return 0;
       }
       const int g = kept ? number - 1 : -1;
+      const int opening_line = lineNo;
       bool closed = false;
       if (!scan(line.view().substr(brace + 1), g, closed)) return 0;
       while (!closed && next_structure_line(in, line, lineNo)) {
         clearLineAfterPoundSign(line);
         if (!scan(line.view(), g, closed)) return 0;
+      }
+      // A file that ends inside the block (cut off in a transfer, say) holds
+      // only part of the structure: it must not run as if the group ended here.
+      if (!closed) {
+        log << "\tError: Missing closing brace in Group #" << number << " opened on line "
+            << opening_line << ". Aborting reading project.";
+        E.error(Error, kContext, 52);
+        return 0;
       }
       if (kept && group_sizes[static_cast<size_t>(g)] == 0) {
         log << "\t\tError while exploring structure of Group #" << number

@@ -153,16 +153,23 @@ TEST(DemoRun, LevelsChooseTheColumnsGroupColumnsFirst) {
 }
 
 TEST(BrokenRun, UnreadableProjectFailsAndLeavesOnlyTheLog) {
-  TempDir dir(false);
-  copy_example(dir, "POP_LEVEL MEAN_K\n");
-  write_file(dir.file("broken.qnp"), kBrokenProject);
-  ASSERT_EQ(run_in(dir, "broken.qnp out.txt 0 1 run_silent").status, 0);
-  const std::string log = read_file(dir.file("broken.res/Quendris_log.txt"));
-  EXPECT_TRUE(in_order(log, {"Opening next project...\n", "Error opening project...\n",
-                             "Error during run of broken.qnp\n"}))
-      << log;
-  EXPECT_EQ(log.find("Successful run of"), std::string::npos);
-  EXPECT_EQ(read_file(dir.file("out.txt")), "") << "a failed project adds no statistics line";
-  EXPECT_EQ(list_dir(dir.file("broken.res")), std::vector<std::string>{"Quendris_log.txt"});
-  EXPECT_TRUE(no_run_list_left(dir));
+  // A project that cannot be run, and one cut off inside its last group.
+  const std::string truncated =
+      driver_test::read_file(std::string(QND_TEST_DATA) + "/project/corpus/truncated_structure.qnp");
+  for (const auto& [project, diagnostic] :
+       {std::pair<std::string, std::string>{kBrokenProject, "Error opening project...\n"},
+        {truncated, "\" : missing closing brace for group definition\n"}}) {
+    TempDir dir(false);
+    copy_example(dir, "POP_LEVEL GROUP_LEVEL MEAN_K\n");
+    write_file(dir.file("broken.qnp"), project);
+    ASSERT_EQ(run_in(dir, "broken.qnp out.txt 0 1 run_silent").status, 0);
+    const std::string log = read_file(dir.file("broken.res/Quendris_log.txt"));
+    EXPECT_TRUE(in_order(log, {"Opening next project...\n", diagnostic,
+                               "Error during run of broken.qnp\n"}))
+        << log;
+    EXPECT_EQ(log.find("Successful run of"), std::string::npos);
+    EXPECT_EQ(read_file(dir.file("out.txt")), "") << "a failed project adds no statistics line";
+    EXPECT_EQ(list_dir(dir.file("broken.res")), std::vector<std::string>{"Quendris_log.txt"});
+    EXPECT_TRUE(no_run_list_left(dir));
+  }
 }
