@@ -1,9 +1,7 @@
 // Reading ms-format text and writing one project per replicate.
 #include "ms2qnp/ms_format.h"
 
-#include <algorithm>
 #include <charconv>
-#include <map>
 #include <numeric>
 #include <sstream>
 
@@ -106,16 +104,6 @@ MsReplicate read_block(LineReader& lines, int sample_count) {
   return rep;
 }
 
-void check_groups(const ProjectOptions& options, std::size_t sample_count) {
-  if (options.group_sizes.empty()) return;
-  const long total = std::accumulate(options.group_sizes.begin(), options.group_sizes.end(), 0L);
-  if (total != static_cast<long>(sample_count))
-    throw FormatError("the groups hold " + std::to_string(total) + " samples, the data " +
-                      std::to_string(sample_count));
-}
-
-std::string sample_name(std::size_t index) { return "pop" + std::to_string(index + 1); }
-
 }  // namespace
 
 char dna_letter(char state, std::size_t site) {
@@ -148,78 +136,39 @@ std::vector<int> parse_group_sizes(std::string_view text) {
 
 std::string to_project(const MsData& data, int replicate_number, const ProjectOptions& options) {
   const MsReplicate& rep = data.replicates.at(static_cast<std::size_t>(replicate_number - 1));
-  // Populations without gene copies (allowed by the simulators) make no sample.
-  const auto samples = static_cast<std::size_t>(std::count_if(data.population_sizes.begin(),
-                                                              data.population_sizes.end(),
-                                                              [](int size) { return size > 0; }));
-  check_groups(options, samples);
   const bool dna = options.encoding == Encoding::Dna;
+  SampleSet set;
+  const std::string number = std::to_string(replicate_number);
+  set.title = "ms replicate " + number;
+  set.kind = dna ? DataKind::Dna : DataKind::Rflp;
   // Without segregating sites the simulators print no rows.
   const std::vector<std::string> rows =
       rep.rows.empty() ? std::vector<std::string>(static_cast<std::size_t>(data.sample_count), "0")
                        : rep.rows;
-
-  // Distinct gene copies in order of first appearance, each with its content.
-  std::map<std::string, int> index_of;
-  std::vector<std::string> contents;
-  std::vector<int> copy_haplotype;
-  for (const std::string& row : rows) {
-    std::string content = row;
-    if (dna)
-      for (std::size_t site = 0; site < content.size(); ++site)
-        content[site] = dna_letter(content[site], site);
-    const auto [it, inserted] = index_of.emplace(content, static_cast<int>(contents.size()));
-    if (inserted) contents.push_back(content);
-    copy_haplotype.push_back(it->second);
-  }
-
-  const std::string number = std::to_string(replicate_number);
-  std::ostringstream out;
-  out << "# Replicate " << number << " of ms-format simulator output, " << rep.segregating_sites
-      << " segregating sites";
-  if (rep.segregating_sites == 0) out << " (one invariant site written)";
-  out << ".\n[Profile]\n  Title=\"ms replicate " << number << "\"\n  NbSamples=" << samples
-      << "\n  DataType=" << (dna ? "DNA" : "RFLP")
-      << "\n  GenotypicData=0\n  LocusSeparator=NONE\n  MissingData='?'\n\n[Data]\n";
-  out << "  [[HaplotypeDefinition]]\n    HaplListName=\"replicate_" << number
-      << "\"\n    HaplList={\n";
-  for (std::size_t h = 0; h < contents.size(); ++h)
-    out << "      h" << h + 1 << "  " << contents[h] << "\n";
-  out << "    }\n\n";
-  out << "  [[Samples]]\n";
   std::size_t copy = 0;
-  std::vector<std::string> names;
   for (std::size_t p = 0; p < data.population_sizes.size(); ++p) {
     const int size = data.population_sizes[p];
+    // Populations without gene copies (allowed by the simulators) make no sample.
     if (size == 0) continue;
-    names.push_back(sample_name(p));
-    // Haplotype counts of this sample, in order of first appearance.
-    std::vector<std::pair<int, int>> counts;
-    for (int i = 0; i < size && copy < copy_haplotype.size(); ++i, ++copy) {
-      const int h = copy_haplotype[copy];
-      auto found = std::find_if(counts.begin(), counts.end(),
-                                [h](const std::pair<int, int>& c) { return c.first == h; });
-      if (found == counts.end()) {
-        counts.emplace_back(h, 1);
-      } else {
-        ++found->second;
-      }
-    }
-    out << "    SampleName=\"" << names.back() << "\"\n    SampleSize=" << size
-        << "\n    SampleData={\n";
-    for (const auto& [h, count] : counts) out << "      h" << h + 1 << "  " << count << "\n";
-    out << "    }\n";
-  }
-  if (!options.group_sizes.empty()) {
-    out << "\n  [[Structure]]\n    StructureName=\"groups\"\n    NbGroups="
-        << options.group_sizes.size() << "\n";
-    std::size_t p = 0;
-    for (const int group_size : options.group_sizes) {
-      out << "    Group={\n";
-      for (int i = 0; i < group_size; ++i, ++p) out << "      \"" << names[p] << "\"\n";
-      out << "    }\n";
+    const std::size_t sample = set.add_sample("pop" + std::to_string(p + 1));
+    for (int i = 0; i < size && copy < rows.size(); ++i, ++copy) {
+      std::string content = rows[copy];
+      if (dna)
+        for (std::size_t site = 0; site < content.size(); ++site)
+          content[site] = dna_letter(content[site], site);
+      set.add_copy(sample, std::move(content));
     }
   }
+  if (!options.group_sizes.empty())
+    set.groups = consecutive_groups(options.group_sizes, set.samples.size());
+
+  Heading heading;
+  heading.comment = "# Replicate " + number + " of ms-format simulator output, " +
+                    std::to_string(rep.segregating_sites) + " segregating sites" +
+                    (rep.segregating_sites == 0 ? " (one invariant site written)" : "") + ".\n";
+  heading.list_name = "replicate_" + number;
+  std::ostringstream out;
+  write_project(out, set, heading);
   return out.str();
 }
 

@@ -6,18 +6,13 @@
 #define QND_MS2QNP_MS_FORMAT_H
 
 #include <istream>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace ms2qnp {
+#include "ms2qnp/project_writer.h"
 
-// Malformed input or options; the message names the line where it applies.
-class FormatError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
+namespace ms2qnp {
 
 // One replicate ("//" block): the gene copies as rows of '0'/'1', one
 // character per segregating site.
