@@ -66,7 +66,8 @@ fuzz-short:
 
 install: all
 	install -d $(DESTDIR)$(PREFIX)/bin
-	install -m 755 $(BUILD)/release/qndsumstat $(BUILD)/release/qndms2qnp $(DESTDIR)$(PREFIX)/bin/
+	install -m 755 $(BUILD)/release/qndsumstat $(BUILD)/release/qndms2qnp \
+	  $(BUILD)/release/qndconvert $(DESTDIR)$(PREFIX)/bin/
 
 clean:
 	rm -rf $(BUILD)
