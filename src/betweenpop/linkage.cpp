@@ -11,9 +11,12 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <locale>
 #include <ostream>
+#include <string>
 #include <string_view>
 
 #include "base/errors.h"
@@ -25,7 +28,7 @@
 
 namespace linkage {
 
-CellMeasures cell_measures(int n_ij, int row_total, int col_total, int n) {
+CellMeasures cell_measures(long long n_ij, long long row_total, long long col_total, long long n) {
   CellMeasures m;
   if (n <= 0) return m;
   const double total = n;
@@ -54,11 +57,10 @@ namespace {
 
 using Views = std::vector<std::string_view>;
 
-// Allele codes of one locus over all haplotypes for character data; map is
-// indexed by the character and holds the allele's number.
+// Allele codes of one locus over all haplotypes for character data. A site
+// holds few alleles, so each is looked up among those met before.
 void code_char_locus(const Views& rows, size_t site, char missing, int* codes, int& num_alleles) {
-  std::array<int, 256> number;
-  number.fill(-1);
+  char met[256];
   int next = 0;
   for (size_t h = 0; h < rows.size(); ++h) {
     if (site >= rows[h].size()) {
@@ -70,8 +72,9 @@ void code_char_locus(const Views& rows, size_t site, char missing, int* codes, i
       codes[h] = kMissing;
       continue;
     }
-    int& m = number[static_cast<unsigned char>(c)];
-    if (m < 0) m = next++;
+    int m = 0;
+    while (m < next && met[m] != c) ++m;
+    if (m == next) met[next++] = c;
     codes[h] = m;
   }
   num_alleles = next;
@@ -220,11 +223,65 @@ void code_alleles(const std::vector<const std::string*>& contents, TDataType typ
   code_chars(rows, missing, ld, type == DNA ? candidate_sites : nullptr);
 }
 
+namespace {
+
+// Hash of a pattern's words (a 64-bit multiplicative mix).
+std::uint64_t hash_words(const std::uint64_t* words, size_t count) {
+  std::uint64_t h = 0x9E3779B97F4A7C15ULL;
+  for (size_t w = 0; w < count; ++w) {
+    h ^= words[w];
+    h *= 0xBF58476D1CE4E5B9ULL;
+    h ^= h >> 31;
+  }
+  return h;
+}
+
+// Gives every packed locus without missing data the number of its pattern,
+// patterns numbered in order of first appearance.
+void number_patterns(PopGenetics::LdWorkspace& ld) {
+  const size_t words = static_cast<size_t>(ld.bit_words);
+  const size_t num_poly = ld.poly_loci.size();
+  ld.pattern.assign(num_poly, -1);
+  ld.pattern_bits.clear();
+  ld.pattern_weight.clear();
+  size_t capacity = 16;
+  while (capacity < 2 * num_poly) capacity *= 2;
+  std::vector<int> slots(capacity, -1);  // open addressing over the pattern numbers
+  std::vector<std::uint64_t> bits(words);
+  for (size_t k = 0; k < num_poly; ++k) {
+    if (!ld.packed[k] || !ld.fully_typed[k]) continue;
+    const std::uint64_t* typed = &ld.typed_bits[k * words];
+    const std::uint64_t* ones = &ld.one_bits[k * words];
+    // Slot 0 is the first haplotype's; it carries allele 1 or allele 0.
+    const bool first_is_one = (ones[0] & 1U) != 0;
+    for (size_t w = 0; w < words; ++w) bits[w] = first_is_one ? typed[w] & ~ones[w] : ones[w];
+    size_t at = static_cast<size_t>(hash_words(bits.data(), words)) & (capacity - 1);
+    while (slots[at] >= 0) {
+      const auto stored = ld.pattern_bits.begin() +
+                          static_cast<std::ptrdiff_t>(static_cast<size_t>(slots[at]) * words);
+      if (std::equal(bits.begin(), bits.end(), stored)) break;
+      at = (at + 1) & (capacity - 1);
+    }
+    if (slots[at] < 0) {
+      slots[at] = static_cast<int>(ld.pattern_weight.size());
+      ld.pattern_bits.insert(ld.pattern_bits.end(), bits.begin(), bits.end());
+      ld.pattern_weight.push_back(first_is_one ? ld.total_weight - ld.one_weight[k]
+                                               : ld.one_weight[k]);
+    }
+    ld.pattern[k] = slots[at];
+  }
+}
+
+}  // namespace
+
 void pack_biallelic_loci(PopGenetics::LdWorkspace& ld) {
   const size_t h_count = static_cast<size_t>(ld.num_haplotypes);
   const size_t num_poly = ld.poly_loci.size();
   ld.bit_words = 0;
   ld.packed.assign(num_poly, 0);
+  ld.pattern.assign(num_poly, -1);
+  ld.pattern_bits.clear();
+  ld.pattern_weight.clear();
   if (h_count == 0 || ld.weights.size() != h_count) return;
   int max_weight = 0;
   long long total = 0;
@@ -236,7 +293,8 @@ void pack_biallelic_loci(PopGenetics::LdWorkspace& ld) {
   int planes = 0;
   while (planes < 31 && (max_weight >> planes) != 0) ++planes;
   // Each haplotype takes one bit per gene copy (one weight plane) when that
-  // makes fewer words to count than one bit per haplotype over all planes.
+  // makes fewer words to count than one bit per haplotype over all planes, so
+  // at most planes times the words of the haplotypes whatever the counts.
   const size_t copy_words = static_cast<size_t>((total + 63) / 64);
   const size_t hap_words = (h_count + 63) / 64;
   const bool per_copy = copy_words <= hap_words * static_cast<size_t>(planes);
@@ -245,11 +303,19 @@ void pack_biallelic_loci(PopGenetics::LdWorkspace& ld) {
                                  0);  // haplotype h: slots [first_slot[h], first_slot[h+1])
   for (size_t h = 0; h < h_count; ++h)
     first_slot[h + 1] = first_slot[h] + (per_copy ? static_cast<size_t>(ld.weights[h]) : 1);
+  // Sets the slots of haplotype h, a run of bits, a word at a time.
   const auto set_slots = [&first_slot](std::uint64_t* bits, size_t h) {
-    for (size_t slot = first_slot[h]; slot < first_slot[h + 1]; ++slot)
-      bits[slot / 64] |= std::uint64_t{1} << (slot % 64);
+    size_t slot = first_slot[h];
+    const size_t end = first_slot[h + 1];
+    while (slot < end) {
+      const size_t in_word = std::min<size_t>(64 - slot % 64, end - slot);
+      const std::uint64_t run =
+          in_word == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << in_word) - 1;
+      bits[slot / 64] |= run << (slot % 64);
+      slot += in_word;
+    }
   };
-  ld.total_weight = static_cast<int>(total);
+  ld.total_weight = total;
   ld.weight_planes = per_copy ? 1 : planes;
   ld.weight_bits.assign(static_cast<size_t>(ld.weight_planes) * words, 0);
   for (size_t h = 0; h < h_count; ++h)
@@ -283,6 +349,7 @@ void pack_biallelic_loci(PopGenetics::LdWorkspace& ld) {
     ld.packed[k] = 1;
   }
   ld.bit_words = static_cast<int>(words);
+  number_patterns(ld);
 }
 
 }  // namespace linkage
@@ -393,18 +460,16 @@ void make_biallelic_table(PopGenetics::LdWorkspace& ld, size_t pa, size_t pb) {
   const int allele_b[2] = {k.first_b, 1 - k.first_b};
   ld.rows = rows;
   ld.cols = cols;
-  ld.n = static_cast<int>(k.n);
+  ld.n = k.n;
   ld.table.resize(static_cast<size_t>(rows * cols));
   ld.row_totals.resize(static_cast<size_t>(rows));
   ld.col_totals.resize(static_cast<size_t>(cols));
   for (int r = 0; r < rows; ++r) {
-    ld.row_totals[static_cast<size_t>(r)] = static_cast<int>(k.total_a(allele_a[r]));
+    ld.row_totals[static_cast<size_t>(r)] = k.total_a(allele_a[r]);
     for (int c = 0; c < cols; ++c)
-      ld.table[static_cast<size_t>(r * cols + c)] =
-          static_cast<int>(k.cell(allele_a[r], allele_b[c]));
+      ld.table[static_cast<size_t>(r * cols + c)] = k.cell(allele_a[r], allele_b[c]);
   }
-  for (int c = 0; c < cols; ++c)
-    ld.col_totals[static_cast<size_t>(c)] = static_cast<int>(k.total_b(allele_b[c]));
+  for (int c = 0; c < cols; ++c) ld.col_totals[static_cast<size_t>(c)] = k.total_b(allele_b[c]);
 }
 
 // Place of a locus among the polymorphic loci when it is packed, else -1.
@@ -423,6 +488,107 @@ double mean_from(const MY_TArrayAsVector<double>& list, int first) {
   return sum / count;
 }
 
+// |D'| and r^2 of the cell (allele i of A, allele j of B), the same arithmetic
+// as cell_measures without the chi-square; n > 0.
+inline void cell_values(long long n_ij, long long row_total, long long col_total, long long n,
+                        double& abs_dprime, double& r2) {
+  const double total = static_cast<double>(n);
+  const double p = row_total / total;
+  const double q = col_total / total;
+  const double d = n_ij / total - p * q;
+  const double dmax =
+      d <= 0.0 ? std::min(p * q, (1.0 - p) * (1.0 - q)) : std::min(p * (1.0 - q), (1.0 - p) * q);
+  abs_dprime = dmax > 0.0 ? std::fabs(d / dmax) : 0.0;
+  const double variance_product = p * (1.0 - p) * q * (1.0 - q);
+  r2 = variance_product > 0.0 ? d * d / variance_product : 0.0;
+}
+
+// Values of a pair of loci whose patterns are a (locus A) and b (locus B): the
+// last cell of their table holds the copies in both patterns.
+void pattern_pair_values(const PopGenetics::LdWorkspace& ld, int a, int b, double& abs_dprime,
+                         double& r2) {
+  const size_t words = static_cast<size_t>(ld.bit_words);
+  const std::uint64_t* bits_a = &ld.pattern_bits[static_cast<size_t>(a) * words];
+  const std::uint64_t* bits_b = &ld.pattern_bits[static_cast<size_t>(b) * words];
+  long long n11 = 0;
+  for (size_t w = 0; w < words; ++w)
+    n11 += weighted_count(bits_a[w] & bits_b[w], ld.weight_bits.data(), w, words, ld.weight_planes);
+  cell_values(n11, ld.pattern_weight[static_cast<size_t>(a)],
+              ld.pattern_weight[static_cast<size_t>(b)], ld.total_weight, abs_dprime, r2);
+}
+
+// Values of pairs of patterns (row: pattern of B, column: pattern of A), each
+// computed the first time a pair of loci needs it (-1 until then), for the
+// measures whose mean over all pairs is reported. Kept when the patterns are
+// few against the pairs of loci that use them.
+struct PatternTable {
+  static constexpr int kMaxPatterns = 1024;  // 8 MB per measure at most
+  int size = 0;                              // 0: no table
+  std::vector<double> dprime;
+  std::vector<double> r2;
+
+  PatternTable(const PopGenetics::LdWorkspace& ld, bool want_dprime, bool want_r2) {
+    const int patterns = static_cast<int>(ld.pattern_weight.size());
+    if (patterns == 0 || patterns > kMaxPatterns || (!want_dprime && !want_r2)) return;
+    long long loci = 0;
+    for (const int p : ld.pattern) loci += p >= 0;
+    if (2LL * patterns * patterns > loci * loci) return;
+    size = patterns;
+    const size_t cells = static_cast<size_t>(patterns) * static_cast<size_t>(patterns);
+    if (want_dprime) dprime.assign(cells, -1.0);
+    if (want_r2) r2.assign(cells, -1.0);
+  }
+  // The values of patterns a (locus A) and b (locus B), stored in cell.
+  void fill(const PopGenetics::LdWorkspace& ld, size_t cell, int a, int b) {
+    double d = 0.0;
+    double r = 0.0;
+    pattern_pair_values(ld, a, b, d, r);
+    if (!dprime.empty()) dprime[cell] = d;
+    if (!r2.empty()) r2[cell] = r;
+  }
+};
+
+// Writes numbers as a stream does in its default float format (%g at the
+// stream's precision, classic locale), without the stream's per-number locale
+// work; a stream set up otherwise formats them itself.
+class LineWriter {
+ public:
+  explicit LineWriter(std::ostream& out)
+      : out_(out),
+        precision_(out.precision() < 0 ? 6 : static_cast<int>(out.precision())),
+        plain_((out.flags() & (std::ios_base::floatfield | std::ios_base::showpoint |
+                               std::ios_base::showpos | std::ios_base::uppercase)) == 0 &&
+               out.width() == 0 && out.getloc() == std::locale::classic()) {}
+  ~LineWriter() { out_ << line_; }
+  LineWriter& operator<<(const char* text) {
+    line_ += text;
+    return *this;
+  }
+  LineWriter& operator<<(long long x) {
+    char buf[24];
+    line_.append(buf, std::to_chars(buf, buf + sizeof buf, x).ptr);
+    return *this;
+  }
+  LineWriter& operator<<(int x) { return *this << static_cast<long long>(x); }
+  LineWriter& operator<<(double x) {
+    if (!plain_) {
+      out_ << line_ << x;
+      line_.clear();
+      return *this;
+    }
+    char buf[64];
+    line_.append(
+        buf, std::to_chars(buf, buf + sizeof buf, x, std::chars_format::general, precision_).ptr);
+    return *this;
+  }
+
+ private:
+  std::ostream& out_;
+  int precision_;
+  bool plain_;
+  std::string line_;
+};
+
 }  // namespace
 
 int PopGenetics::make_all_table(const LocusPair& pair) {
@@ -432,7 +598,8 @@ int PopGenetics::make_all_table(const LocusPair& pair) {
   };
   const int pa = position_of(pair.locus_a);
   const int pb = position_of(pair.locus_b);
-  ld.rows = ld.cols = ld.n = 0;
+  ld.rows = ld.cols = 0;
+  ld.n = 0;
   if (pa < 0 || pb < 0) {
     E.error(Error, kTableContext, 60);
     return 0;
@@ -453,20 +620,21 @@ int PopGenetics::make_all_table(const LocusPair& pair) {
   // table's rows and columns follow first appearance among counted haplotypes.
   ld.table.assign(static_cast<size_t>(alleles_a) * static_cast<size_t>(alleles_b), 0);
   // Plain locals and pointers keep the counting loop in registers.
-  int* const table = ld.table.data();
+  long long* const table = ld.table.data();
   int* const local_a = ld.local_a.data();
   int* const local_b = ld.local_b.data();
   const int* const weights = ld.weights.data();
   int rows = 0;
   int cols = 0;
-  int n = 0;
+  long long n = 0;
   for (size_t h = 0; h < h_count; ++h) {
     const int a = codes_a[h];
     const int b = codes_b[h];
     if (a < 0 || b < 0) {
       if (a == linkage::kAbsent || b == linkage::kAbsent) {
         E.error(Error, kTableContext, 60);
-        ld.rows = ld.cols = ld.n = 0;
+        ld.rows = ld.cols = 0;
+        ld.n = 0;
         return 0;
       }
       continue;  // missing data at A or B
@@ -492,7 +660,7 @@ int PopGenetics::make_all_table(const LocusPair& pair) {
   ld.col_totals.assign(static_cast<size_t>(ld.cols), 0);
   for (int r = 0; r < ld.rows; ++r)
     for (int c = 0; c < ld.cols; ++c) {
-      const int v = ld.table[static_cast<size_t>(r * ld.cols + c)];
+      const long long v = ld.table[static_cast<size_t>(r * ld.cols + c)];
       ld.row_totals[static_cast<size_t>(r)] += v;
       ld.col_totals[static_cast<size_t>(c)] += v;
     }
@@ -504,64 +672,7 @@ int PopGenetics::calc_d_sd_values(const LocusPair& pair, const settings&, double
                                   std::ostream& out) {
   double dprime = 0.0;  // the pair's |D'| and r^2: those of the last cell
   double r2 = 0.0;
-  const int pa = packed_position(ld, pair.locus_a);
-  const int pb = packed_position(ld, pair.locus_b);
-  // An unlisted pair needs only its last cell; for two packed loci that cell
-  // comes straight from the bit counts, without a table (ld.table is then left
-  // as it was).
-  const bool from_counts = !out && pa >= 0 && pb >= 0;
-  const int built = from_counts ? 1 : make_all_table(pair);
-  if (from_counts) {
-    const BiallelicCounts k = count_biallelic(ld, static_cast<size_t>(pa), static_cast<size_t>(pb));
-    ld.rows = k.rows();
-    ld.cols = k.cols();
-    ld.n = static_cast<int>(k.n);
-    if (ld.rows >= 2 && ld.cols >= 2) {
-      const int last_a = 1 - k.first_a, last_b = 1 - k.first_b;  // alleles of the last cell
-      const linkage::CellMeasures m = linkage::cell_measures(
-          static_cast<int>(k.cell(last_a, last_b)), static_cast<int>(k.total_a(last_a)),
-          static_cast<int>(k.total_b(last_b)), ld.n);
-      dprime = std::fabs(m.dprime);
-      r2 = m.r2;
-    }
-  } else if (built && ld.rows >= 2 && ld.cols >= 2 && !out) {
-    // Unlisted pair: only its last cell is needed. Every row and column total
-    // lies strictly between 0 and n here, so no cell can lack a positive Dmax.
-    const size_t last = static_cast<size_t>(ld.rows * ld.cols - 1);
-    const linkage::CellMeasures m =
-        linkage::cell_measures(ld.table[last], ld.row_totals[static_cast<size_t>(ld.rows - 1)],
-                               ld.col_totals[static_cast<size_t>(ld.cols - 1)], ld.n);
-    dprime = std::fabs(m.dprime);
-    r2 = m.r2;
-  } else if (built && ld.rows >= 2 && ld.cols >= 2) {
-    double weighted_dprime = 0.0;  // sum over cells of p_i q_j |D'_ij|
-    double weighted_r2 = 0.0;      // sum over cells of p_i q_j r^2_ij
-    linkage::CellMeasures m;
-    for (int i = 0; i < ld.rows; ++i)
-      for (int j = 0; j < ld.cols; ++j) {
-        m = linkage::cell_measures(ld.table[static_cast<size_t>(i * ld.cols + j)],
-                                   ld.row_totals[static_cast<size_t>(i)],
-                                   ld.col_totals[static_cast<size_t>(j)], ld.n);
-        if (m.dmax_positive)
-          weighted_dprime += m.p * m.q * std::fabs(m.dprime);
-        else
-          E.error(Error, kPairContext, 164);
-        weighted_r2 += m.p * m.q * m.r2;
-      }
-    dprime = std::fabs(m.dprime);
-    r2 = m.r2;
-    if (out) {
-      out << "Pair (" << pair.locus_a << ", " << pair.locus_b << "): n = " << ld.n << ", "
-          << ld.rows << " x " << ld.cols << " alleles, D = " << m.d << ", D' = " << m.dprime
-          << ", r2 = " << r2 << ", chi2 = " << m.chi2
-          << ", P = " << (m.chi2 > 0.0 ? Prob_of_chi_sq(1.0f, static_cast<float>(m.chi2)) : 1.0)
-          << ", sum pq|D'| = " << weighted_dprime << ", sum pq r2 = " << weighted_r2 << '\n';
-    }
-  } else if (built && out) {
-    out << "Pair (" << pair.locus_a << ", " << pair.locus_b << "): n = " << ld.n
-        << ", a locus has fewer than 2 alleles among the counted haplotypes\n";
-  }
-
+  const int built = out ? listed_pair_values(pair, out, dprime, r2) : pair_values(pair, dprime, r2);
   const bool adjacent = pair.locus_b - pair.locus_a == 1;
   const bool flanking = pair.locus_a == first_flank && pair.locus_b == last_flank;
   if (adjacent && (SumStat.ALL_ADJ_DPRIME || SumStat.MEAN_ADJ_DPRIME))
@@ -573,6 +684,112 @@ int PopGenetics::calc_d_sd_values(const LocusPair& pair, const settings&, double
   if (flanking && SumStat.FLANK_R2) SumStat.flankR2.Add(r2);
   return built;
 }
+
+// An unlisted pair needs only its last cell. Two loci with patterns take it
+// from the patterns, other packed loci from their bit counts, the rest from
+// the table.
+int PopGenetics::pair_values(const LocusPair& pair, double& dprime, double& r2) {
+  const int pa = packed_position(ld, pair.locus_a);
+  const int pb = packed_position(ld, pair.locus_b);
+  if (pa >= 0 && pb >= 0) {
+    const int a = ld.pattern[static_cast<size_t>(pa)];
+    const int b = ld.pattern[static_cast<size_t>(pb)];
+    if (a >= 0 && b >= 0) {
+      pattern_pair_values(ld, a, b, dprime, r2);
+      return 1;
+    }
+    const BiallelicCounts k = count_biallelic(ld, static_cast<size_t>(pa), static_cast<size_t>(pb));
+    if (k.rows() >= 2 && k.cols() >= 2) {
+      const int last_a = 1 - k.first_a, last_b = 1 - k.first_b;  // alleles of the last cell
+      cell_values(k.cell(last_a, last_b), k.total_a(last_a), k.total_b(last_b), k.n, dprime, r2);
+    }
+    return 1;
+  }
+  if (!make_all_table(pair)) return 0;
+  // Every row and column total lies strictly between 0 and n here, so no cell
+  // can lack a positive Dmax.
+  if (ld.rows >= 2 && ld.cols >= 2) {
+    const size_t last = static_cast<size_t>(ld.rows * ld.cols - 1);
+    cell_values(ld.table[last], ld.row_totals[static_cast<size_t>(ld.rows - 1)],
+                ld.col_totals[static_cast<size_t>(ld.cols - 1)], ld.n, dprime, r2);
+  }
+  return 1;
+}
+
+// A listed pair: its whole table, with the weighted sums over its cells.
+int PopGenetics::listed_pair_values(const LocusPair& pair, std::ostream& out, double& dprime,
+                                    double& r2) {
+  if (!make_all_table(pair)) return 0;
+  if (ld.rows < 2 || ld.cols < 2) {
+    out << "Pair (" << pair.locus_a << ", " << pair.locus_b << "): n = " << ld.n
+        << ", a locus has fewer than 2 alleles among the counted haplotypes\n";
+    return 1;
+  }
+  double weighted_dprime = 0.0;  // sum over cells of p_i q_j |D'_ij|
+  double weighted_r2 = 0.0;      // sum over cells of p_i q_j r^2_ij
+  linkage::CellMeasures m;
+  for (int i = 0; i < ld.rows; ++i)
+    for (int j = 0; j < ld.cols; ++j) {
+      m = linkage::cell_measures(ld.table[static_cast<size_t>(i * ld.cols + j)],
+                                 ld.row_totals[static_cast<size_t>(i)],
+                                 ld.col_totals[static_cast<size_t>(j)], ld.n);
+      if (m.dmax_positive)
+        weighted_dprime += m.p * m.q * std::fabs(m.dprime);
+      else
+        E.error(Error, kPairContext, 164);
+      weighted_r2 += m.p * m.q * m.r2;
+    }
+  dprime = std::fabs(m.dprime);
+  r2 = m.r2;
+  LineWriter line(out);
+  line << "Pair (" << pair.locus_a << ", " << pair.locus_b << "): n = " << ld.n << ", " << ld.rows
+       << " x " << ld.cols << " alleles, D = " << m.d << ", D' = " << m.dprime << ", r2 = " << r2
+       << ", chi2 = " << m.chi2
+       << ", P = " << (m.chi2 > 0.0 ? Prob_of_chi_sq(1.0f, static_cast<float>(m.chi2)) : 1.0)
+       << ", sum pq|D'| = " << weighted_dprime << ", sum pq r2 = " << weighted_r2 << "\n";
+  return 1;
+}
+
+namespace {
+
+// Adds the pairs (j, i) for j in [j_begin, j_end) to the sums, those between
+// two loci with patterns from the table row of locus i's pattern; other pairs
+// go through calc_d_sd_values. None of these pairs is adjacent or flanking.
+// next_plain[j] is the first locus from j on without a pattern, so that runs of
+// loci with patterns add up in registers.
+template <bool kDprime, bool kR2>
+void add_row(PopGenetics& pop, PatternTable& table, const std::vector<int>& next_plain,
+             const settings& s, int i, int j_begin, int j_end, double& dprime_sum, double& r2_sum) {
+  const PopGenetics::LdWorkspace& ld = pop.ld;
+  const int b = ld.pattern[static_cast<size_t>(i)];
+  const size_t row = static_cast<size_t>(b) * static_cast<size_t>(table.size);
+  const double* const dprime = kDprime ? table.dprime.data() + row : nullptr;
+  const double* const r2 = kR2 ? table.r2.data() + row : nullptr;
+  const double* const filled = kDprime ? dprime : r2;  // -1 until computed
+  const int* const pattern = ld.pattern.data();
+  std::ostream unlisted(nullptr);
+  int j = j_begin;
+  while (j < j_end) {
+    const int run_end = std::min(j_end, next_plain[static_cast<size_t>(j)]);
+    double d = dprime_sum;
+    double r = r2_sum;
+    for (; j < run_end; ++j) {
+      const int a = pattern[j];
+      if (filled[a] < 0.0) table.fill(ld, row + static_cast<size_t>(a), a, b);
+      if (kDprime) d += dprime[a];
+      if (kR2) r += r2[a];
+    }
+    dprime_sum = d;
+    r2_sum = r;
+    if (j == j_end) break;
+    const PopGenetics::LocusPair pair{2, ld.poly_loci[static_cast<size_t>(j)],
+                                      ld.poly_loci[static_cast<size_t>(i)]};
+    pop.calc_d_sd_values(pair, s, dprime_sum, r2_sum, -1, -1, unlisted);
+    ++j;
+  }
+}
+
+}  // namespace
 
 int PopGenetics::calc_all_gam_des(std::ostream& out, int chain_length, const settings& s) {
   // Haplotypes without copies carry no allele of the sample.
@@ -597,6 +814,7 @@ int PopGenetics::calc_all_gam_des(std::ostream& out, int chain_length, const set
   if (num_poly < 2) {
     E.error(Warning, kAllPairsContext, 167);
     append_unit_zeros();
+    ld = LdWorkspace();
     return 1;
   }
 
@@ -611,18 +829,51 @@ int PopGenetics::calc_all_gam_des(std::ostream& out, int chain_length, const set
   const int last_flank = ld.poly_loci.back();
   const int adj_dprime_start = SumStat.adjDprime.size();
   const int adj_r2_start = SumStat.adjR2.size();
+  const bool want_dprime = SumStat.MEAN_ALL_DPRIME;
+  const bool want_r2 = SumStat.MEAN_ALL_R2;
+  PatternTable table(ld, want_dprime, want_r2);
+  std::vector<int> next_plain(static_cast<size_t>(num_poly) + 1, num_poly);
+  for (int k = num_poly - 1; k >= 0; --k)
+    next_plain[static_cast<size_t>(k)] =
+        ld.pattern[static_cast<size_t>(k)] < 0 ? k : next_plain[static_cast<size_t>(k) + 1];
   std::ostream unlisted(nullptr);  // takes the pairs beyond the listed ones
   double dprime_sum = 0.0;
   double r2_sum = 0.0;
+  const auto one_pair = [&](int j, int i, std::ostream& pair_out) {
+    const LocusPair pair{2, ld.poly_loci[static_cast<size_t>(j)],
+                         ld.poly_loci[static_cast<size_t>(i)]};
+    calc_d_sd_values(pair, s, dprime_sum, r2_sum, first_flank, last_flank, pair_out);
+  };
+  // Pairs in the order (0,1), (0,2), (1,2), (0,3), ...: the sums keep that
+  // order. In row i only the pair (i-1, i) can be adjacent and only the pair
+  // (0, i) of the last row flanking; the pairs between them add to the sums only.
   long long num_pairs = 0;
-  for (int i = 1; i < num_poly; ++i)
-    for (int j = 0; j < i; ++j) {
-      const LocusPair pair{2, ld.poly_loci[static_cast<size_t>(j)],
-                           ld.poly_loci[static_cast<size_t>(i)]};
-      std::ostream& pair_out = num_pairs < kListedPairs ? out : unlisted;
-      calc_d_sd_values(pair, s, dprime_sum, r2_sum, first_flank, last_flank, pair_out);
-      ++num_pairs;
+  for (int i = 1; i < num_poly; ++i) {
+    int j = 0;
+    for (; j < i && num_pairs < kListedPairs; ++j, ++num_pairs) one_pair(j, i, out);
+    if (j == i) continue;
+    num_pairs += i - j;
+    if (j == 0 && i == num_poly - 1) one_pair(j++, i, unlisted);
+    const int middle_end = i - 1;
+    if (j < middle_end) {
+      if (table.size > 0 && ld.pattern[static_cast<size_t>(i)] >= 0) {
+        if (want_dprime && want_r2)
+          add_row<true, true>(*this, table, next_plain, s, i, j, middle_end, dprime_sum, r2_sum);
+        else if (want_dprime)
+          add_row<true, false>(*this, table, next_plain, s, i, j, middle_end, dprime_sum, r2_sum);
+        else
+          add_row<false, true>(*this, table, next_plain, s, i, j, middle_end, dprime_sum, r2_sum);
+      } else {
+        // Without a mean over all pairs, two loci with patterns add nothing.
+        const bool skip_patterns =
+            !want_dprime && !want_r2 && ld.pattern[static_cast<size_t>(i)] >= 0;
+        for (int k = j; k < middle_end; ++k)
+          if (!skip_patterns || ld.pattern[static_cast<size_t>(k)] < 0) one_pair(k, i, unlisted);
+      }
+      j = middle_end;
     }
+    if (j < i) one_pair(j, i, unlisted);
+  }
   if (num_pairs > kListedPairs)
     out << "(" << num_pairs - kListedPairs << " further pairs not listed)\n";
 
@@ -631,5 +882,6 @@ int PopGenetics::calc_all_gam_des(std::ostream& out, int chain_length, const set
   if (SumStat.MEAN_ADJ_R2) SumStat.meanAdjR2.Add(mean_from(SumStat.adjR2, adj_r2_start));
   if (SumStat.MEAN_ALL_DPRIME) SumStat.meanDprime.Add(dprime_sum / num_pairs);
   if (SumStat.MEAN_ALL_R2) SumStat.meanR2.Add(r2_sum / num_pairs);
+  ld = LdWorkspace();  // the codes and bit sets of a long sequence are large
   return 1;
 }

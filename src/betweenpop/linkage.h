@@ -34,7 +34,7 @@ struct CellMeasures {
   double chi2 = 0.0;
   bool dmax_positive = true;
 };
-CellMeasures cell_measures(int n_ij, int row_total, int col_total, int n);
+CellMeasures cell_measures(long long n_ij, long long row_total, long long col_total, long long n);
 
 // Numbers the alleles of every locus of the sample's haplotypes (in order of
 // first appearance among the haplotypes) and lists the polymorphic loci, those

@@ -297,31 +297,41 @@ class PopGenetics {
     std::vector<int> weights;  // per haplotype: its count
     // Contingency table of the last pair: rows = alleles of A, columns = alleles
     // of B, numbered in order of first appearance among the counted haplotypes.
-    std::vector<int> table;
-    std::vector<int> row_totals;
-    std::vector<int> col_totals;
+    // Counts are 64-bit: a sample's copies may add up beyond 32 bits.
+    std::vector<long long> table;
+    std::vector<long long> row_totals;
+    std::vector<long long> col_totals;
     int rows = 0;
     int cols = 0;
-    int n = 0;
+    long long n = 0;
     std::vector<int> local_a;  // renumbering scratch
     std::vector<int> local_b;
     // Loci with two alleles and no absent haplotype as bit sets, so that a
     // pair of them is counted with a few word operations instead of a table.
     // A bit is a slot: one per gene copy (the haplotypes' copies in order) or,
-    // when that takes fewer words over all weight planes, one per haplotype.
+    // when that takes fewer words over all weight planes, one per haplotype;
+    // either way the words follow the distinct haplotypes, never a count.
     // Filled by linkage::pack_biallelic_loci; bit_words is 0 while not filled.
     int bit_words = 0;                      // 64-bit words per locus
     std::vector<std::uint8_t> packed;       // per polymorphic locus: 1 when packed
     std::vector<std::uint8_t> fully_typed;  // per polymorphic locus: no missing data
     std::vector<std::uint64_t> typed_bits;  // slots with an allele at the locus
     std::vector<std::uint64_t> one_bits;    // slots carrying allele 1
-    std::vector<int> one_weight;            // copies carrying allele 1
-    int total_weight = 0;                   // copies of all haplotypes
+    std::vector<long long> one_weight;      // copies carrying allele 1
+    long long total_weight = 0;             // copies of all haplotypes
     // Plane p: the slots whose weight has bit p set, so that a weighted count
     // is the sum over planes of 2^p times a bit count (one plane of weight 1
     // when a slot is a gene copy).
     std::vector<std::uint64_t> weight_bits;
     int weight_planes = 0;
+    // Packed loci without missing data, by pattern: the slots that carry the
+    // allele other than the first haplotype's, which is the last row (or
+    // column) of every table of the locus. The last cell of a pair, and so its
+    // |D'| and r^2, depends on the two patterns only; sequence data without
+    // recombination hold far fewer patterns than sites.
+    std::vector<int> pattern;                 // per polymorphic locus, -1 when it has none
+    std::vector<std::uint64_t> pattern_bits;  // pattern p: bit_words words from p * bit_words
+    std::vector<long long> pattern_weight;    // copies in each pattern
   };
   LdWorkspace ld;
 
@@ -337,6 +347,10 @@ class PopGenetics {
   // Builds ld.table for the pair; both loci must be polymorphic loci of the
   // workspace. Returns 1, 0 (error 60) for any other locus or a haplotype too short.
   int make_all_table(const LocusPair& pair);
+  // |D'| and r^2 of the pair's last cell; the listed form also writes the
+  // whole table's measures to out. Return 1, 0 when the table fails.
+  int pair_values(const LocusPair& pair, double& dprime, double& r2);
+  int listed_pair_values(const LocusPair& pair, std::ostream& out, double& dprime, double& r2);
 
   // ---------------------------------------------------------------------------
   // AMOVA and pairwise differentiation (betweenpop/amova.cpp, betweenpop/pairwise.cpp).
