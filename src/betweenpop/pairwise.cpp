@@ -50,50 +50,7 @@ double draw() {
 // Mean number of pairwise differences within a population of n copies.
 double pi_within(double ssd_div_n, int np) { return np > 1 ? 2.0 * ssd_div_n / (np - 1) : 0.0; }
 
-// The alleles of a haplotype's content: blank-separated tokens, or one character
-// per locus when the content holds no blank.
-std::vector<std::string_view> allele_tokens(std::string_view content) {
-  std::vector<std::string_view> tokens;
-  if (content.find(' ') == std::string_view::npos) {
-    for (size_t i = 0; i < content.size(); ++i) tokens.push_back(content.substr(i, 1));
-    return tokens;
-  }
-  size_t i = 0;
-  while (i < content.size()) {
-    while (i < content.size() && content[i] == ' ') ++i;
-    size_t e = i;
-    while (e < content.size() && content[e] != ' ') ++e;
-    if (e > i) tokens.push_back(content.substr(i, e - i));
-    i = e;
-  }
-  return tokens;
-}
-
 }  // namespace
-
-std::vector<double> mean_allele_sizes_of(const Population& pop) {
-  const std::string missing(1, pop.profile.MissingData);
-  std::vector<double> sum, copies;
-  for (const PHaploDef* e : pop.haplotypes) {
-    if (e == nullptr || e->hap == nullptr || e->count <= 0) continue;
-    const auto tokens = allele_tokens(e->hap->content);
-    if (tokens.size() > sum.size()) {
-      sum.resize(tokens.size(), 0.0);
-      copies.resize(tokens.size(), 0.0);
-    }
-    for (size_t l = 0; l < tokens.size(); ++l) {
-      if (tokens[l] == missing) continue;
-      const std::string text(tokens[l]);
-      char* end = nullptr;
-      const double size = std::strtod(text.c_str(), &end);
-      if (end == text.c_str() || *end != '\0' || !std::isfinite(size)) continue;
-      sum[l] += e->count * size;
-      copies[l] += e->count;
-    }
-  }
-  for (size_t l = 0; l < sum.size(); ++l) sum[l] = copies[l] > 0 ? sum[l] / copies[l] : 0.0;
-  return sum;
-}
 
 void Amova::CalcPairDist() {
   amova_results local;

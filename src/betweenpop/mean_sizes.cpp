@@ -1,0 +1,212 @@
+// Mean allele size per locus of a population, the input of (delta mu)^2
+// (Goldstein et al. 1995). A haplotype's content holding a blank is split into
+// blank-separated alleles; any other content has one allele per character. An
+// allele counts when it reads whole as a finite decimal number and is not the
+// missing-data character; the mean of a locus is the sum of count x size over
+// the sum of counts of such alleles, 0 without any.
+//
+// Each distinct allele text is read once. Contents of one character per locus
+// (sequences, RFLP) go through a table of the 256 characters, of which only the
+// digits read as numbers, and are summed in exact integers: every haplotype is
+// compared word by word with the first one, so only the sites where it differs
+// cost more than a word compare.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "betweenpop/amova.h"
+#include "model/population.h"
+
+namespace {
+
+struct Row {
+  std::string_view content;
+  int count;
+};
+
+// Reads allele texts as numbers, each distinct text once.
+class SizeReader {
+ public:
+  // True when the text reads whole as a finite number; size receives it.
+  bool read(std::string_view text, double& size) {
+    // Up to 15 decimal digits: an integer below 2^53, which strtod returns exactly.
+    if (text.size() <= 15 && !text.empty()) {
+      std::int64_t whole = 0;
+      size_t i = 0;
+      for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+        whole = whole * 10 + (text[i] - '0');
+      if (i == text.size()) {
+        size = static_cast<double>(whole);
+        return true;
+      }
+    }
+    auto found = read_.find(text);
+    if (found == read_.end()) found = read_.emplace(text, parse(text)).first;
+    size = found->second.second;
+    return found->second.first;
+  }
+
+ private:
+  static std::pair<bool, double> parse(std::string_view text) {
+    const std::string copy(text);
+    char* end = nullptr;
+    const double size = std::strtod(copy.c_str(), &end);
+    return {end != copy.c_str() && *end == '\0' && std::isfinite(size), size};
+  }
+  std::unordered_map<std::string_view, std::pair<bool, double>> read_;
+};
+
+// Visits the blank-separated alleles of a content, or its characters when it
+// holds no blank, with their locus numbers.
+template <class Visit>
+void for_each_allele(std::string_view content, Visit visit) {
+  if (content.find(' ') == std::string_view::npos) {
+    for (size_t i = 0; i < content.size(); ++i) visit(i, content.substr(i, 1));
+    return;
+  }
+  size_t locus = 0;
+  size_t i = 0;
+  while (i < content.size()) {
+    while (i < content.size() && content[i] == ' ') ++i;
+    size_t e = i;
+    while (e < content.size() && content[e] != ' ') ++e;
+    if (e > i) visit(locus++, content.substr(i, e - i));
+    i = e;
+  }
+}
+
+// Any layout: sums in double, haplotype after haplotype.
+std::vector<double> mean_sizes_by_allele(const std::vector<Row>& rows, char missing) {
+  SizeReader reader;
+  std::vector<double> sum;
+  std::vector<double> copies;
+  for (const Row& row : rows) {
+    for_each_allele(row.content, [&](size_t locus, std::string_view allele) {
+      if (locus >= sum.size()) {
+        sum.resize(locus + 1, 0.0);
+        copies.resize(locus + 1, 0.0);
+      }
+      double size = 0.0;
+      if (allele.size() == 1 && allele[0] == missing) return;
+      if (!reader.read(allele, size)) return;
+      sum[locus] += row.count * size;
+      copies[locus] += row.count;
+    });
+  }
+  for (size_t l = 0; l < sum.size(); ++l) sum[l] = copies[l] > 0 ? sum[l] / copies[l] : 0.0;
+  return sum;
+}
+
+// The high bit of every byte of a word that is a digit (the bytes strictly
+// between '/' and ':'), without a branch per byte.
+inline std::uint64_t digit_bytes(std::uint64_t x) {
+  constexpr std::uint64_t kOnes = ~std::uint64_t{0} / 255;
+  constexpr std::uint64_t kLow7 = kOnes * 127;
+  const std::uint64_t low = x & kLow7;
+  return (kOnes * (127 + ':') - low) & ~x & (low + kOnes * (127 - '/')) & (kOnes * 128);
+}
+
+inline std::uint64_t word_at(std::string_view s, size_t i) {
+  std::uint64_t w = 0;
+  std::memcpy(&w, s.data() + i, 8);
+  return w;
+}
+
+// A plain loop over the bytes, which the compiler turns into wide compares.
+bool holds_digit(std::string_view s) {
+  unsigned char found = 0;
+  for (const char c : s)
+    found |= static_cast<unsigned char>(static_cast<unsigned char>(c - '0') < 10);
+  return found != 0;
+}
+
+// One character per locus: per locus the integer sums of count x digit and of
+// counts over the characters that read as numbers. Each site starts as if every
+// haplotype held the first one's character; each other haplotype then corrects
+// the sites where it differs (or that it lacks or adds). Sequences without
+// digits never reach the per-site sums.
+std::vector<double> mean_sizes_by_character(const std::vector<Row>& rows, char missing,
+                                            std::int64_t total) {
+  // A single character reads whole as a number only when it is a digit (a
+  // sign, point, blank or letter alone is no number).
+  std::int64_t value[256] = {};
+  std::int64_t counted[256] = {};
+  for (char ch = '0'; ch <= '9'; ++ch) {
+    if (ch == missing) continue;
+    value[static_cast<unsigned char>(ch)] = ch - '0';
+    counted[static_cast<unsigned char>(ch)] = 1;
+  }
+  const auto at = [](std::string_view s, size_t i) { return static_cast<unsigned char>(s[i]); };
+
+  size_t length = 0;
+  for (const Row& row : rows) length = std::max(length, row.content.size());
+  std::vector<double> mean(length, 0.0);
+  // Only digits read as numbers: sequences without any have means 0.
+  if (std::none_of(rows.begin(), rows.end(), [](const Row& r) { return holds_digit(r.content); }))
+    return mean;
+  std::vector<std::int64_t> sum(length, 0);
+  std::vector<std::int64_t> copies(length, 0);
+  bool any = false;  // some site holds a number
+  const std::string_view first = rows.front().content;
+  const auto start = [&](size_t l) {
+    sum[l] = total * value[at(first, l)];
+    copies[l] = total * counted[at(first, l)];
+    any = any || copies[l] != 0;
+  };
+  size_t l = 0;
+  for (; l + 8 <= first.size(); l += 8)
+    if (digit_bytes(word_at(first, l)) != 0)
+      for (size_t k = l; k < l + 8; ++k) start(k);
+  for (; l < first.size(); ++l) start(l);
+  const auto correct = [&](size_t site, unsigned char own, unsigned char assumed, std::int64_t c) {
+    if ((counted[own] | counted[assumed]) == 0) return;
+    sum[site] += c * (value[own] - value[assumed]);
+    copies[site] += c * (counted[own] - counted[assumed]);
+    any = true;
+  };
+  for (size_t r = 1; r < rows.size(); ++r) {
+    const std::string_view s = rows[r].content;
+    const std::int64_t c = rows[r].count;
+    const size_t common = std::min(s.size(), first.size());
+    for (l = 0; l + 8 <= common; l += 8) {
+      if (word_at(s, l) == word_at(first, l)) continue;
+      for (size_t k = l; k < l + 8; ++k)
+        if (s[k] != first[k]) correct(k, at(s, k), at(first, k), c);
+    }
+    for (; l < common; ++l)
+      if (s[l] != first[l]) correct(l, at(s, l), at(first, l), c);
+    for (l = common; l < first.size(); ++l) correct(l, 0, at(first, l), c);  // '\0' counts 0
+    for (l = common; l < s.size(); ++l) correct(l, at(s, l), 0, c);
+  }
+  if (!any) return mean;
+  for (l = 0; l < length; ++l)
+    if (copies[l] > 0) mean[l] = static_cast<double>(sum[l]) / static_cast<double>(copies[l]);
+  return mean;
+}
+
+}  // namespace
+
+std::vector<double> mean_allele_sizes_of(const Population& pop) {
+  std::vector<Row> rows;
+  std::int64_t total = 0;
+  bool blank = false;
+  for (const PHaploDef* e : pop.haplotypes) {
+    if (e == nullptr || e->hap == nullptr || e->count <= 0) continue;
+    rows.push_back({e->hap->content, e->count});
+    total += e->count;
+    blank = blank || e->hap->content.find(' ') != std::string::npos;
+  }
+  if (rows.empty()) return {};
+  // The integer sums equal sums in double taken in any order while every
+  // partial sum, at most 9 x the copies, stays below 2^53.
+  constexpr std::int64_t kExactCopies = (std::int64_t{1} << 53) / 9;
+  if (blank || total >= kExactCopies) return mean_sizes_by_allele(rows, pop.profile.MissingData);
+  return mean_sizes_by_character(rows, pop.profile.MissingData, total);
+}

@@ -1,0 +1,128 @@
+// Mean allele sizes behind (delta mu)^2: hand-computed cases from a data file,
+// (delta mu)^2 of two RFLP samples by hand, and random samples against a naive
+// reading of every allele of every gene copy.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "betweenpop/amova.h"
+#include "model/population.h"
+#include "model/sample_builders.h"
+
+namespace {
+
+using Rows = std::vector<std::pair<std::string, int>>;  // (content, count)
+
+Population sample_of(Haplo_DB& list, const Rows& rows, char missing) {
+  std::vector<std::pair<HaploDef*, int>> entries;
+  for (const auto& [content, count] : rows)
+    entries.emplace_back(
+        test_model::add_haplotype(list, "h" + std::to_string(list.size() + 1), content), count);
+  Population p = test_model::haplotypic_sample("pop", entries);
+  p.profile.MissingData = missing;
+  return p;
+}
+
+// The long way: each gene copy in turn, each allele read anew as a whole
+// number text; blank-separated alleles, or one per character without a blank.
+std::vector<double> naive_means(const Rows& rows, char missing) {
+  std::vector<double> sum, copies;
+  for (const auto& [content, count] : rows) {
+    std::vector<std::string> alleles;
+    if (content.find(' ') == std::string::npos) {
+      for (char c : content) alleles.emplace_back(1, c);
+    } else {
+      std::istringstream in(content);
+      for (std::string a; in >> a;) alleles.push_back(a);
+    }
+    if (alleles.size() > sum.size()) {
+      sum.resize(alleles.size(), 0.0);
+      copies.resize(alleles.size(), 0.0);
+    }
+    for (int copy = 0; copy < count; ++copy)
+      for (size_t l = 0; l < alleles.size(); ++l) {
+        if (alleles[l] == std::string(1, missing)) continue;
+        char* end = nullptr;
+        const double size = std::strtod(alleles[l].c_str(), &end);
+        if (end == alleles[l].c_str() || *end != '\0') continue;
+        sum[l] += size;
+        copies[l] += 1;
+      }
+  }
+  for (size_t l = 0; l < sum.size(); ++l) sum[l] = copies[l] > 0 ? sum[l] / copies[l] : 0.0;
+  return sum;
+}
+
+}  // namespace
+
+TEST(DeltaMuMeanSizes, HandComputedCases) {
+  std::ifstream file(std::string(QND_TEST_DATA) + "/betweenpop/data/mean_sizes_cases.txt");
+  ASSERT_TRUE(file) << "missing case file";
+  int cases = 0;
+  for (std::string line; std::getline(file, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    SCOPED_TRACE(line);
+    std::istringstream fields(line);
+    std::string missing, rows_text, means_text;
+    ASSERT_TRUE(std::getline(fields, missing, '\t') && std::getline(fields, rows_text, '\t') &&
+                std::getline(fields, means_text));
+    Rows rows;
+    std::istringstream rows_in(rows_text);
+    for (std::string row; std::getline(rows_in, row, '|');) {
+      const size_t colon = row.find(':');
+      rows.emplace_back(row.substr(colon + 1), std::stoi(row.substr(0, colon)));
+    }
+    std::vector<double> expected;
+    std::istringstream means_in(means_text);
+    for (std::string m; means_in >> m;) {
+      const size_t slash = m.find('/');
+      expected.push_back(slash == std::string::npos
+                             ? std::stod(m)
+                             : std::stod(m.substr(0, slash)) / std::stod(m.substr(slash + 1)));
+    }
+    Haplo_DB list;
+    EXPECT_EQ(mean_allele_sizes_of(sample_of(list, rows, missing[0])), expected);
+    ++cases;
+  }
+  EXPECT_EQ(cases, 12);
+}
+
+TEST(DeltaMuMeanSizes, DeltaMuSquaredOfTwoRflpSamplesByHand) {
+  // X: means 1/6, 1, 1, 1/3 (first case of the file); Y: all 1. Every locus
+  // has two non-zero means: ((5/6)^2 + 0 + 0 + (2/3)^2) / 4 = 41/144.
+  Haplo_DB list;
+  const Population x = sample_of(list, {{"0110", 3}, {"1?10", 1}, {"0-11", 2}}, '?');
+  const Population y = sample_of(list, {{"1111", 4}}, '?');
+  EXPECT_NEAR(delta_mu_squared(mean_allele_sizes_of(x), mean_allele_sizes_of(y)), 41.0 / 144.0,
+              1e-15);
+}
+
+TEST(DeltaMuMeanSizes, RandomSamplesMatchTheNaiveReading) {
+  std::mt19937 gen(31337);
+  const std::string chars = "0379AC-?";
+  const char* tokens[] = {"10", "12", "7.5", "x", "?", "1e1", "-3"};
+  for (int round = 0; round < 40; ++round) {
+    Rows rows;
+    const int haps = 1 + static_cast<int>(gen() % 12);
+    const size_t length = 1 + gen() % 30;
+    for (int h = 0; h < haps; ++h) {
+      std::string content;
+      if (round % 4 == 3 && gen() % 2 == 0) {  // blank-separated alleles
+        for (size_t l = 0; l < 1 + gen() % 5; ++l) content += std::string(" ") + tokens[gen() % 7];
+      } else {  // one character per site, some contents shorter
+        const size_t n = gen() % 5 == 0 ? gen() % (length + 1) : length;
+        for (size_t l = 0; l < n; ++l) content += chars[gen() % (round % 2 == 0 ? 4 : 8)];
+      }
+      rows.emplace_back(content, static_cast<int>(gen() % 5));
+    }
+    Haplo_DB list;
+    EXPECT_EQ(mean_allele_sizes_of(sample_of(list, rows, '?')), naive_means(rows, '?'))
+        << "round " << round;
+  }
+}
