@@ -36,17 +36,6 @@ class SizeReader {
  public:
   // True when the text reads whole as a finite number; size receives it.
   bool read(std::string_view text, double& size) {
-    // Up to 15 decimal digits: an integer below 2^53, which strtod returns exactly.
-    if (text.size() <= 15 && !text.empty()) {
-      std::int64_t whole = 0;
-      size_t i = 0;
-      for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-        whole = whole * 10 + (text[i] - '0');
-      if (i == text.size()) {
-        size = static_cast<double>(whole);
-        return true;
-      }
-    }
     auto found = read_.find(text);
     if (found == read_.end()) found = read_.emplace(text, parse(text)).first;
     size = found->second.second;
@@ -63,42 +52,47 @@ class SizeReader {
   std::unordered_map<std::string_view, std::pair<bool, double>> read_;
 };
 
-// Visits the blank-separated alleles of a content, or its characters when it
-// holds no blank, with their locus numbers.
-template <class Visit>
-void for_each_allele(std::string_view content, Visit visit) {
-  if (content.find(' ') == std::string_view::npos) {
-    for (size_t i = 0; i < content.size(); ++i) visit(i, content.substr(i, 1));
-    return;
-  }
-  size_t locus = 0;
-  size_t i = 0;
-  while (i < content.size()) {
-    while (i < content.size() && content[i] == ' ') ++i;
-    size_t e = i;
-    while (e < content.size() && content[e] != ' ') ++e;
-    if (e > i) visit(locus++, content.substr(i, e - i));
-    i = e;
-  }
-}
-
-// Any layout: sums in double, haplotype after haplotype.
+// Any layout: sums in double, haplotype after haplotype. A content holding a
+// blank is cut at blanks, any other one into characters. Whole numbers of up to
+// 15 digits are read while the allele is scanned (strtod gives them exactly);
+// other texts go through the reader.
 std::vector<double> mean_sizes_by_allele(const std::vector<Row>& rows, char missing) {
   SizeReader reader;
   std::vector<double> sum;
   std::vector<double> copies;
   for (const Row& row : rows) {
-    for_each_allele(row.content, [&](size_t locus, std::string_view allele) {
+    const std::string_view c = row.content;
+    const bool by_character = c.find(' ') == std::string_view::npos;
+    size_t locus = 0;
+    size_t i = 0;
+    while (i < c.size()) {
+      if (!by_character && c[i] == ' ') {
+        ++i;
+        continue;
+      }
+      // The allele [i, e), its digits read along the way.
+      size_t e = i;
+      std::uint64_t whole = 0;  // wraps harmlessly past 15 digits
+      bool digits = true;
+      do {
+        const unsigned digit = static_cast<unsigned char>(c[e]) - unsigned{'0'};
+        digits = digits && digit < 10;
+        whole = whole * 10 + digit;
+        ++e;
+      } while (!by_character && e < c.size() && c[e] != ' ');
+      const std::string_view allele = c.substr(i, e - i);
+      i = e;
       if (locus >= sum.size()) {
         sum.resize(locus + 1, 0.0);
         copies.resize(locus + 1, 0.0);
       }
-      double size = 0.0;
-      if (allele.size() == 1 && allele[0] == missing) return;
-      if (!reader.read(allele, size)) return;
-      sum[locus] += row.count * size;
-      copies[locus] += row.count;
-    });
+      const size_t l = locus++;
+      if (allele.size() == 1 && allele[0] == missing) continue;
+      double size = static_cast<double>(whole);
+      if ((!digits || allele.size() > 15) && !reader.read(allele, size)) continue;
+      sum[l] += row.count * size;
+      copies[l] += row.count;
+    }
   }
   for (size_t l = 0; l < sum.size(); ++l) sum[l] = copies[l] > 0 ? sum[l] / copies[l] : 0.0;
   return sum;

@@ -6,6 +6,8 @@
 #include "withinpop/microsat.h"
 
 #include <algorithm>
+#include <string_view>
+#include <vector>
 
 #include "model/population.h"
 
@@ -75,38 +77,58 @@ void PopGenetics::compute_modified_gw(const std::vector<int>& pooled_range) {
 }
 
 // Mean allele size of each locus over the typed gene copies of the sample
-// (individuals for genotypic data, haplotypes otherwise); 0 without data.
+// (individuals for genotypic data, haplotypes otherwise); 0 without data. Each
+// content is split in place, locus by locus, into running sums; a whole number
+// of up to 9 digits is read while its allele is scanned.
 void PopGenetics::computeMeanAlleleSizes() {
   const TDataType type = ProfileSettings::DataType;
   const char missing = profile.MissingData;
-  qnd_diversity::AlleleRows rows(type, ProfileSettings::LocusSeparator);
-  std::vector<double> weights;
+  const char separator = ProfileSettings::LocusSeparator;
+  const bool by_character = type == DNA || type == RFLP || separator == '\0';
+  std::vector<double> sum;
+  std::vector<double> copies;
+  const auto add = [&](std::string_view c, double weight) {
+    size_t locus = 0;
+    size_t i = 0;
+    while (i < c.size()) {
+      if (!by_character && c[i] == separator) {
+        ++i;
+        continue;
+      }
+      size_t e = i;
+      int whole = 0;
+      bool digits = true;
+      do {
+        const unsigned digit = static_cast<unsigned char>(c[e]) - unsigned{'0'};
+        digits = digits && digit < 10;
+        if (digits && e - i < 9) whole = whole * 10 + static_cast<int>(digit);
+        ++e;
+      } while (!by_character && e < c.size() && c[e] != separator);
+      const std::string_view a = c.substr(i, e - i);
+      i = e;
+      if (locus >= sum.size()) {
+        sum.resize(locus + 1, 0.0);
+        copies.resize(locus + 1, 0.0);
+      }
+      const size_t l = locus++;
+      if (a[0] == missing || (!digits && qnd_diversity::is_missing_allele(a, missing, type)))
+        continue;
+      sum[l] += weight * (digits && a.size() <= 9 ? whole : qnd_diversity::allele_size(a));
+      copies[l] += weight;
+    }
+  };
   if (profile.GenotypicData != 0 && individuals.GetItemsInContainer() > 0) {
     for (const TPhenotype* t : individuals) {
-      rows.add(t->copy1);
-      rows.add(t->copy2);
-      weights.push_back(t->count);
-      weights.push_back(t->count);
+      add(t->copy1, t->count);
+      add(t->copy2, t->count);
     }
   } else {
     for (const PHaploDef* h : haplotypes) {
       if (h == nullptr || h->hap == nullptr) continue;
-      rows.add(h->hap->content);
-      weights.push_back(h->count);
+      add(h->hap->content, h->count);
     }
   }
-  const int loci = rows.num_loci();
-  mean_allele_sizes.assign(static_cast<size_t>(loci), 0.0);
-  for (int locus = 0; locus < loci; ++locus) {
-    double sum = 0.0;
-    double n = 0.0;
-    for (int r = 0; r < rows.num_rows(); ++r) {
-      const std::string_view a = rows.at(r, locus);
-      if (qnd_diversity::is_missing_allele(a, missing, type)) continue;
-      const double w = weights[static_cast<size_t>(r)];
-      sum += w * qnd_diversity::allele_size(a);
-      n += w;
-    }
-    mean_allele_sizes[static_cast<size_t>(locus)] = n > 0.0 ? sum / n : 0.0;
-  }
+  mean_allele_sizes.assign(sum.size(), 0.0);
+  for (size_t l = 0; l < sum.size(); ++l)
+    mean_allele_sizes[l] = copies[l] > 0.0 ? sum[l] / copies[l] : 0.0;
 }
