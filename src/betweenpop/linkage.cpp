@@ -323,6 +323,11 @@ void pack_biallelic_loci(PopGenetics::LdWorkspace& ld) {
       if (per_copy || ((ld.weights[h] >> p) & 1))
         set_slots(&ld.weight_bits[static_cast<size_t>(p) * words], h);
 
+  // Every slot of the sample: a locus without missing data is typed in all.
+  std::vector<std::uint64_t> all_slots(words, 0);
+  for (int p = 0; p < ld.weight_planes; ++p)
+    for (size_t w = 0; w < words; ++w)
+      all_slots[w] |= ld.weight_bits[static_cast<size_t>(p) * words + w];
   ld.fully_typed.assign(num_poly, 0);
   ld.typed_bits.assign(num_poly * words, 0);
   ld.one_bits.assign(num_poly * words, 0);
@@ -333,13 +338,11 @@ void pack_biallelic_loci(PopGenetics::LdWorkspace& ld) {
     if (std::find(codes, codes + h_count, kAbsent) != codes + h_count) continue;
     std::uint64_t* typed = &ld.typed_bits[k * words];
     std::uint64_t* ones = &ld.one_bits[k * words];
-    bool all_typed = true;
+    const bool all_typed = std::find(codes, codes + h_count, kMissing) == codes + h_count;
+    if (all_typed) std::copy(all_slots.begin(), all_slots.end(), typed);
     for (size_t h = 0; h < h_count; ++h) {
-      if (codes[h] < 0) {
-        all_typed = false;
-        continue;
-      }
-      set_slots(typed, h);
+      if (codes[h] < 0) continue;
+      if (!all_typed) set_slots(typed, h);
       if (codes[h] == 1) {
         set_slots(ones, h);
         ld.one_weight[k] += ld.weights[h];
@@ -486,6 +489,21 @@ double mean_from(const MY_TArrayAsVector<double>& list, int first) {
   double sum = 0.0;
   for (int i = first; i < list.size(); ++i) sum += list[i];
   return sum / count;
+}
+
+// Adds a pair's |D'| and r^2 to the unit's sums and to the adjacent and
+// flanking lists, as the keywords ask.
+void record_pair(const PopGenetics::LocusPair& pair, double dprime, double r2, double& dprime_sum,
+                 double& r2_sum, int first_flank, int last_flank) {
+  const bool adjacent = pair.locus_b - pair.locus_a == 1;
+  const bool flanking = pair.locus_a == first_flank && pair.locus_b == last_flank;
+  if (adjacent && (SumStat.ALL_ADJ_DPRIME || SumStat.MEAN_ADJ_DPRIME))
+    SumStat.adjDprime.Add(dprime);
+  if (SumStat.MEAN_ALL_DPRIME) dprime_sum += dprime;
+  if (flanking && SumStat.FLANK_DPRIME) SumStat.flankDprime.Add(dprime);
+  if (adjacent && (SumStat.ALL_ADJ_R2 || SumStat.MEAN_ADJ_R2)) SumStat.adjR2.Add(r2);
+  if (SumStat.MEAN_ALL_R2) r2_sum += r2;
+  if (flanking && SumStat.FLANK_R2) SumStat.flankR2.Add(r2);
 }
 
 // |D'| and r^2 of the cell (allele i of A, allele j of B), the same arithmetic
@@ -673,15 +691,7 @@ int PopGenetics::calc_d_sd_values(const LocusPair& pair, const settings&, double
   double dprime = 0.0;  // the pair's |D'| and r^2: those of the last cell
   double r2 = 0.0;
   const int built = out ? listed_pair_values(pair, out, dprime, r2) : pair_values(pair, dprime, r2);
-  const bool adjacent = pair.locus_b - pair.locus_a == 1;
-  const bool flanking = pair.locus_a == first_flank && pair.locus_b == last_flank;
-  if (adjacent && (SumStat.ALL_ADJ_DPRIME || SumStat.MEAN_ADJ_DPRIME))
-    SumStat.adjDprime.Add(dprime);
-  if (SumStat.MEAN_ALL_DPRIME) dprime_sum += dprime;
-  if (flanking && SumStat.FLANK_DPRIME) SumStat.flankDprime.Add(dprime);
-  if (adjacent && (SumStat.ALL_ADJ_R2 || SumStat.MEAN_ADJ_R2)) SumStat.adjR2.Add(r2);
-  if (SumStat.MEAN_ALL_R2) r2_sum += r2;
-  if (flanking && SumStat.FLANK_R2) SumStat.flankR2.Add(r2);
+  record_pair(pair, dprime, r2, dprime_sum, r2_sum, first_flank, last_flank);
   return built;
 }
 
@@ -754,12 +764,12 @@ namespace {
 
 // Adds the pairs (j, i) for j in [j_begin, j_end) to the sums, those between
 // two loci with patterns from the table row of locus i's pattern; other pairs
-// go through calc_d_sd_values. None of these pairs is adjacent or flanking.
+// take their own values. None of these pairs is adjacent or flanking.
 // next_plain[j] is the first locus from j on without a pattern, so that runs of
 // loci with patterns add up in registers.
 template <bool kDprime, bool kR2>
-void add_row(PopGenetics& pop, PatternTable& table, const std::vector<int>& next_plain,
-             const settings& s, int i, int j_begin, int j_end, double& dprime_sum, double& r2_sum) {
+void add_row(PopGenetics& pop, PatternTable& table, const std::vector<int>& next_plain, int i,
+             int j_begin, int j_end, double& dprime_sum, double& r2_sum) {
   const PopGenetics::LdWorkspace& ld = pop.ld;
   const int b = ld.pattern[static_cast<size_t>(i)];
   const size_t row = static_cast<size_t>(b) * static_cast<size_t>(table.size);
@@ -767,7 +777,6 @@ void add_row(PopGenetics& pop, PatternTable& table, const std::vector<int>& next
   const double* const r2 = kR2 ? table.r2.data() + row : nullptr;
   const double* const filled = kDprime ? dprime : r2;  // -1 until computed
   const int* const pattern = ld.pattern.data();
-  std::ostream unlisted(nullptr);
   int j = j_begin;
   while (j < j_end) {
     const int run_end = std::min(j_end, next_plain[static_cast<size_t>(j)]);
@@ -784,7 +793,10 @@ void add_row(PopGenetics& pop, PatternTable& table, const std::vector<int>& next
     if (j == j_end) break;
     const PopGenetics::LocusPair pair{2, ld.poly_loci[static_cast<size_t>(j)],
                                       ld.poly_loci[static_cast<size_t>(i)]};
-    pop.calc_d_sd_values(pair, s, dprime_sum, r2_sum, -1, -1, unlisted);
+    double pair_dprime = 0.0;
+    double pair_r2 = 0.0;
+    pop.pair_values(pair, pair_dprime, pair_r2);
+    record_pair(pair, pair_dprime, pair_r2, dprime_sum, r2_sum, -1, -1);
     ++j;
   }
 }
@@ -836,13 +848,21 @@ int PopGenetics::calc_all_gam_des(std::ostream& out, int chain_length, const set
   for (int k = num_poly - 1; k >= 0; --k)
     next_plain[static_cast<size_t>(k)] =
         ld.pattern[static_cast<size_t>(k)] < 0 ? k : next_plain[static_cast<size_t>(k) + 1];
-  std::ostream unlisted(nullptr);  // takes the pairs beyond the listed ones
   double dprime_sum = 0.0;
   double r2_sum = 0.0;
-  const auto one_pair = [&](int j, int i, std::ostream& pair_out) {
+  // A listed pair goes to the log with its whole table; the others need only
+  // their last cell.
+  const auto one_pair = [&](int j, int i, bool listed) {
     const LocusPair pair{2, ld.poly_loci[static_cast<size_t>(j)],
                          ld.poly_loci[static_cast<size_t>(i)]};
-    calc_d_sd_values(pair, s, dprime_sum, r2_sum, first_flank, last_flank, pair_out);
+    if (listed) {
+      calc_d_sd_values(pair, s, dprime_sum, r2_sum, first_flank, last_flank, out);
+      return;
+    }
+    double dprime = 0.0;
+    double r2 = 0.0;
+    pair_values(pair, dprime, r2);
+    record_pair(pair, dprime, r2, dprime_sum, r2_sum, first_flank, last_flank);
   };
   // Pairs in the order (0,1), (0,2), (1,2), (0,3), ...: the sums keep that
   // order. In row i only the pair (i-1, i) can be adjacent and only the pair
@@ -850,29 +870,29 @@ int PopGenetics::calc_all_gam_des(std::ostream& out, int chain_length, const set
   long long num_pairs = 0;
   for (int i = 1; i < num_poly; ++i) {
     int j = 0;
-    for (; j < i && num_pairs < kListedPairs; ++j, ++num_pairs) one_pair(j, i, out);
+    for (; j < i && num_pairs < kListedPairs; ++j, ++num_pairs) one_pair(j, i, true);
     if (j == i) continue;
     num_pairs += i - j;
-    if (j == 0 && i == num_poly - 1) one_pair(j++, i, unlisted);
+    if (j == 0 && i == num_poly - 1) one_pair(j++, i, false);
     const int middle_end = i - 1;
     if (j < middle_end) {
       if (table.size > 0 && ld.pattern[static_cast<size_t>(i)] >= 0) {
         if (want_dprime && want_r2)
-          add_row<true, true>(*this, table, next_plain, s, i, j, middle_end, dprime_sum, r2_sum);
+          add_row<true, true>(*this, table, next_plain, i, j, middle_end, dprime_sum, r2_sum);
         else if (want_dprime)
-          add_row<true, false>(*this, table, next_plain, s, i, j, middle_end, dprime_sum, r2_sum);
+          add_row<true, false>(*this, table, next_plain, i, j, middle_end, dprime_sum, r2_sum);
         else
-          add_row<false, true>(*this, table, next_plain, s, i, j, middle_end, dprime_sum, r2_sum);
+          add_row<false, true>(*this, table, next_plain, i, j, middle_end, dprime_sum, r2_sum);
       } else {
         // Without a mean over all pairs, two loci with patterns add nothing.
         const bool skip_patterns =
             !want_dprime && !want_r2 && ld.pattern[static_cast<size_t>(i)] >= 0;
         for (int k = j; k < middle_end; ++k)
-          if (!skip_patterns || ld.pattern[static_cast<size_t>(k)] < 0) one_pair(k, i, unlisted);
+          if (!skip_patterns || ld.pattern[static_cast<size_t>(k)] < 0) one_pair(k, i, false);
       }
       j = middle_end;
     }
-    if (j < i) one_pair(j, i, unlisted);
+    if (j < i) one_pair(j, i, false);
   }
   if (num_pairs > kListedPairs)
     out << "(" << num_pairs - kListedPairs << " further pairs not listed)\n";
