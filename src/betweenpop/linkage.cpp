@@ -4,13 +4,17 @@
 // lists of SumStat (means over all pairs, adjacent pairs, the flanking pair).
 //
 // The haplotypes are numbered once per sample into a flat table of allele codes
-// (one row per polymorphic locus, one column per distinct haplotype); every pair
-// then builds its contingency table from two rows, weighting each distinct
-// haplotype by its count, so no per-pair work touches the sequences again.
+// (one row per polymorphic locus, one column per distinct haplotype); a pair
+// builds its contingency table from two rows, weighting each distinct haplotype
+// by its count, so no per-pair work touches the sequences again. Two-allele loci
+// are also bit sets over the distinct haplotypes (weighted by the binary digits
+// of their counts) or over their copies when those are few: a pair is then
+// counted by AND and bit counts. Loci without missing data that share the same
+// pattern of alleles share their pair values, which a table keeps; the sums over
+// pairs still add every pair in order, so they are those of the plain loop.
 #include "betweenpop/linkage.h"
 
 #include <algorithm>
-#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -535,15 +539,16 @@ void pattern_pair_values(const PopGenetics::LdWorkspace& ld, int a, int b, doubl
               ld.pattern_weight[static_cast<size_t>(b)], ld.total_weight, abs_dprime, r2);
 }
 
-// Values of pairs of patterns (row: pattern of B, column: pattern of A), each
-// computed the first time a pair of loci needs it (-1 until then), for the
-// measures whose mean over all pairs is reported. Kept when the patterns are
-// few against the pairs of loci that use them.
+// Values of pairs of patterns (row: pattern of B, column: pattern of A), a
+// row computed the first time a locus of its pattern needs it, for the measures
+// whose mean over all pairs is reported. Kept when the patterns are few against
+// the pairs of loci that use them.
 struct PatternTable {
-  static constexpr int kMaxPatterns = 1024;  // 8 MB per measure at most
-  int size = 0;                              // 0: no table
+  static constexpr int kMaxPatterns = 724;  // 724^2 cells: 4 MB per measure at most
+  int size = 0;                             // 0: no table
   std::vector<double> dprime;
   std::vector<double> r2;
+  std::vector<std::uint8_t> row_done;
 
   PatternTable(const PopGenetics::LdWorkspace& ld, bool want_dprime, bool want_r2) {
     const int patterns = static_cast<int>(ld.pattern_weight.size());
@@ -553,16 +558,23 @@ struct PatternTable {
     if (2LL * patterns * patterns > loci * loci) return;
     size = patterns;
     const size_t cells = static_cast<size_t>(patterns) * static_cast<size_t>(patterns);
-    if (want_dprime) dprime.assign(cells, -1.0);
-    if (want_r2) r2.assign(cells, -1.0);
+    if (want_dprime) dprime.resize(cells);
+    if (want_r2) r2.resize(cells);
+    row_done.assign(static_cast<size_t>(patterns), 0);
   }
-  // The values of patterns a (locus A) and b (locus B), stored in cell.
-  void fill(const PopGenetics::LdWorkspace& ld, size_t cell, int a, int b) {
-    double d = 0.0;
-    double r = 0.0;
-    pattern_pair_values(ld, a, b, d, r);
-    if (!dprime.empty()) dprime[cell] = d;
-    if (!r2.empty()) r2[cell] = r;
+  // The row of pattern b: its values against every pattern a at locus A.
+  void fill_row(const PopGenetics::LdWorkspace& ld, int b) {
+    if (row_done[static_cast<size_t>(b)]) return;
+    row_done[static_cast<size_t>(b)] = 1;
+    for (int a = 0; a < size; ++a) {
+      double d = 0.0;
+      double r = 0.0;
+      pattern_pair_values(ld, a, b, d, r);
+      const size_t cell =
+          static_cast<size_t>(b) * static_cast<size_t>(size) + static_cast<size_t>(a);
+      if (!dprime.empty()) dprime[cell] = d;
+      if (!r2.empty()) r2[cell] = r;
+    }
   }
 };
 
@@ -773,9 +785,9 @@ void add_row(PopGenetics& pop, PatternTable& table, const std::vector<int>& next
   const PopGenetics::LdWorkspace& ld = pop.ld;
   const int b = ld.pattern[static_cast<size_t>(i)];
   const size_t row = static_cast<size_t>(b) * static_cast<size_t>(table.size);
+  table.fill_row(ld, b);
   const double* const dprime = kDprime ? table.dprime.data() + row : nullptr;
   const double* const r2 = kR2 ? table.r2.data() + row : nullptr;
-  const double* const filled = kDprime ? dprime : r2;  // -1 until computed
   const int* const pattern = ld.pattern.data();
   int j = j_begin;
   while (j < j_end) {
@@ -783,10 +795,8 @@ void add_row(PopGenetics& pop, PatternTable& table, const std::vector<int>& next
     double d = dprime_sum;
     double r = r2_sum;
     for (; j < run_end; ++j) {
-      const int a = pattern[j];
-      if (filled[a] < 0.0) table.fill(ld, row + static_cast<size_t>(a), a, b);
-      if (kDprime) d += dprime[a];
-      if (kR2) r += r2[a];
+      if (kDprime) d += dprime[pattern[j]];
+      if (kR2) r += r2[pattern[j]];
     }
     dprime_sum = d;
     r2_sum = r;
