@@ -184,13 +184,14 @@ TEST(LdBitSets, EveryPathMatchesTheGeneralTable) {
   int table_units = 0;
   for (int round = 0; round < 24; ++round) {
     // Up to 150 haplotypes (three words); counts 1 to 4, and in every third
-    // round one count of 10^9.
+    // round two counts of 10^9 (a total beyond 2^31 copies).
     const int haps = 2 + static_cast<int>(gen() % 149);
     const std::vector<std::string> seqs =
         patterned_sequences(gen, haps, 20 + static_cast<int>(gen() % 40));
     std::vector<int> counts;
     for (int h = 0; h < haps; ++h) counts.push_back(1 + static_cast<int>(gen() % 4));
-    if (round % 3 == 0) counts[gen() % counts.size()] = 1000000000;
+    if (round % 3 == 0)
+      for (int twice = 0; twice < 2; ++twice) counts[gen() % counts.size()] = 1000000000;
     Haplo_DB list;
     std::vector<std::pair<HaploDef*, int>> entries;
     for (int h = 0; h < haps; ++h)
