@@ -237,7 +237,8 @@ double delta_mu_squared(const std::vector<double>& mu_x, const std::vector<doubl
 
 // Mean allele size per locus over the gene copies of a population (allele
 // tokens read as numbers; missing data and non-numeric alleles are skipped); a
-// locus without data has mean 0.
+// locus without data has mean 0, and the loci after the last non-zero mean are
+// left out.
 std::vector<double> mean_allele_sizes_of(const Population& pop);
 
 #endif  // QND_BETWEENPOP_AMOVA_H

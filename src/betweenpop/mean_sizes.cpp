@@ -141,10 +141,10 @@ std::vector<double> mean_sizes_by_character(const std::vector<Row>& rows, char m
 
   size_t length = 0;
   for (const Row& row : rows) length = std::max(length, row.content.size());
-  std::vector<double> mean(length, 0.0);
   // Only digits read as numbers: sequences without any have means 0.
   if (std::none_of(rows.begin(), rows.end(), [](const Row& r) { return holds_digit(r.content); }))
-    return mean;
+    return {};
+  std::vector<double> mean(length, 0.0);
   std::vector<std::int64_t> sum(length, 0);
   std::vector<std::int64_t> copies(length, 0);
   bool any = false;  // some site holds a number
@@ -201,6 +201,11 @@ std::vector<double> mean_allele_sizes_of(const Population& pop) {
   // The integer sums equal sums in double taken in any order while every
   // partial sum, at most 9 x the copies, stays below 2^53.
   constexpr std::int64_t kExactCopies = (std::int64_t{1} << 53) / 9;
-  if (blank || total >= kExactCopies) return mean_sizes_by_allele(rows, pop.profile.MissingData);
-  return mean_sizes_by_character(rows, pop.profile.MissingData, total);
+  std::vector<double> mean = blank || total >= kExactCopies
+                                 ? mean_sizes_by_allele(rows, pop.profile.MissingData)
+                                 : mean_sizes_by_character(rows, pop.profile.MissingData, total);
+  // Loci past the last non-zero mean enter no (delta mu)^2: sequences without
+  // digits leave nothing to compare.
+  while (!mean.empty() && mean.back() == 0.0) mean.pop_back();
+  return mean;
 }

@@ -3,6 +3,7 @@
 // reading of every allele of every gene copy.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -59,6 +60,14 @@ std::vector<double> naive_means(const Rows& rows, char missing) {
   return sum;
 }
 
+// Means with the loci after the last non-zero one (left out) put back as 0.
+std::vector<double> padded(std::vector<double> means, size_t loci) {
+  EXPECT_LE(means.size(), loci);
+  EXPECT_TRUE(means.empty() || means.back() != 0.0);
+  means.resize(std::max(means.size(), loci), 0.0);
+  return means;
+}
+
 }  // namespace
 
 TEST(DeltaMuMeanSizes, HandComputedCases) {
@@ -87,7 +96,8 @@ TEST(DeltaMuMeanSizes, HandComputedCases) {
                              : std::stod(m.substr(0, slash)) / std::stod(m.substr(slash + 1)));
     }
     Haplo_DB list;
-    EXPECT_EQ(mean_allele_sizes_of(sample_of(list, rows, missing[0])), expected);
+    EXPECT_EQ(padded(mean_allele_sizes_of(sample_of(list, rows, missing[0])), expected.size()),
+              expected);
     ++cases;
   }
   EXPECT_EQ(cases, 12);
@@ -122,7 +132,8 @@ TEST(DeltaMuMeanSizes, RandomSamplesMatchTheNaiveReading) {
       rows.emplace_back(content, static_cast<int>(gen() % 5));
     }
     Haplo_DB list;
-    EXPECT_EQ(mean_allele_sizes_of(sample_of(list, rows, '?')), naive_means(rows, '?'))
+    const std::vector<double> naive = naive_means(rows, '?');
+    EXPECT_EQ(padded(mean_allele_sizes_of(sample_of(list, rows, '?')), naive.size()), naive)
         << "round " << round;
   }
 }
