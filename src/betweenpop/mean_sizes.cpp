@@ -5,11 +5,13 @@
 // missing-data character; the mean of a locus is the sum of count x size over
 // the sum of counts of such alleles, 0 without any.
 //
-// Each distinct allele text is read once. Contents of one character per locus
-// (sequences, RFLP) go through a table of the 256 characters, of which only the
-// digits read as numbers, and are summed in exact integers: every haplotype is
-// compared word by word with the first one, so only the sites where it differs
-// cost more than a word compare.
+// No text is parsed per gene copy: whole numbers are read while their allele is
+// scanned, any other distinct text once through strtod. Contents of one
+// character per locus (sequences, RFLP) go through a table of the 256
+// characters, of which only the digits read as numbers, and are summed in exact
+// integers: every haplotype is compared word by word with the first one, so
+// only the sites where it differs cost more than a word compare, and sequences
+// without any digit cost one scan.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
