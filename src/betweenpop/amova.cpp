@@ -15,8 +15,8 @@
 #include <ostream>
 #include <unordered_map>
 
-#include "betweenpop/distances.h"
 #include "base/errors.h"
+#include "betweenpop/distances.h"
 #include "globals.h"
 #include "model/haplotypes.h"
 #include "model/population.h"
@@ -38,6 +38,13 @@ void constant_cells(const TriMat& d2, double& diag, double& off) {
 double uniform() {
   int idum = 1;  // positive: the stream continues, never reseeded
   return ran3(&idum);
+}
+
+// The gene copies of a population as the AMOVA counts them: for genotypic data
+// the individuals' copies (two adjacent entries each) when they are listed,
+// else the haplotype entries with their counts.
+const MY_TIArrayAsVector<PHaploDef>& gene_copy_list(const Population& pop, bool genotypic) {
+  return genotypic && pop.gametes.GetItemsInContainer() > 0 ? pop.gametes : pop.haplotypes;
 }
 
 }  // namespace
@@ -83,6 +90,19 @@ void PopGenetics::SetUpVectorsAfterPermutation(const int* slice, int n) {
     } else {
       ++perm_counts[static_cast<size_t>(slot)];
     }
+  }
+  perm_size = n;
+}
+
+void PopGenetics::SetUpVectorsFromCounts(const std::vector<int>& haps,
+                                         const std::vector<int>& counts, int n) {
+  for (int h : perm_haps) perm_slot[static_cast<size_t>(h)] = -1;
+  perm_haps = haps;
+  perm_counts = counts;
+  for (size_t a = 0; a < perm_haps.size(); ++a) {
+    const size_t h = static_cast<size_t>(perm_haps[a]);
+    if (h >= perm_slot.size()) perm_slot.resize(h + 1, -1);
+    perm_slot[h] = static_cast<int>(a);
   }
   perm_size = n;
 }
@@ -149,6 +169,12 @@ double PopGenetics::ComputeSSDAP(const PopGenetics& other, const TriMat& d2) con
 Amova::Amova(settings& s_, Structure& structure_, Samples& samples_, DistMat& distmat_,
              Haplo_DB& haplo_db_, TAlleleDB& allele_db_, void* mantel_, int print_flag_, int flag2_,
              amova_results* results_)
+    : Amova(s_, structure_, samples_, distmat_, haplo_db_, allele_db_, mantel_, print_flag_, flag2_,
+            results_, nullptr) {}
+
+Amova::Amova(settings& s_, Structure& structure_, Samples& samples_, DistMat& distmat_,
+             Haplo_DB& haplo_db_, TAlleleDB& allele_db_, void* mantel_, int print_flag_, int flag2_,
+             amova_results* results_, const AlleleCountSums* sums_)
     : s(s_),
       structure(structure_),
       samples(samples_),
@@ -158,7 +184,8 @@ Amova::Amova(settings& s_, Structure& structure_, Samples& samples_, DistMat& di
       mantel(mantel_),
       print_flag(print_flag_),
       flag2(flag2_),
-      results(results_) {
+      results(results_),
+      sums(sums_) {
   const int ok = initialize();
   if (ok) {
     design = choose_design();
@@ -194,9 +221,8 @@ int Amova::initialize() {
     char buf[64];
     const std::time_t now = std::time(nullptr);
     const std::tm* tm = std::localtime(&now);
-    time_text = tm != nullptr && std::strftime(buf, sizeof buf, "%d/%m/%Y at %H:%M:%S)", tm) > 0
-                    ? buf
-                    : "";
+    time_text =
+        tm != nullptr && std::strftime(buf, sizeof buf, "%d/%m/%Y at %H:%M:%S)", tm) > 0 ? buf : "";
   }
 
   // Populations in structure order, and the group lists as positions.
@@ -226,39 +252,58 @@ int Amova::initialize() {
   phase_known = prof.GameticPhase != 0;
 
   // Matrix index of every haplotype of the list.
-  std::unordered_map<const HaploDef*, int> index_of;
-  index_of.reserve(static_cast<size_t>(haplo_db.size()));
-  for (int i = 0; i < haplo_db.size(); ++i) index_of.emplace(haplo_db[i], i);
+  index_of_.clear();
+  index_of_.reserve(static_cast<size_t>(haplo_db.size()));
+  for (int i = 0; i < haplo_db.size(); ++i) index_of_.emplace(haplo_db[i], i);
   const TriMat& d2 = distmat.tri;
-  const int num_haps = std::max(d2.size(), haplo_db.size());
+  const int num_haps =
+      sums != nullptr ? sums->num_haplotypes() : std::max(d2.size(), haplo_db.size());
 
-  // The observed index vector, population by population; for genotypic data
-  // the two gene copies of each individual are adjacent.
-  observed_vector.clear();
+  // The observed composition of every population, from its distinct
+  // haplotypes and their counts (gene copies of individuals for genotypic
+  // data). The copies of all populations must stay countable in an int.
+  const long long copies_limit = static_cast<long long>(INT_MAX) - P - 1;
+  long long total = 0;
+  observed_haps.assign(static_cast<size_t>(P), {});
+  observed_counts.assign(static_cast<size_t>(P), {});
   pop_offset.assign(static_cast<size_t>(P), 0);
   pop_n.assign(static_cast<size_t>(P), 0);
+  std::vector<int> slot(static_cast<size_t>(num_haps), -1);
   for (int p = 0; p < P; ++p) {
     const Population& pop = *observed_pops[static_cast<size_t>(p)];
-    pop_offset[static_cast<size_t>(p)] = static_cast<int>(observed_vector.size());
-    const bool per_copy = genotypic && pop.gametes.GetItemsInContainer() > 0;
-    const MY_TIArrayAsVector<PHaploDef>& list = per_copy ? pop.gametes : pop.haplotypes;
-    for (const PHaploDef* e : list) {
+    std::vector<int>& haps = observed_haps[static_cast<size_t>(p)];
+    std::vector<int>& counts = observed_counts[static_cast<size_t>(p)];
+    long long copies = 0;
+    for (const PHaploDef* e : gene_copy_list(pop, genotypic)) {
       if (e == nullptr || e->count <= 0) continue;
-      const auto found = index_of.find(e->hap);
-      if (found == index_of.end()) {
+      const auto found = index_of_.find(e->hap);
+      if (found == index_of_.end()) {
         E.error(Error, "Amova::initialize()", 173);
         return 0;
       }
-      if (!d2.is_constant() && found->second >= d2.size()) {
+      const bool outside = sums != nullptr ? found->second >= num_haps
+                                           : !d2.is_constant() && found->second >= d2.size();
+      if (outside) {
         E.error(Error, "Amova::initialize()", 135);
         return 0;
       }
-      observed_vector.insert(observed_vector.end(), static_cast<size_t>(e->count), found->second);
+      if (e->count > copies_limit - total - copies) E.error(Memory, "Amova::initialize()", 0);
+      copies += e->count;
+      int& k = slot[static_cast<size_t>(found->second)];
+      if (k < 0) {
+        k = static_cast<int>(haps.size());
+        haps.push_back(found->second);
+        counts.push_back(e->count);
+      } else {
+        counts[static_cast<size_t>(k)] += e->count;
+      }
     }
-    pop_n[static_cast<size_t>(p)] =
-        static_cast<int>(observed_vector.size()) - pop_offset[static_cast<size_t>(p)];
+    for (int h : haps) slot[static_cast<size_t>(h)] = -1;
+    pop_offset[static_cast<size_t>(p)] = static_cast<int>(total);
+    pop_n[static_cast<size_t>(p)] = static_cast<int>(copies);
+    total += copies;
   }
-  N = static_cast<int>(observed_vector.size());
+  N = static_cast<int>(total);
 
   n_g.assign(static_cast<size_t>(G), 0.0);
   group_offset.assign(static_cast<size_t>(G), 0);
@@ -277,16 +322,19 @@ int Amova::initialize() {
   for (Population* p : observed_pops) {
     if (!p->CreatePermutationVectors(num_haps)) return 0;
   }
-  try {
-    index_vector.assign(static_cast<size_t>(N) + static_cast<size_t>(P) + 1, -1);
-  } catch (const std::exception&) {
-    E.error(Memory, "Amova::initialize()", 0);
-    return 0;
-  }
-  std::copy(observed_vector.begin(), observed_vector.end(), index_vector.begin());
+  version_.assign(static_cast<size_t>(P), 0);
+  observed_profiles_.assign(sums != nullptr ? static_cast<size_t>(P) : 0, {});
+  current_profiles_.assign(sums != nullptr ? static_cast<size_t>(P) : 0, {});
+  observed_profile_built_.assign(static_cast<size_t>(P), 0);
+  current_profile_version_.assign(static_cast<size_t>(P), -1);
+  for (int p = 0; p < P; ++p) set_observed_composition(p);
+
+  const int planned = choose_design();
+  const bool tests = amova_tests_run(planned) || pairwise_tests_run();
+  const bool individuals = planned == k1G1PI || planned == k1GPI || planned == kGPI;
+  if (tests || individuals) build_gene_copy_vectors(tests);
   if (individual_level) I = N / 2;
   SSD_WI_pop.assign(static_cast<size_t>(P), 0.0);
-  distribute_HaplotypeIndexVector();
   compute_SSDP();
   SSDP_obs = SSDP;
   pop_FST.assign(static_cast<size_t>(P), 0.0);
@@ -389,20 +437,98 @@ int Amova::run_design() {
 // Sums of squares.
 // ---------------------------------------------------------------------------
 
+bool Amova::amova_tests_run(int d) const {
+  return (s.TaskNumber & kTaskAmova) && num_permutations > 0 && d >= k1G1PI && d <= kGPIH;
+}
+
+bool Amova::pairwise_tests_run() const {
+  const bool pairwise =
+      (s.TaskNumber & kTaskPairwiseFst) || (s.TaskNumber & kTaskMantelTest) || s.ComputeDeltaMuSqr;
+  return pairwise && s.NumPermutationsFST >= 1 && (s.ComputePairwiseFST || s.PrintMissIntermatchs);
+}
+
+void Amova::build_gene_copy_vectors(bool for_tests) {
+  if (for_tests && N > kMaxPermutedGeneCopies) E.error(Memory, "Amova::initialize()", 0);
+  try {
+    observed_vector.clear();
+    observed_vector.reserve(static_cast<size_t>(N));
+    for (const Population* pop : observed_pops) {
+      for (const PHaploDef* e : gene_copy_list(*pop, genotypic)) {
+        if (e == nullptr || e->count <= 0) continue;
+        observed_vector.insert(observed_vector.end(), static_cast<size_t>(e->count),
+                               index_of_.at(e->hap));
+      }
+    }
+    if (for_tests) {
+      index_vector.assign(static_cast<size_t>(N) + static_cast<size_t>(P) + 1, -1);
+      std::copy(observed_vector.begin(), observed_vector.end(), index_vector.begin());
+    }
+  } catch (const std::bad_alloc&) {
+    E.error(Memory, "Amova::initialize()", 0);
+  }
+}
+
+void Amova::recount(int p, const int* copies, int num_copies) {
+  observed_pops[static_cast<size_t>(p)]->SetUpVectorsAfterPermutation(copies, num_copies);
+  version_[static_cast<size_t>(p)] = ++next_version_;
+}
+
+void Amova::set_observed_composition(int p) {
+  observed_pops[static_cast<size_t>(p)]->SetUpVectorsFromCounts(
+      observed_haps[static_cast<size_t>(p)], observed_counts[static_cast<size_t>(p)],
+      pop_n[static_cast<size_t>(p)]);
+  version_[static_cast<size_t>(p)] = 0;
+}
+
+const AlleleCountSums::Profile& Amova::profile(int p) {
+  const size_t i = static_cast<size_t>(p);
+  if (version_[i] == 0) {
+    if (!observed_profile_built_[i]) {
+      sums->fill_profile(observed_haps[i], observed_counts[i], observed_profiles_[i]);
+      observed_profile_built_[i] = 1;
+    }
+    return observed_profiles_[i];
+  }
+  if (current_profile_version_[i] != version_[i]) {
+    const Population& pop = *observed_pops[i];
+    sums->fill_profile(pop.perm_haps, pop.perm_counts, current_profiles_[i]);
+    current_profile_version_[i] = version_[i];
+  }
+  return current_profiles_[i];
+}
+
+double Amova::within_sum(int p) {
+  if (sums == nullptr) return observed_pops[static_cast<size_t>(p)]->ComputeSSDWP(distmat.tri);
+  return sums->value(sums->within(profile(p)));
+}
+
+double Amova::between_sum(int p, int q) {
+  if (sums == nullptr) {
+    return observed_pops[static_cast<size_t>(p)]->ComputeSSDAP(
+        *observed_pops[static_cast<size_t>(q)], distmat.tri);
+  }
+  const AlleleCountSums::Profile& a = profile(p);
+  return sums->value(sums->between(a, profile(q)));
+}
+
+double Amova::pair_d2(int h1, int h2) {
+  if (sums == nullptr) return distmat.tri(h1, h2);
+  const std::uint64_t key = (static_cast<std::uint64_t>(std::min(h1, h2)) << 32) |
+                            static_cast<std::uint32_t>(std::max(h1, h2));
+  const auto [it, fresh] = pair_d2_cache_.emplace(key, 0.0);
+  if (fresh) it->second = sums->value(sums->distance(h1, h2));
+  return it->second;
+}
+
 void Amova::compute_SSDP() {
-  const TriMat& d2 = distmat.tri;
   for (int p = 0; p < P; ++p) {
-    const Population& a = *observed_pops[static_cast<size_t>(p)];
-    SSDP.at(p, p) = a.ComputeSSDWP(d2);
-    for (int q = 0; q < p; ++q)
-      SSDP.at(p, q) = a.ComputeSSDAP(*observed_pops[static_cast<size_t>(q)], d2);
+    SSDP.at(p, p) = within_sum(p);
+    for (int q = 0; q < p; ++q) SSDP.at(p, q) = between_sum(p, q);
   }
 }
 
 void Amova::update_SSDP_diagonal() {
-  const TriMat& d2 = distmat.tri;
-  for (int p = 0; p < P; ++p)
-    SSDP.at(p, p) = observed_pops[static_cast<size_t>(p)]->ComputeSSDWP(d2);
+  for (int p = 0; p < P; ++p) SSDP.at(p, p) = within_sum(p);
 }
 
 double Amova::compute_total_SSD() {
@@ -424,15 +550,15 @@ double Amova::compute_SSDWP() {
 }
 
 double Amova::compute_SSDWI() {
-  const TriMat& d2 = distmat.tri;
+  // The current arrangement: the shuffled one during the tests.
+  const std::vector<int>& v = index_vector.empty() ? observed_vector : index_vector;
   double total = 0.0;
   for (int p = 0; p < P; ++p) {
     const int o = pop_offset[static_cast<size_t>(p)];
     const int np = pop_n[static_cast<size_t>(p)];
     double sum = 0.0;
-    for (int i = o; i + 1 < o + np; i += 2) {
-      sum += d2(index_vector[static_cast<size_t>(i)], index_vector[static_cast<size_t>(i) + 1]);
-    }
+    for (int i = o; i + 1 < o + np; i += 2)
+      sum += pair_d2(v[static_cast<size_t>(i)], v[static_cast<size_t>(i) + 1]);
     SSD_WI_pop[static_cast<size_t>(p)] = sum / 2.0;
     total += sum / 2.0;
   }
@@ -636,12 +762,11 @@ int Amova::AMOVA_1G_1P_I() {
   if (print_flag) {
     report_design("AMOVA_1G_1P_I");
     // Per-individual values (report only).
-    const TriMat& d2 = distmat.tri;
     const double denom = I * SSD_total - SSD_WI_obs;
     *_AOS_ << "\nIndividual inbreeding values:\n";
     for (int i = 0; i < I; ++i) {
-      const double x = d2(observed_vector[2 * static_cast<size_t>(i)],
-                          observed_vector[2 * static_cast<size_t>(i) + 1]) /
+      const double x = pair_d2(observed_vector[2 * static_cast<size_t>(i)],
+                               observed_vector[2 * static_cast<size_t>(i) + 1]) /
                        2.0;
       *_AOS_ << std::setw(6) << i + 1 << '\t'
              << (denom != 0.0 ? 1.0 - ((2.0 * I - 2.0) * I * x / 2.0) / denom : 0.0) << '\n';
@@ -952,8 +1077,8 @@ void Amova::load_HaplotypeIndexVector() {
 
 void Amova::distribute_HaplotypeIndexVector() {
   for (int p = 0; p < P; ++p) {
-    observed_pops[static_cast<size_t>(p)]->SetUpVectorsAfterPermutation(
-        index_vector.data() + pop_offset[static_cast<size_t>(p)], pop_n[static_cast<size_t>(p)]);
+    recount(p, index_vector.data() + pop_offset[static_cast<size_t>(p)],
+            pop_n[static_cast<size_t>(p)]);
   }
 }
 
@@ -967,7 +1092,7 @@ void Amova::distribute_populations() {
 
 void Amova::restore_observed() {
   load_HaplotypeIndexVector();
-  distribute_HaplotypeIndexVector();
+  for (int p = 0; p < P; ++p) set_observed_composition(p);
   SSDP = SSDP_obs;
   for (int p = 0; p < P; ++p) pop_array[static_cast<size_t>(p)] = p;
   distribute_populations();

@@ -3,15 +3,22 @@
 // the pairwise comparisons of the samples (pairwise.cpp).
 //
 // The distance matrix holds squared distances d2 between haplotypes. Every sum
-// of squares is computed from per-population haplotype counts; the permutation
-// tests move haplotype indices (or whole populations) and recount, so no
-// distance is ever recomputed.
+// of squares is computed from per-population haplotype counts, either through
+// the matrix or, when the distance is a sum over sites or loci, from allele
+// counts per site (allele_count_sums.h) with no matrix at all; both give the
+// same doubles. The permutation tests move haplotype indices (or whole
+// populations) and recount, so no distance is ever recomputed. Only the tests
+// need one entry per gene copy; without them everything follows the distinct
+// haplotypes and their counts.
 #ifndef QND_BETWEENPOP_AMOVA_H
 #define QND_BETWEENPOP_AMOVA_H
 
+#include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
+#include "betweenpop/allele_count_sums.h"
 #include "model/matrices.h"
 #include "text/my_string.h"
 
@@ -22,6 +29,7 @@ class Population;
 class PopGenetics;
 class Haplo_DB;
 class TAlleleDB;
+class HaploDef;
 
 // One permutation test of a variance component and its fixation index.
 struct AmovaTest {
@@ -69,6 +77,12 @@ class Amova {
  public:
   Amova(settings& s, Structure& structure, Samples& samples, DistMat& distmat, Haplo_DB& haplo_db,
         TAlleleDB& allele_db, void* mantel, int print_flag, int flag2, amova_results* results);
+  // The same with the sums taken from allele counts instead of distmat (which
+  // is then not read); sums covers every haplotype of haplo_db and is exact
+  // for the gene copies of the structure (AlleleCountSums::exact_for).
+  Amova(settings& s, Structure& structure, Samples& samples, DistMat& distmat, Haplo_DB& haplo_db,
+        TAlleleDB& allele_db, void* mantel, int print_flag, int flag2, amova_results* results,
+        const AlleleCountSums* sums);
   ~Amova();
   Amova(const Amova&) = delete;
   Amova& operator=(const Amova&) = delete;
@@ -136,6 +150,12 @@ class Amova {
   // m' = (floor(m / k) + 1) k; m < 1 gives k = 0 and m' = 0.
   static void permutation_batches(int m, int& k, int& m_raised);
 
+  // The permutation tests shuffle one entry per gene copy (two int vectors of
+  // N entries, 8 bytes a copy, and the joint vector of a pair). Beyond this
+  // many copies (128 MB of vectors) they are out of reach: the run fails with
+  // "not enough memory" before anything is allocated.
+  static constexpr int kMaxPermutedGeneCopies = 1 << 24;
+
   // State (public for the reports and the tests).
   settings& s;
   Structure& structure;
@@ -163,15 +183,21 @@ class Amova {
   int num_permutations = 0;
   std::string time_text;
 
-  int N = 0;                                 // gene copies
-  int I = 0;                                 // individuals (N / 2 with the individual level)
-  int G = 0;                                 // groups
-  int P = 0;                                 // populations
-  std::vector<double> n_g;                   // gene copies per group
-  std::vector<double> SSD_group;             // S_g / n_g per group
-  TriMat SSDP;                               // P x P sums
-  TriMat SSDG;                               // G x G sums
-  std::vector<int> index_vector;             // haplotype index of every gene copy
+  int N = 0;                              // gene copies
+  int I = 0;                              // individuals (N / 2 with the individual level)
+  int G = 0;                              // groups
+  int P = 0;                              // populations
+  std::vector<double> n_g;                // gene copies per group
+  std::vector<double> SSD_group;          // S_g / n_g per group
+  TriMat SSDP;                            // P x P sums
+  TriMat SSDG;                            // G x G sums
+  const AlleleCountSums* sums = nullptr;  // the count path, or nullptr for the matrix
+  // Observed composition of each population: its distinct haplotypes (matrix
+  // indices, in order of first appearance among its gene copies) and copies.
+  std::vector<std::vector<int>> observed_haps, observed_counts;
+  // One entry per gene copy, built only when a permutation test runs or an
+  // individual-level design needs each individual's two copies.
+  std::vector<int> index_vector;             // haplotype index of every gene copy (tests)
   std::vector<int> observed_vector;          // the observed arrangement
   std::vector<int> pop_offset;               // first entry of each population in the vector
   std::vector<int> pop_n;                    // gene copies per population
@@ -189,6 +215,20 @@ class Amova {
  private:
   // Puts the observed arrangement back: index vector, counts, sums, groups.
   void restore_observed();
+  // Which of the gene-copy vectors the run needs, then builds them.
+  bool amova_tests_run(int d) const;
+  bool pairwise_tests_run() const;
+  void build_gene_copy_vectors(bool for_tests);
+  // Current composition of population p: recounted from its gene copies, or the observed one.
+  void recount(int p, const int* copies, int num_copies);
+  void set_observed_composition(int p);
+  // Sums of squared distances over the current compositions: within p, between p and q.
+  double within_sum(int p);
+  double between_sum(int p, int q);
+  // Squared distance between two haplotypes (matrix indices).
+  double pair_d2(int h1, int h2);
+  // Allele counts of population p's current composition (count path).
+  const AlleleCountSums::Profile& profile(int p);
   // SSD_p of every population from its current counts into the diagonal of SSDP.
   void update_SSDP_diagonal();
   // Runs the tests of the design in order; 'what' computes the permuted value.
@@ -218,6 +258,17 @@ class Amova {
   // Population-specific indices (report).
   void pop_specific_FST_H();
   void pop_specific_FIS();
+
+  std::unordered_map<const HaploDef*, int> index_of_;  // matrix index of every listed haplotype
+  // Count path: per population the version of its composition (0: observed),
+  // the allele counts of the observed and of the current composition, and the
+  // distances of haplotype pairs met so far within individuals.
+  std::vector<int> version_;
+  int next_version_ = 0;
+  std::vector<AlleleCountSums::Profile> observed_profiles_, current_profiles_;
+  std::vector<std::uint8_t> observed_profile_built_;
+  std::vector<int> current_profile_version_;
+  std::unordered_map<std::uint64_t, double> pair_d2_cache_;
 
   double SSD_WP_obs = 0.0;   // observed SSD_WP
   double SSD_WI_obs = 0.0;   // observed SSD_WI

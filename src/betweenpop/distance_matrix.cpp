@@ -26,30 +26,16 @@
 #include <unordered_map>
 #include <utility>
 
-#include "betweenpop/distances.h"
 #include "base/errors.h"
+#include "betweenpop/allele_count_sums.h"
+#include "betweenpop/distances.h"
 #include "globals.h"
 #include "model/population.h"
 #include "model/project.h"
 #include "settings/settings.h"
 
 namespace qnd_dist {
-namespace {
 
-constexpr double kMissingMicrosat = -99999.0;
-
-const char* const kDistanceLabels[9] = {"Pairwise difference",
-                                        "Jukes and Cantor",
-                                        "Kimura 2P",
-                                        "Proportion of difference",
-                                        "Tajima and Nei",
-                                        "Tamura",
-                                        "Tamura and Nei",
-                                        "No. of different alleles (FST)",
-                                        "Sum of squared size difference (RST)"};
-
-// The allele texts of a haplotype, one per locus: tokens between locus
-// separators, or one character per locus when the separator is NUL.
 void allele_tokens(std::string_view content, std::vector<std::string_view>& tokens) {
   tokens.clear();
   const char sep = ProfileSettings::LocusSeparator;
@@ -71,26 +57,15 @@ std::vector<std::string_view> allele_tokens(std::string_view content) {
   return tokens;
 }
 
-// Sites of a set of sequences, as one padded byte string per haplotype view.
 size_t longest_content(const PopGenetics& pop) {
   size_t len = 0;
   for (const PHaploDef* h : pop.haplotypes) len = std::max(len, h->hap->content.size());
   return len;
 }
 
-char site_char(const std::string& seq, size_t k, char missing) {
+static char site_char(const std::string& seq, size_t k, char missing) {
   return k < seq.size() ? seq[k] : missing;
 }
-
-// The usable sites where at least two haplotypes differ, packed per haplotype
-// into one flat array (row h holds haplotype h's characters at those sites).
-struct VariableSites {
-  std::vector<size_t> sites;
-  std::vector<char> packed;
-  std::string reference;  // haplotype 0, padded to the common length
-  size_t width() const { return sites.size(); }
-  const char* row(int h) const { return packed.data() + static_cast<size_t>(h) * sites.size(); }
-};
 
 VariableSites find_variable_sites(const PopGenetics& pop, size_t len, char missing) {
   VariableSites vs;
@@ -122,6 +97,43 @@ VariableSites find_variable_sites(const PopGenetics& pop, size_t len, char missi
   }
   return vs;
 }
+
+bool allele_value(std::string_view text, double& value) {
+  if (!text.empty() && text.size() <= 9) {
+    long whole = 0;
+    bool digits = true;
+    for (const char c : text) {
+      if (c < '0' || c > '9') {
+        digits = false;
+        break;
+      }
+      whole = whole * 10 + (c - '0');
+    }
+    if (digits) {
+      value = static_cast<double>(whole);
+      return true;
+    }
+  }
+  const std::string copy(text);
+  char* end = nullptr;
+  errno = 0;
+  value = std::strtod(copy.c_str(), &end);
+  return end != copy.c_str() && *end == '\0' && errno != ERANGE && std::isfinite(value);
+}
+
+namespace {
+
+constexpr double kMissingMicrosat = -99999.0;
+
+const char* const kDistanceLabels[9] = {"Pairwise difference",
+                                        "Jukes and Cantor",
+                                        "Kimura 2P",
+                                        "Proportion of difference",
+                                        "Tajima and Nei",
+                                        "Tamura",
+                                        "Tamura and Nei",
+                                        "No. of different alleles (FST)",
+                                        "Sum of squared size difference (RST)"};
 
 int count_usable(const PopGenetics& pop, size_t len) {
   int n = 0;
@@ -179,32 +191,6 @@ void end_matrix(PopGenetics& pop, std::ostream* out, std::clock_t start) {
     *_AOS_ << "\t\t\tWriting matrix to file ...\n";
     write_matrix(*out, pop.dist_matrix);
   }
-}
-
-// An allele text as a number: whole numbers of up to nine digits directly (the
-// usual case, and exactly the value strtod gives), anything else through
-// strtod. False when the text is not wholly a finite number.
-bool allele_value(std::string_view text, double& value) {
-  if (!text.empty() && text.size() <= 9) {
-    long whole = 0;
-    bool digits = true;
-    for (const char c : text) {
-      if (c < '0' || c > '9') {
-        digits = false;
-        break;
-      }
-      whole = whole * 10 + (c - '0');
-    }
-    if (digits) {
-      value = static_cast<double>(whole);
-      return true;
-    }
-  }
-  const std::string copy(text);
-  char* end = nullptr;
-  errno = 0;
-  value = std::strtod(copy.c_str(), &end);
-  return end != copy.c_str() && *end == '\0' && errno != ERANGE && std::isfinite(value);
 }
 
 // The allele texts of every haplotype, and the largest number of loci.
@@ -376,6 +362,9 @@ void PopGenetics::evaluate_usable_mask() {
   const std::string missing_text(1, m);
   std::vector<double> missing;
   double copies = 0.0;
+  std::vector<size_t> have;  // sites (loci) of each haplotype
+  have.reserve(static_cast<size_t>(num_haplotypes()));
+  std::vector<std::string_view> tokens;
   for (const PHaploDef* h : haplotypes) {
     const std::string& content = h->hap->content;
     copies += h->count;
@@ -384,18 +373,20 @@ void PopGenetics::evaluate_usable_mask() {
       for (size_t k = 0; k < content.size(); ++k) {
         if (content[k] == m) missing[k] += h->count;
       }
+      have.push_back(content.size());
     } else {
-      const std::vector<std::string_view> tokens = allele_tokens(content);
+      allele_tokens(content, tokens);
       if (missing.size() < tokens.size()) missing.resize(tokens.size(), 0.0);
       for (size_t k = 0; k < tokens.size(); ++k) {
         if (tokens[k] == missing_text) missing[k] += h->count;
       }
+      have.push_back(tokens.size());
     }
   }
   // A haplotype shorter than the others lacks the sites beyond its end.
-  for (const PHaploDef* h : haplotypes) {
-    const size_t have = per_site ? h->hap->content.size() : allele_tokens(h->hap->content).size();
-    for (size_t k = have; k < missing.size(); ++k) missing[k] += h->count;
+  for (size_t i = 0; i < have.size(); ++i) {
+    for (size_t k = have[i]; k < missing.size(); ++k)
+      missing[k] += haplotypes[static_cast<int>(i)]->count;
   }
   num_loci = static_cast<int>(missing.size());
   missing_fraction.assign(missing.size(), 0.0);
@@ -785,26 +776,48 @@ int calc_haplotype_dist_matrix(const Haplo_DB& list, const ProfileSettings& prof
   return 1;
 }
 
-int Project::calc_dist_matrix(int method, double alpha) {
+ListCountSums count_sums_over_list(const Haplo_DB& list, const ProfileSettings& profile,
+                                   const std::vector<int>& copies, const settings& s, int method) {
+  ListCountSums run;
+  run.pop = working_population(list, profile, copies);
+  run.pop->allowed_missing = s.AllowedLevelOfMissingData;
+  run.pop->evaluate_usable_mask();
+  run.sums = count_sums_for(*run.pop, s, method);
+  return run;
+}
+
+void report_count_sums(const ListCountSums& run, const settings& s,
+                       const my_string& result_directory) {
+  *_AOS_ << "\t\t\tDistances summed from allele counts per site or locus: no distance matrix\n";
+  const bool amova = (s.TaskNumber & kTaskAmova) && (s.HaplAMOVA || s.LocByLocAMOVA);
+  if (amova || (s.TaskNumber & kTaskPairwiseFst)) report_usable_loci(s, result_directory, *run.pop);
+}
+
+std::vector<int> pooled_copies(const Project& project) {
   // Copies of each haplotype pooled over the samples of the structure (over
   // all samples when the structure has no group): they weigh the missing data.
   std::unordered_map<const HaploDef*, int> pooled;
   auto add = [&pooled](const Population* pop) {
     for (const PHaploDef* e : pop->haplotypes) pooled[e->hap] += e->count;
   };
-  if (current_structure->groups.empty()) {
-    for (int i = 0; i < current_samples->size(); ++i) add((*current_samples)[i]);
+  if (project.current_structure->groups.empty()) {
+    for (int i = 0; i < project.current_samples->size(); ++i) add((*project.current_samples)[i]);
   } else {
-    for (const auto& group : current_structure->groups) {
+    for (const auto& group : project.current_structure->groups) {
       if (!group) continue;
       for (const Population* pop : *group) add(pop);
     }
   }
-  std::vector<int> copies(static_cast<size_t>(haplotypes.size()), 0);
-  for (int i = 0; i < haplotypes.size(); ++i) {
-    const auto found = pooled.find(haplotypes[i]);
+  std::vector<int> copies(static_cast<size_t>(project.haplotypes.size()), 0);
+  for (int i = 0; i < project.haplotypes.size(); ++i) {
+    const auto found = pooled.find(project.haplotypes[i]);
     if (found != pooled.end()) copies[static_cast<size_t>(i)] = found->second;
   }
+  return copies;
+}
+
+int Project::calc_dist_matrix(int method, double alpha) {
+  const std::vector<int> copies = pooled_copies(*this);
   // The group pass and the population pass pool the same gene copies, so the
   // second request usually finds the matrix made by the first; only the
   // report on usable loci is made again.

@@ -8,15 +8,22 @@
 #define QND_BETWEENPOP_DISTANCES_H
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "model/data_type.h"
 
+class AlleleCountSums;
 class DistMat;
 class Haplo_DB;
+class PopGenetics;
+class Population;
 class PopulDNA;
+class Project;
 class ProfileSettings;
 class my_string;
 class settings;
@@ -88,6 +95,31 @@ int finish_dna_distance(PopulDNA& pop, int method, const SiteCounts& c);
 // The label of a data type's distance method, as printed by the AMOVA report.
 const char* distance_label(TDataType type, int method);
 
+// The allele texts of a haplotype, one per locus: tokens between locus
+// separators, or one character per locus when the separator is NUL.
+void allele_tokens(std::string_view content, std::vector<std::string_view>& tokens);
+std::vector<std::string_view> allele_tokens(std::string_view content);
+
+// An allele text as a number: whole numbers of up to nine digits directly (the
+// usual case, and exactly the value strtod gives), anything else through
+// strtod. False when the text is not wholly a finite number.
+bool allele_value(std::string_view text, double& value);
+
+// The length of the longest haplotype of pop (shorter ones are padded with the
+// missing-data character).
+size_t longest_content(const PopGenetics& pop);
+
+// The usable sites where at least two haplotypes differ, packed per haplotype
+// into one flat array (row h holds haplotype h's characters at those sites).
+struct VariableSites {
+  std::vector<size_t> sites;
+  std::vector<char> packed;
+  std::string reference;  // haplotype 0, padded to the common length
+  size_t width() const { return sites.size(); }
+  const char* row(int h) const { return packed.data() + static_cast<size_t>(h) * sites.size(); }
+};
+VariableSites find_variable_sites(const PopGenetics& pop, size_t len, char missing);
+
 }  // namespace qnd_dist
 
 // The AMOVA distance matrix over a list of distinct haplotypes (copies[i] gene
@@ -103,6 +135,25 @@ int calc_haplotype_dist_matrix(const Haplo_DB& list, const ProfileSettings& prof
                                const std::vector<int>& copies, settings& s,
                                const my_string& result_directory, DistMat& distmat, int method,
                                double alpha);
+
+// The count path over the same list (see allele_count_sums.h): the working
+// population that the matrix would be computed on, with its usable-site mask,
+// and the sums of `method`, nullptr when that distance needs the matrix.
+struct ListCountSums {
+  std::unique_ptr<Population> pop;
+  std::unique_ptr<AlleleCountSums> sums;
+};
+ListCountSums count_sums_over_list(const Haplo_DB& list, const ProfileSettings& profile,
+                                   const std::vector<int>& copies, const settings& s, int method);
+// What the count path writes in place of the matrix computation: one log line
+// and, with an AMOVA or pairwise task, the usable-loci report and
+// "MissDataPerLocus.txt" as the matrix computation writes them.
+void report_count_sums(const ListCountSums& run, const settings& s,
+                       const my_string& result_directory);
+
+// Copies of each haplotype of the project's list pooled over the samples of
+// the current structure (over all current samples when it has no group).
+std::vector<int> pooled_copies(const Project& project);
 
 // Fills the global DistanceNames table with the nine method labels.
 void fill_distance_names();

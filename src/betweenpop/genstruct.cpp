@@ -2,6 +2,7 @@
 // AMOVA with its pairwise comparisons, and the locus-by-locus AMOVA whose
 // fixation indices are ratios of variance components summed over loci.
 #include <algorithm>
+#include <cstdint>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -9,21 +10,107 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/errors.h"
+#include "betweenpop/allele_count_sums.h"
 #include "betweenpop/amova.h"
 #include "betweenpop/distances.h"
-#include "base/errors.h"
 #include "globals.h"
 #include "model/population.h"
 #include "model/project.h"
 #include "sumstat/sumstat.h"
 
-int Project::AMOVA(DistMat& dm, Haplo_DB& haplo_db, Samples& smp, Structure& str,
-                   TAlleleDB& allele_db, amova_results* results) {
+namespace {
+
+// The AMOVA of a project's structure, with the sums read from dm or, when
+// given, from allele counts.
+int run_amova(Project& project, DistMat& dm, Haplo_DB& haplo_db, Samples& smp, Structure& str,
+              TAlleleDB& allele_db, amova_results* results, const AlleleCountSums* sums) {
   amova_results local;
   amova_results& r = results != nullptr ? *results : local;
-  r.result_directory = result_directory;
-  Amova amova(s, str, smp, dm, haplo_db, allele_db, nullptr, 1, s.KeepNullDistrib, &r);
+  r.result_directory = project.result_directory;
+  settings& s = project.s;
+  Amova amova(s, str, smp, dm, haplo_db, allele_db, nullptr, 1, s.KeepNullDistrib, &r, sums);
   return (s.TaskNumber & kTaskAmova) ? r.success : 1;
+}
+
+// Gene copies and distinct haplotypes of each population of a structure, as
+// the AMOVA counts them.
+struct StructureSizes {
+  std::vector<double> copies, distinct;
+  double total = 0.0;
+};
+
+StructureSizes structure_sizes(const Structure& str) {
+  StructureSizes z;
+  for (const auto& group : str.groups) {
+    if (!group) continue;
+    for (const Population* pop : *group) {
+      if (pop == nullptr) continue;
+      double n = 0.0, k = 0.0;
+      for (const PHaploDef* e : pop->haplotypes) {
+        if (e == nullptr || e->count <= 0) continue;
+        n += e->count;
+        k += 1.0;
+      }
+      z.copies.push_back(n);
+      z.distinct.push_back(k);
+      z.total += n;
+    }
+  }
+  return z;
+}
+
+double raised_permutations(int m) {
+  int k = 0, raised = 0;
+  Amova::permutation_batches(m, k, raised);
+  return raised;
+}
+
+// Whether the sums from allele counts cost less than the matrix for this run,
+// counted in elementary steps: the matrix costs a step per column for each
+// pair of the H haplotypes to fill, then a step per pair of distinct
+// haplotypes for every sum; the count path a step per column for each
+// distinct haplotype of a population to count its alleles, then a step per
+// allele slot for every sum. A permuted population holds up to min(n_p, H)
+// distinct haplotypes. Beyond 2 GB the matrix is out of reach; beyond 1 GB of
+// allele counts, the count path.
+bool counts_cost_less(const AlleleCountSums& sums, const StructureSizes& z, const settings& s) {
+  const double H = sums.num_haplotypes();
+  const double W = std::max(1, sums.num_columns());
+  const double S = sums.num_slots();
+  const double P = static_cast<double>(z.copies.size());
+  if (H * (H + 1) / 2 * sizeof(double) > 2147483648.0) return true;
+  if (P * S * sizeof(std::int32_t) > 1073741824.0) return false;
+  double k_sum = 0.0, k2_sum = 0.0, m_sum = 0.0, m2_sum = 0.0;
+  for (size_t p = 0; p < z.copies.size(); ++p) {
+    const double k = z.distinct[p], m = std::min(z.copies[p], H);
+    k_sum += k;
+    k2_sum += k * k;
+    m_sum += m;
+    m2_sum += m * m;
+  }
+  double matrix = H * (H - 1) / 2 * W + (k_sum * k_sum + k2_sum) / 2;
+  double counts = k_sum * W + P * (P + 1) / 2 * S;
+  if ((s.TaskNumber & kTaskAmova) && s.HaplAMOVA && s.NumPermutationsAMOVA > 0) {
+    const double rounds = 4 * raised_permutations(s.NumPermutationsAMOVA);  // up to 4 tests
+    matrix += rounds * m2_sum / 2;
+    counts += rounds * (m_sum * W + P * S);
+  }
+  if ((s.TaskNumber & kTaskPairwiseFst) && (s.ComputePairwiseFST || s.PrintMissIntermatchs) &&
+      s.NumPermutationsFST > 0) {
+    // Over the pairs: sum (m_i + m_j)^2 / 2 cells, sum (m_i + m_j) W + 3 S steps.
+    const double rounds = raised_permutations(s.NumPermutationsFST);
+    matrix += rounds * ((P - 2) * m2_sum + m_sum * m_sum) / 2;
+    counts += rounds * ((P - 1) * m_sum * W + P * (P - 1) / 2 * 3 * S);
+  }
+  return counts < matrix;
+}
+
+}  // namespace
+
+int Project::AMOVA(DistMat& dm, Haplo_DB& haplo_db, Samples& smp, Structure& str,
+                   TAlleleDB& allele_db, amova_results* results) {
+  return run_amova(*this, dm, haplo_db, smp, str, allele_db, results, nullptr);
 }
 
 int Project::GenStructCalculations(std::ostream& out) {
@@ -61,19 +148,30 @@ int Project::GenStructCalculations(std::ostream& out) {
       ((task & kTaskAmova) && s.HaplAMOVA) ||
       ((task & kTaskPairwiseFst) && (s.ComputePairwiseFST || s.PrintMissIntermatchs)) ||
       (task & kTaskMantelTest);
+  // The sums of squared distances come from allele counts when the distance
+  // allows it exactly and that costs less than the matrix; else from the matrix.
+  std::unique_ptr<AlleleCountSums> sums;
   if (needs_distances && (s.ComputeDistanceMatrixAMOVA || s.ComputeConventionalFST)) {
-    if (!calc_dist_matrix(s.DistanceMethodAMOVA, s.GammaAValueAMOVA)) return 0;
+    ListCountSums run =
+        count_sums_over_list(haplotypes, profile, pooled_copies(*this), s, s.DistanceMethodAMOVA);
+    const StructureSizes sizes = structure_sizes(*current_structure);
+    if (run.sums && run.sums->exact_for(sizes.total) && counts_cost_less(*run.sums, sizes, s)) {
+      report_count_sums(run, s, result_directory);
+      sums = std::move(run.sums);
+    } else if (!calc_dist_matrix(s.DistanceMethodAMOVA, s.GammaAValueAMOVA)) {
+      return 0;
+    }
   }
 
   *_AOS_ << "\t\tComputing F statistics ...\n";
   int ok = 1;
   if (s.HaplAMOVA) {
-    ok = AMOVA(distmat, haplotypes, *current_samples, *current_structure,
-               PopGenetics::globalAllelicDB);
+    ok = run_amova(*this, distmat, haplotypes, *current_samples, *current_structure,
+                   PopGenetics::globalAllelicDB, nullptr, sums.get());
   } else if (task & kTaskAmova) {
     s.TaskNumber &= ~kTaskAmova;
-    ok = AMOVA(distmat, haplotypes, *current_samples, *current_structure,
-               PopGenetics::globalAllelicDB);
+    ok = run_amova(*this, distmat, haplotypes, *current_samples, *current_structure,
+                   PopGenetics::globalAllelicDB, nullptr, sums.get());
     s.TaskNumber = task;
   }
 

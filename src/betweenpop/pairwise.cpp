@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "betweenpop/amova.h"
 #include "base/errors.h"
+#include "betweenpop/amova.h"
 #include "globals.h"
 #include "model/population.h"
 #include "model/samples.h"
@@ -80,7 +80,8 @@ void Amova::CalcPairDist() {
   r.pair_pi_p.resize(P, P);
   r.pair_corr_p.resize(P, P);
 
-  const int num_haps = std::max(d2.size(), haplo_db.size());
+  const int num_haps =
+      sums != nullptr ? sums->num_haplotypes() : std::max(d2.size(), haplo_db.size());
   for (Population* p : observed_pops) {
     if (!p->CreatePermutationVectors(num_haps)) return;
   }
@@ -89,11 +90,9 @@ void Amova::CalcPairDist() {
   std::vector<double> ssd(static_cast<size_t>(P), -1.0), ssd_div_n(static_cast<size_t>(P), -1.0),
       pi_x(static_cast<size_t>(P), -1.0);
   for (int p = 0; p < P; ++p) {
-    Population& pop = *observed_pops[static_cast<size_t>(p)];
     const int np = pop_n[static_cast<size_t>(p)];
-    pop.SetUpVectorsAfterPermutation(observed_vector.data() + pop_offset[static_cast<size_t>(p)],
-                                     np);
-    ssd[static_cast<size_t>(p)] = pop.ComputeSSDWP(d2);
+    set_observed_composition(p);
+    ssd[static_cast<size_t>(p)] = within_sum(p);
     ssd_div_n[static_cast<size_t>(p)] = np > 0 ? ssd[static_cast<size_t>(p)] / np : 0.0;
     pi_x[static_cast<size_t>(p)] = pi_within(ssd_div_n[static_cast<size_t>(p)], np);
   }
@@ -102,22 +101,23 @@ void Amova::CalcPairDist() {
     for (const Population* p : observed_pops) mean_sizes.push_back(mean_allele_sizes_of(*p));
   }
 
-  std::vector<int> joint;
-  // Without a genetic structure there is no population to compare (and no
-  // largest one to size the joint vector by).
+  // Without a genetic structure there is no population to compare.
   if (pop_n.empty()) return;
-  joint.reserve(2 * static_cast<size_t>(*std::max_element(pop_n.begin(), pop_n.end())) + 1);
+  // The gene copies of a pair, shuffled by the tests (sized by the two largest
+  // samples, within the bound that the set-up checked).
+  std::vector<int> joint;
+  if (s.TestSignificancePairewiseFST && observed_vector.size() != static_cast<size_t>(N))
+    build_gene_copy_vectors(true);
+  if (s.TestSignificancePairewiseFST)
+    joint.reserve(2 * static_cast<size_t>(*std::max_element(pop_n.begin(), pop_n.end())) + 1);
   bool stopped = false;
   for (int i = 0; i < P && !stopped; ++i) {
     for (int j = i + 1; j < P; ++j) {
-      Population& a = *observed_pops[static_cast<size_t>(i)];
-      Population& b = *observed_pops[static_cast<size_t>(j)];
       const int ni = pop_n[static_cast<size_t>(i)];
       const int nj = pop_n[static_cast<size_t>(j)];
       if (differences) {
-        fill_bipop_vector(i, j, joint);
-        a.SetUpVectorsAfterPermutation(joint.data(), ni);
-        b.SetUpVectorsAfterPermutation(joint.data() + ni, nj);
+        set_observed_composition(i);
+        set_observed_composition(j);
         const int N2 = ni + nj;
         const double f = N2 > 2 ? 1.0 / (N2 - 2) : 100000.0;
         const double nc =
@@ -128,7 +128,7 @@ void Amova::CalcPairDist() {
           break;
         }
         const double W = ssd_div_n[static_cast<size_t>(i)] + ssd_div_n[static_cast<size_t>(j)];
-        const double B = a.ComputeSSDAP(b, d2);
+        const double B = between_sum(i, j);
         const double pi_xy = ni > 0 && nj > 0 ? B / (static_cast<double>(ni) * nj) : 0.0;
         const double s2w = W * f;
         const double s2a =
@@ -144,6 +144,7 @@ void Amova::CalcPairDist() {
         r.pair_pi(j, i) = corrected;
 
         if (s.TestSignificancePairewiseFST) {
+          fill_bipop_vector(i, j, joint);
           int hits_fst = 0, hits_pi = 0, hits_corr = 0;
           for (int t = 0; t < m; ++t) {
             if (!unknown_phase) {
@@ -160,14 +161,14 @@ void Amova::CalcPairDist() {
                 std::swap(joint[static_cast<size_t>(u)], joint[static_cast<size_t>(v)]);
               }
             }
-            a.SetUpVectorsAfterPermutation(joint.data(), ni);
-            b.SetUpVectorsAfterPermutation(joint.data() + ni, nj);
-            const double ssd_i = a.ComputeSSDWP(d2);
-            const double ssd_j = b.ComputeSSDWP(d2);
+            recount(i, joint.data(), ni);
+            recount(j, joint.data() + ni, nj);
+            const double ssd_i = within_sum(i);
+            const double ssd_j = within_sum(j);
             const double di = ni > 0 ? ssd_i / ni : 0.0;
             const double dj = nj > 0 ? ssd_j / nj : 0.0;
             const double W2 = di + dj;
-            const double B2 = a.ComputeSSDAP(b, d2);
+            const double B2 = between_sum(i, j);
             const double s2a2 = ((ssd_i + ssd_j + B2) / N2 - W2) / nc - W2 * f / nc;
             if (std::fabs(s2a2 - s2a) < small || s2a2 > s2a) ++hits_fst;
             const double pi_xy2 = ni > 0 && nj > 0 ? B2 / (static_cast<double>(ni) * nj) : 0.0;
@@ -187,10 +188,7 @@ void Amova::CalcPairDist() {
     }
   }
   // Back to the observed counts.
-  for (int p = 0; p < P; ++p) {
-    observed_pops[static_cast<size_t>(p)]->SetUpVectorsAfterPermutation(
-        observed_vector.data() + pop_offset[static_cast<size_t>(p)], pop_n[static_cast<size_t>(p)]);
-  }
+  for (int p = 0; p < P; ++p) set_observed_composition(p);
   if (stopped) return;
   r.pairwise_done = true;
 

@@ -367,6 +367,8 @@ class PopGenetics {
   void ReleasePermutationVectors();
   // Rebuilds the haplotype counts from n gene copies (matrix indices).
   void SetUpVectorsAfterPermutation(const int* slice, int n);
+  // Sets the counts directly: haps (distinct matrix indices) with counts, n copies in all.
+  void SetUpVectorsFromCounts(const std::vector<int>& haps, const std::vector<int>& counts, int n);
   // Sum of squared distances between the gene copies of the population:
   // SSD_p = sum_h c_h(c_h - 1)/2 d2(h, h) [constant mode] + sum_{h<h'} c_h c_h' d2(h, h').
   double ComputeSSDWP(const TriMat& d2) const;

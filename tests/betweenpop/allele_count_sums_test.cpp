@@ -1,0 +1,296 @@
+// Sums of squared distances from allele counts: the AMOVA and the pairwise
+// comparisons give the same doubles with them as with the distance matrix, on
+// random data of every data type and design (cases in count_path_cases.txt),
+// and their total equals a naive sum over every pair of gene copies. Permuted
+// gene copies must not exhaust memory.
+#include "betweenpop/allele_count_sums.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "../project/log_capture.h"
+#include "amova_fixture.h"
+#include "betweenpop/distances.h"
+#include "withinpop/random.h"
+
+using qnd_amova_test::SumStatScope;
+using qnd_project_test::DataTypeScope;
+using qnd_project_test::LogCapture;
+
+namespace {
+
+struct Case {
+  std::string type_name, ploidy, alleles;
+  int method = 0, individual = 0, groups = 0, pops = 0, conventional = 0;
+  double wts = 1, wtv = 1, wdel = 1;
+  int perm_amova = 0, perm_fst = 0, counts = 0;
+};
+
+std::vector<std::string> split(const std::string& text, char sep) {
+  std::vector<std::string> parts;
+  std::stringstream in(text);
+  for (std::string part; std::getline(in, part, sep);) parts.push_back(part);
+  return parts;
+}
+
+std::vector<Case> read_cases() {
+  std::ifstream in(std::string(QND_TEST_DATA) + "/betweenpop/count_path_cases.txt");
+  std::vector<Case> cases;
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream row(line);
+    Case c;
+    std::string weights, perms;
+    row >> c.type_name >> c.method >> c.ploidy >> c.individual >> c.groups >> c.pops >> c.alleles >>
+        weights >> c.conventional >> perms >> c.counts;
+    const auto w = split(weights, ','), p = split(perms, ',');
+    c.wts = std::stod(w.at(0));
+    c.wtv = std::stod(w.at(1));
+    c.wdel = std::stod(w.at(2));
+    c.perm_amova = std::stoi(p.at(0));
+    c.perm_fst = std::stoi(p.at(1));
+    cases.push_back(c);
+  }
+  return cases;
+}
+
+TDataType type_of(const std::string& name) {
+  if (name == "DNA") return DNA;
+  if (name == "RFLP") return RFLP;
+  return name == "MICROSAT" ? MICROSAT : STANDARD;
+}
+
+// A random project: 10 haplotypes, samples of haplotypes or of individuals
+// drawn from them, and a structure.
+struct Data {
+  settings s;
+  ProfileSettings profile;
+  Haplo_DB list;
+  Samples samples;
+  Structure structure;
+  std::vector<std::vector<int>> copies;  // per sample, the list index of each gene copy
+  std::vector<int> pooled;               // copies per haplotype
+};
+
+std::unique_ptr<Data> make_data(const Case& c, std::mt19937& rng) {
+  auto d = std::make_unique<Data>();
+  const bool per_char = c.type_name == "DNA" || c.type_name == "RFLP";
+  std::vector<std::string> pool = per_char ? std::vector<std::string>() : split(c.alleles, ',');
+  if (per_char)
+    for (char a : c.alleles) pool.emplace_back(1, a);
+  const int loci = per_char ? 10 : 4;
+  for (int h = 0; h < 10; ++h) {
+    std::string content;
+    for (int k = 0; k < loci; ++k) {
+      if (!per_char && k > 0) content += ' ';
+      content += pool[rng() % pool.size()];
+    }
+    auto def = std::make_unique<HaploDef>(my_string("h" + std::to_string(h)));
+    def->content = content;
+    d->list.add(def.release());
+  }
+  d->pooled.assign(10, 0);
+  const bool diploid = c.ploidy != "h";
+  d->profile.MissingData = '?';
+  d->profile.GenotypicData = diploid ? 1 : 0;
+  d->profile.GameticPhase = c.ploidy == "u" ? 0 : 1;
+  d->samples.profile = d->profile;
+  for (int g = 0; g < c.groups; ++g) {
+    d->structure.add_group();
+    ++d->structure.NbGroups;
+    for (int p = 0; p < c.pops; ++p) {
+      auto pop = std::make_unique<Population>();
+      pop->profile = d->profile;
+      std::vector<int> copies;
+      const int n = 2 * (2 + static_cast<int>(rng() % 4));
+      for (int i = 0; i < n; ++i) copies.push_back(static_cast<int>(rng() % 10));
+      std::vector<int> count(10, 0);
+      for (int h : copies) {
+        ++count[static_cast<size_t>(h)];
+        ++d->pooled[static_cast<size_t>(h)];
+        if (diploid) pop->gametes.Add(new PHaploDef(d->list[h], 1));
+      }
+      for (int h = 0; h < 10; ++h) {
+        if (count[static_cast<size_t>(h)] > 0)
+          pop->haplotypes.Add(new PHaploDef(d->list[h], count[static_cast<size_t>(h)]));
+      }
+      pop->gametes_built = diploid ? 1 : 0;
+      d->copies.push_back(copies);
+      d->structure.groups.back()->Add(pop.get());
+      d->samples.pops.Add(pop.release());
+    }
+  }
+  settings& s = d->s;
+  s.TaskNumber = kTaskAmova | kTaskPairwiseFst;
+  s.ComputePairwiseFST = 1;
+  s.IncludeIndividualLevel = c.individual;
+  s.ComputeConventionalFST = c.conventional;
+  s.PopSpecificFST = s.PopSpecificFIS = 1;
+  s.TransitionWeight = c.wts;
+  s.TranversionWeight = c.wtv;
+  s.DeletionWeight = c.wdel;
+  s.AllowedLevelOfMissingData = 0.5;
+  s.NumPermutationsAMOVA = c.perm_amova;
+  s.NumPermutationsFST = c.perm_fst;
+  return d;
+}
+
+// Naive distances between list haplotypes, written from the definitions: the
+// alleles of every haplotype and the usable sites (missing fraction among the
+// pooled copies at most 0.5).
+struct Naive {
+  Naive(const Case& row, const Data& d) : c(row) {
+    const bool per_char = c.type_name == "DNA" || c.type_name == "RFLP";
+    for (int h = 0; h < d.list.size(); ++h) {
+      const std::string& t = d.list[h]->content;
+      alleles.push_back(per_char ? std::vector<std::string>() : split(t, ' '));
+      if (per_char)
+        for (char a : t) alleles.back().emplace_back(1, a);
+    }
+    double total = 0;
+    for (int n : d.pooled) total += n;
+    for (size_t k = 0; k < alleles[0].size(); ++k) {
+      double missing = 0;
+      for (size_t h = 0; h < alleles.size(); ++h)
+        if (alleles[h][k] == "?") missing += d.pooled[h];
+      usable.push_back(missing / total <= 0.5);
+    }
+    all_differ = per_char && c.conventional;
+  }
+  // The later haplotype's character comes first.
+  double distance(int x, int y) const {
+    if (x == y) return 0.0;
+    if (all_differ) return 1.0;
+    const auto& a = alleles[static_cast<size_t>(std::max(x, y))];
+    const auto& b = alleles[static_cast<size_t>(std::min(x, y))];
+    double dist = 0.0;
+    for (size_t k = 0; k < a.size(); ++k) {
+      if (!usable[k] || a[k] == "?" || b[k] == "?" || a[k] == b[k]) continue;
+      if (c.type_name == "DNA" && !c.conventional) {
+        const double w[5] = {0, c.wts, c.wtv, c.wdel, c.wtv < c.wts ? c.wtv : c.wts};
+        const double wk = w[PopulDNA::compare_nucleotides(a[k][0], b[k][0])];
+        dist += wk > 0 ? wk : 0;
+      } else if (c.type_name == "MICROSAT" && !c.conventional) {
+        const double diff = std::stod(a[k]) - std::stod(b[k]);
+        dist += c.method == 1 ? diff * diff : diff != 0.0;
+      } else {
+        dist += 1;
+      }
+    }
+    return c.conventional ? dist > 0 : dist;
+  }
+  const Case& c;
+  std::vector<std::vector<std::string>> alleles;
+  std::vector<bool> usable;
+  bool all_differ = false;
+};
+
+void expect_same_results(const amova_results& m, const amova_results& n, int P) {
+  EXPECT_EQ(m.success, n.success);
+  EXPECT_EQ(m.SSD, n.SSD);
+  EXPECT_EQ(m.MSD, n.MSD);
+  EXPECT_EQ(m.sigma2, n.sigma2);
+  EXPECT_EQ(m.SSD_total, n.SSD_total);
+  EXPECT_EQ(m.sigma2_T, n.sigma2_T);
+  EXPECT_EQ(m.n, n.n);
+  const double im[] = {m.FIS, m.FIT, m.FCT, m.FSC, m.FST};
+  const double in[] = {n.FIS, n.FIT, n.FCT, n.FSC, n.FST};
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(im[i], in[i]);
+  EXPECT_EQ(m.pop_FST, n.pop_FST);
+  EXPECT_EQ(m.pop_FIS, n.pop_FIS);
+  ASSERT_EQ(m.tests.size(), n.tests.size());
+  for (size_t t = 0; t < m.tests.size(); ++t) {
+    EXPECT_EQ(m.tests[t].observed, n.tests[t].observed);
+    EXPECT_EQ(m.tests[t].null_distribution, n.tests[t].null_distribution);
+    EXPECT_EQ(m.tests[t].p_value, n.tests[t].p_value);
+  }
+  ASSERT_TRUE(m.pairwise_done && n.pairwise_done);
+  for (int i = 0; i < P; ++i) {
+    for (int j = 0; j < P; ++j) {
+      EXPECT_EQ(m.pair_pi(i, j), n.pair_pi(i, j));
+      if (j <= i) continue;
+      EXPECT_EQ(m.pair_FST(i, j), n.pair_FST(i, j));
+      EXPECT_EQ(m.pair_sigma2a(i, j), n.pair_sigma2a(i, j));
+      EXPECT_EQ(m.pair_FST_p(i, j), n.pair_FST_p(i, j));
+      EXPECT_EQ(m.pair_pi_p(i, j), n.pair_pi_p(i, j));
+    }
+  }
+}
+
+}  // namespace
+
+TEST(AlleleCountSums, SameValuesAsTheMatrixOnRandomData) {
+  const std::vector<Case> cases = read_cases();
+  ASSERT_GE(cases.size(), 20u);
+  LogCapture log;
+  SumStatScope scope(true);
+  for (size_t row = 0; row < cases.size(); ++row) {
+    const Case& c = cases[row];
+    DataTypeScope type(type_of(c.type_name), ' ');
+    for (int rep = 0; rep < 3; ++rep) {
+      SCOPED_TRACE("case " + std::to_string(row + 1) + " repeat " + std::to_string(rep));
+      std::mt19937 rng(static_cast<unsigned>(100 * row + rep));
+      auto d = make_data(c, rng);
+      const ListCountSums run =
+          count_sums_over_list(d->list, d->profile, d->pooled, d->s, c.method);
+      ASSERT_EQ(run.sums != nullptr, c.counts == 1);
+      if (!run.sums) continue;
+      DistMat dm;
+      ASSERT_EQ(calc_haplotype_dist_matrix(d->list, d->profile, d->pooled, d->s, my_string(""), dm,
+                                           c.method, 0.0),
+                1);
+      double N = 0;
+      for (int n : d->pooled) N += n;
+      ASSERT_TRUE(run.sums->exact_for(N));
+
+      int seed = -17;
+      ran3(&seed);
+      amova_results by_matrix, by_counts;
+      Amova m(d->s, d->structure, d->samples, dm, d->list, PopGenetics::globalAllelicDB, nullptr, 0,
+              0, &by_matrix);
+      seed = -17;
+      ran3(&seed);
+      Amova n(d->s, d->structure, d->samples, dm, d->list, PopGenetics::globalAllelicDB, nullptr, 0,
+              0, &by_counts, run.sums.get());
+      EXPECT_NE(by_matrix.design, 0);
+      expect_same_results(by_matrix, by_counts, c.groups * c.pops);
+
+      // The total over every pair of gene copies, by hand.
+      std::vector<int> all;
+      for (const auto& v : d->copies) all.insert(all.end(), v.begin(), v.end());
+      const Naive by_hand(c, *d);
+      double naive = 0.0;
+      for (size_t i = 0; i < all.size(); ++i)
+        for (size_t j = 0; j < i; ++j) naive += by_hand.distance(all[i], all[j]);
+      EXPECT_EQ(n.compute_total_SSD(), naive);
+    }
+  }
+}
+
+TEST(AlleleCountSums, PermutationsBeyondReachFailTheRunBeforeAllocating) {
+  // One sample of 2^24 + 1 copies of a haplotype: without permutations the
+  // AMOVA follows the two distinct haplotypes; with them it stops with
+  // "not enough memory" instead of allocating one entry per copy.
+  LogCapture log;
+  SumStatScope scope(true);
+  qnd_amova_test::AmovaInput in("AB");
+  in.set_d2('A', 'B', 1);
+  in.haploid({{'A', Amova::kMaxPermutedGeneCopies}, {'B', 1}});
+  in.haploid({{'B', 3}});
+  auto a = in.run();
+  EXPECT_TRUE(in.results.success);
+  EXPECT_TRUE(a->observed_vector.empty() && a->index_vector.empty());
+  // Sums of pairs at distance 1: within the first sample 2^24, between 3 (2^24).
+  EXPECT_EQ(a->SSDP(0, 0), 16777216.0);
+  EXPECT_EQ(a->SSDP(1, 0), 3.0 * 16777216.0);
+  in.s.NumPermutationsAMOVA = 10;
+  EXPECT_THROW(in.run(), ExceptionType);
+  EXPECT_TRUE(log.has_numbered("MEMORY", "Amova::initialize()", 0));
+}
