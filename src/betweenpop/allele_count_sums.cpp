@@ -51,14 +51,20 @@ void AlleleCountSums::add_squared(std::vector<Units> sizes, std::vector<std::uin
   values_.insert(values_.end(), sizes.begin(), sizes.end());
 }
 
+void AlleleCountSums::set_codes(std::vector<std::uint16_t> codes) { codes_ = std::move(codes); }
+
 void AlleleCountSums::finish() {
   const size_t width = columns_.size();
-  codes_.assign(static_cast<size_t>(num_haplotypes_) * width, 0);
-  for (size_t c = 0; c < width; ++c) {
-    const std::vector<std::uint16_t>& column = pending_[c];
-    for (size_t h = 0; h < column.size(); ++h) codes_[h * width + c] = column[h];
+  if (codes_.empty()) {
+    codes_.assign(static_cast<size_t>(num_haplotypes_) * width, 0);
+    for (size_t c = 0; c < width; ++c) {
+      const std::vector<std::uint16_t>& column = pending_[c];
+      for (size_t h = 0; h < column.size(); ++h) codes_[h * width + c] = column[h];
+    }
   }
   std::vector<std::vector<std::uint16_t>>().swap(pending_);
+  first_slots_.clear();
+  for (const Column& c : columns_) first_slots_.push_back(c.first_slot);
 }
 
 bool AlleleCountSums::exact_for(double gene_copies) const {
@@ -74,10 +80,11 @@ void AlleleCountSums::fill_profile(const std::vector<int>& haps, const std::vect
   out.assign(static_cast<size_t>(num_slots_), 0);
   const size_t width = columns_.size();
   std::int32_t* slots = out.data();
+  const std::int32_t* first = first_slots_.data();
   for (size_t i = 0; i < haps.size(); ++i) {
     const std::uint16_t* row = codes_.data() + static_cast<size_t>(haps[i]) * width;
     const std::int32_t c = counts[i];
-    for (size_t k = 0; k < width; ++k) slots[columns_[k].first_slot + row[k]] += c;
+    for (size_t k = 0; k < width; ++k) slots[first[k] + row[k]] += c;
   }
 }
 
@@ -263,31 +270,40 @@ class ColumnCoder {
   std::vector<std::uint8_t> none_;
 };
 
-// The characters of packed column t, numbered in order of first appearance
-// into chars; the character *none (when given) stands for no data and gets the
-// code chars.size().
-std::vector<std::uint16_t> code_characters(const qnd_dist::VariableSites& vs, size_t t, int n,
-                                           const char* none, std::vector<char>& chars) {
-  std::array<std::int16_t, 256> code;
-  code.fill(-1);
-  chars.clear();
-  std::vector<std::uint16_t> codes(static_cast<size_t>(n));
-  std::vector<std::uint8_t> no_data(static_cast<size_t>(n), 0);
-  for (int h = 0; h < n; ++h) {
-    const char c = vs.row(h)[t];
+// The characters of the packed variable sites, numbered column by column in
+// order of first appearance (chars[t] lists column t's), haplotype by
+// haplotype into codes; the character *none (when given) stands for no data
+// and gets the code chars[t].size().
+std::vector<std::uint16_t> code_characters(const qnd_dist::VariableSites& vs, int n,
+                                           const char* none, std::vector<std::string>& chars) {
+  constexpr std::uint16_t kNone = 0xFFFF;
+  const size_t width = vs.width();
+  chars.assign(width, std::string());
+  std::vector<std::uint16_t> codes(static_cast<size_t>(n) * width);
+  bool any_none = false;
+  auto code_of = [&](size_t t, char c) -> std::uint16_t {
     if (none != nullptr && c == *none) {
-      no_data[static_cast<size_t>(h)] = 1;
-      continue;
+      any_none = true;
+      return kNone;
     }
-    std::int16_t& k = code[static_cast<unsigned char>(c)];
-    if (k < 0) {
-      k = static_cast<std::int16_t>(chars.size());
-      chars.push_back(c);
-    }
-    codes[static_cast<size_t>(h)] = static_cast<std::uint16_t>(k);
+    std::string& seen = chars[t];  // a few characters: no allocation
+    size_t k = 0;
+    while (k < seen.size() && seen[k] != c) ++k;
+    if (k == seen.size()) seen.push_back(c);
+    return static_cast<std::uint16_t>(k);
+  };
+  const char* first = n > 0 ? vs.row(0) : nullptr;
+  for (size_t t = 0; t < width; ++t) codes[t] = code_of(t, first[t]);
+  // Most characters are haplotype 0's: they take its code.
+  for (int h = 1; h < n; ++h) {
+    const char* row = vs.row(h);
+    std::uint16_t* out = codes.data() + static_cast<size_t>(h) * width;
+    for (size_t t = 0; t < width; ++t) out[t] = row[t] == first[t] ? codes[t] : code_of(t, row[t]);
   }
-  for (size_t h = 0; h < codes.size(); ++h) {
-    if (no_data[h]) codes[h] = static_cast<std::uint16_t>(chars.size());
+  if (any_none) {
+    for (size_t i = 0; i < codes.size(); ++i) {
+      if (codes[i] == kNone) codes[i] = static_cast<std::uint16_t>(chars[i % width].size());
+    }
   }
   return codes;
 }
@@ -320,9 +336,9 @@ std::unique_ptr<AlleleCountSums> dna_sums(const Population& pop, const settings&
       qnd_dist::find_variable_sites(pop, qnd_dist::longest_content(pop), m);
   const int n = pop.num_haplotypes();
   auto sums = std::make_unique<AlleleCountSums>(n, shift);
-  std::vector<char> ch;
-  for (size_t t = 0; t < vs.width(); ++t) {
-    std::vector<std::uint16_t> codes = code_characters(vs, t, n, nullptr, ch);
+  std::vector<std::string> chars;
+  std::vector<std::uint16_t> codes = code_characters(vs, n, nullptr, chars);
+  for (const std::string& ch : chars) {
     const int A = static_cast<int>(ch.size());
     // The matrix weighs the pair with the later haplotype's character first:
     // a pair that weighs differently in the two orders needs the matrix.
@@ -338,12 +354,12 @@ std::unique_ptr<AlleleCountSums> dna_sums(const Population& pop, const settings&
         if (a != b && wab != first) uniform = false;
       }
     }
-    if (uniform) {
-      if (first != 0) sums->add_uniform(A, first, std::move(codes));
-    } else {
-      sums->add_table(A, std::move(w), std::move(codes));
-    }
+    if (uniform)
+      sums->add_uniform(A, first, {});
+    else
+      sums->add_table(A, std::move(w), {});
   }
+  sums->set_codes(std::move(codes));
   return sums;
 }
 
@@ -355,11 +371,10 @@ std::unique_ptr<AlleleCountSums> rflp_sums(const Population& pop) {
       qnd_dist::find_variable_sites(pop, qnd_dist::longest_content(pop), m);
   const int n = pop.num_haplotypes();
   auto sums = std::make_unique<AlleleCountSums>(n, 0);
-  std::vector<char> ch;
-  for (size_t t = 0; t < vs.width(); ++t) {
-    std::vector<std::uint16_t> codes = code_characters(vs, t, n, &m, ch);
-    if (ch.size() > 1) sums->add_uniform(static_cast<int>(ch.size()), 1, std::move(codes));
-  }
+  std::vector<std::string> chars;
+  std::vector<std::uint16_t> codes = code_characters(vs, n, &m, chars);
+  for (const std::string& ch : chars) sums->add_uniform(static_cast<int>(ch.size()), 1, {});
+  sums->set_codes(std::move(codes));
   return sums;
 }
 
@@ -401,30 +416,47 @@ std::unique_ptr<AlleleCountSums> microsat_sums(const Population& pop, bool squar
   auto sums = std::make_unique<AlleleCountSums>(static_cast<int>(n), 0);
   for (size_t k = 0; k < tokens.num_loci; ++k) {
     if (!pop.site_usable(k)) continue;
-    ColumnCoder<double> coder(n);
+    // Alleles by their texts first, so that each text is read as a number once.
+    ColumnCoder<std::string_view> texts(n);
     for (size_t h = 0; h < n; ++h) {
-      double v = kMarker;
       const std::string_view* text = tokens.get(h, k);
-      if (text != nullptr && *text != missing && !allele_value(*text, v))
-        return nullptr;  // the matrix path reports the failure
-      if (v == kMarker) {
-        coder.add_none(h);
-      } else if (!coder.add(h, v + 0.0)) {  // + 0.0: -0 and 0 are one size
+      if (text == nullptr || *text == missing)
+        texts.add_none(h);
+      else if (!texts.add(h, *text))
         return nullptr;
-      }
     }
-    const int A = coder.alleles();
+    // Then by size: texts of one size ("10", "010") are one allele, and a size
+    // equal to the marker is no data.
+    constexpr std::uint16_t kNone = 0xFFFF;
+    std::vector<double> values;
+    std::vector<std::uint16_t> allele_of;
+    for (const std::string_view text : texts.keys()) {
+      double v = 0.0;
+      if (!allele_value(text, v)) return nullptr;  // the matrix path reports the failure
+      v += 0.0;                                    // -0 and 0 are one size
+      size_t a = 0;
+      while (a < values.size() && values[a] != v) ++a;
+      if (a == values.size() && v != kMarker) values.push_back(v);
+      allele_of.push_back(v == kMarker ? kNone : static_cast<std::uint16_t>(a));
+    }
+    const int A = static_cast<int>(values.size());
     if (A < 2) continue;
+    allele_of.push_back(kNone);  // the texts' no-data code
+    std::vector<std::uint16_t> codes = texts.take_codes();
+    for (std::uint16_t& c : codes) {
+      c = allele_of[c];
+      if (c == kNone) c = static_cast<std::uint16_t>(A);
+    }
     if (!squared) {
-      sums->add_uniform(A, 1, coder.take_codes());
+      sums->add_uniform(A, 1, std::move(codes));
       continue;
     }
     std::vector<Units> sizes;
-    for (const double v : coder.keys()) {
+    for (const double v : values) {
       if (v != std::floor(v) || std::fabs(v) > kMaxWeight) return nullptr;
       sizes.push_back(static_cast<Units>(v));
     }
-    sums->add_squared(std::move(sizes), coder.take_codes());
+    sums->add_squared(std::move(sizes), std::move(codes));
   }
   return sums;
 }

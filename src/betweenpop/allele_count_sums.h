@@ -51,6 +51,9 @@ class AlleleCountSums {
   void add_table(int alleles, std::vector<Units> weights, std::vector<std::uint16_t> codes);
   // Squared size differences: allele a has size sizes[a] (whole units).
   void add_squared(std::vector<Units> sizes, std::vector<std::uint16_t> codes);
+  // For many columns at once: add them with empty code vectors, then give all
+  // codes haplotype by haplotype (codes[h * num_columns() + column]).
+  void set_codes(std::vector<std::uint16_t> codes);
   // Packs the codes haplotype by haplotype; call once, after the last column.
   void finish();
 
@@ -91,6 +94,7 @@ class AlleleCountSums {
   std::vector<Units> values_;
   std::vector<std::vector<std::uint16_t>> pending_;  // codes by column until finish()
   std::vector<std::uint16_t> codes_;                 // haplotype by haplotype
+  std::vector<std::int32_t> first_slots_;            // first slot of each column
 };
 
 // The sums for the AMOVA distance of `method` over the haplotypes of pop, the

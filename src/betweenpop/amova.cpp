@@ -513,11 +513,16 @@ double Amova::between_sum(int p, int q) {
 
 double Amova::pair_d2(int h1, int h2) {
   if (sums == nullptr) return distmat.tri(h1, h2);
+  // The pairs met within individuals, each computed once (up to a million of
+  // them: shuffled individuals can pair any two haplotypes).
+  constexpr size_t kMaxCachedPairs = 1 << 20;
   const std::uint64_t key = (static_cast<std::uint64_t>(std::min(h1, h2)) << 32) |
                             static_cast<std::uint32_t>(std::max(h1, h2));
-  const auto [it, fresh] = pair_d2_cache_.emplace(key, 0.0);
-  if (fresh) it->second = sums->value(sums->distance(h1, h2));
-  return it->second;
+  const auto found = pair_d2_cache_.find(key);
+  if (found != pair_d2_cache_.end()) return found->second;
+  const double d2 = sums->value(sums->distance(h1, h2));
+  if (pair_d2_cache_.size() < kMaxCachedPairs) pair_d2_cache_.emplace(key, d2);
+  return d2;
 }
 
 void Amova::compute_SSDP() {

@@ -370,9 +370,14 @@ void PopGenetics::evaluate_usable_mask() {
     copies += h->count;
     if (per_site) {
       if (missing.size() < content.size()) missing.resize(content.size(), 0.0);
-      for (size_t k = 0; k < content.size(); ++k) {
-        if (content[k] == m) missing[k] += h->count;
-      }
+      // Missing data are rare: jump from one to the next.
+      const char* const begin = content.data();
+      const char* const end = begin + content.size();
+      for (const char* at = begin;
+           (at = static_cast<const char*>(std::memchr(at, m, static_cast<size_t>(end - at)))) !=
+           nullptr;
+           ++at)
+        missing[static_cast<size_t>(at - begin)] += h->count;
       have.push_back(content.size());
     } else {
       allele_tokens(content, tokens);
@@ -814,6 +819,23 @@ std::vector<int> pooled_copies(const Project& project) {
     if (found != pooled.end()) copies[static_cast<size_t>(i)] = found->second;
   }
   return copies;
+}
+
+std::shared_ptr<const ListCountSums> project_count_sums(Project& project, int method,
+                                                        double alpha) {
+  const std::vector<int> copies = pooled_copies(project);
+  // The group pass and the population pass pool the same gene copies: the
+  // second finds the sums of the first, as it finds the matrix.
+  std::string inputs =
+      matrix_inputs(project.haplotypes, project.profile, copies, project.s, method, alpha);
+  DistMat& cache = project.distmat;
+  if (cache.count_sums && cache.count_sums_from == inputs)
+    return std::static_pointer_cast<const ListCountSums>(cache.count_sums);
+  auto run = std::make_shared<ListCountSums>(
+      count_sums_over_list(project.haplotypes, project.profile, copies, project.s, method));
+  cache.count_sums = run;
+  cache.count_sums_from = std::move(inputs);
+  return run;
 }
 
 int Project::calc_dist_matrix(int method, double alpha) {

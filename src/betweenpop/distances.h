@@ -154,6 +154,9 @@ void report_count_sums(const ListCountSums& run, const settings& s,
 // Copies of each haplotype of the project's list pooled over the samples of
 // the current structure (over all current samples when it has no group).
 std::vector<int> pooled_copies(const Project& project);
+// count_sums_over_list for the project's list and pooled copies, kept in the
+// project's DistMat for a later request with the same inputs.
+std::shared_ptr<const ListCountSums> project_count_sums(Project& project, int method, double alpha);
 
 // Fills the global DistanceNames table with the nine method labels.
 void fill_distance_names();

@@ -150,14 +150,14 @@ int Project::GenStructCalculations(std::ostream& out) {
       (task & kTaskMantelTest);
   // The sums of squared distances come from allele counts when the distance
   // allows it exactly and that costs less than the matrix; else from the matrix.
-  std::unique_ptr<AlleleCountSums> sums;
+  std::shared_ptr<const ListCountSums> run;
+  const AlleleCountSums* sums = nullptr;
   if (needs_distances && (s.ComputeDistanceMatrixAMOVA || s.ComputeConventionalFST)) {
-    ListCountSums run =
-        count_sums_over_list(haplotypes, profile, pooled_copies(*this), s, s.DistanceMethodAMOVA);
+    run = project_count_sums(*this, s.DistanceMethodAMOVA, s.GammaAValueAMOVA);
     const StructureSizes sizes = structure_sizes(*current_structure);
-    if (run.sums && run.sums->exact_for(sizes.total) && counts_cost_less(*run.sums, sizes, s)) {
-      report_count_sums(run, s, result_directory);
-      sums = std::move(run.sums);
+    if (run->sums && run->sums->exact_for(sizes.total) && counts_cost_less(*run->sums, sizes, s)) {
+      report_count_sums(*run, s, result_directory);
+      sums = run->sums.get();
     } else if (!calc_dist_matrix(s.DistanceMethodAMOVA, s.GammaAValueAMOVA)) {
       return 0;
     }
@@ -167,11 +167,11 @@ int Project::GenStructCalculations(std::ostream& out) {
   int ok = 1;
   if (s.HaplAMOVA) {
     ok = run_amova(*this, distmat, haplotypes, *current_samples, *current_structure,
-                   PopGenetics::globalAllelicDB, nullptr, sums.get());
+                   PopGenetics::globalAllelicDB, nullptr, sums);
   } else if (task & kTaskAmova) {
     s.TaskNumber &= ~kTaskAmova;
     ok = run_amova(*this, distmat, haplotypes, *current_samples, *current_structure,
-                   PopGenetics::globalAllelicDB, nullptr, sums.get());
+                   PopGenetics::globalAllelicDB, nullptr, sums);
     s.TaskNumber = task;
   }
 

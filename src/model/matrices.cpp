@@ -85,4 +85,6 @@ void DistMat::reset() {
   labels.clear();
   tri = TriMat();
   computed_from.clear();
+  count_sums.reset();
+  count_sums_from.clear();
 }

@@ -7,6 +7,7 @@
 
 #include <fstream>
 #include <istream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -85,6 +86,10 @@ class DistMat {
   // data type and distance settings), empty for a matrix read from a file:
   // a later request with the same inputs reuses the matrix.
   std::string computed_from;
+  // The sums from allele counts that a run used instead of this matrix (an
+  // object of the between-population code), with the same kind of key.
+  std::shared_ptr<const void> count_sums;
+  std::string count_sums_from;
 };
 
 #endif  // QND_MODEL_MATRICES_H
