@@ -2,7 +2,8 @@
 // 1,000 bp haplotypes each, derived from group and population ancestors), two
 // groups, 1,000 AMOVA permutations and 100 permutations per pairwise FST.
 // The squared distances (numbers of differences) are computed once in the
-// set-up; the timed part is the whole Amova call.
+// set-up; the timed part is the whole Amova call. Without permutations, the
+// matrix against the sums from allele counts, distances included.
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "betweenpop/amova.h"
+#include "betweenpop/distances.h"
 #include "model/haplotypes.h"
 #include "model/population.h"
 #include "model/samples.h"
@@ -85,5 +87,42 @@ void BM_AmovaWithPairwise(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_AmovaWithPairwise)->Arg(10)->Arg(20)->Unit(benchmark::kMillisecond);
+
+// The values without permutations, distances included: the matrix of the
+// number of differences computed by the program (state.range(1) = 0) or the
+// sums from allele counts per site (1).
+void BM_AmovaObserved(benchmark::State& state) {
+  auto d = make_data(static_cast<int>(state.range(0)));
+  d->s.NumPermutationsAMOVA = 0;
+  d->s.NumPermutationsFST = 0;
+  const TDataType saved = ProfileSettings::DataType;
+  ProfileSettings::DataType = DNA;
+  ProfileSettings profile;
+  std::vector<int> copies(static_cast<size_t>(d->list.size()), 0);
+  for (const Population* p : d->samples.pops) {
+    for (const PHaploDef* e : p->haplotypes) {
+      for (int i = 0; i < d->list.size(); ++i) {
+        if (d->list[i] == e->hap) copies[static_cast<size_t>(i)] += e->count;
+      }
+    }
+  }
+  for (auto _ : state) {
+    amova_results r;
+    if (state.range(1) == 0) {
+      DistMat dm;
+      if (!calc_haplotype_dist_matrix(d->list, profile, copies, d->s, my_string(""), dm, 0, 0.0))
+        state.SkipWithError("no matrix");
+      Amova a(d->s, d->structure, d->samples, dm, d->list, PopGenetics::globalAllelicDB, nullptr, 0,
+              0, &r);
+    } else {
+      const ListCountSums run = count_sums_over_list(d->list, profile, copies, d->s, 0);
+      Amova a(d->s, d->structure, d->samples, d->distmat, d->list, PopGenetics::globalAllelicDB,
+              nullptr, 0, 0, &r, run.sums.get());
+    }
+    benchmark::DoNotOptimize(r.FST);
+  }
+  ProfileSettings::DataType = saved;
+}
+BENCHMARK(BM_AmovaObserved)->Args({20, 0})->Args({20, 1})->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -161,14 +161,25 @@ void Amova::CalcPairDist() {
                 std::swap(joint[static_cast<size_t>(u)], joint[static_cast<size_t>(v)]);
               }
             }
-            recount(i, joint.data(), ni);
-            recount(j, joint.data() + ni, nj);
-            const double ssd_i = within_sum(i);
-            const double ssd_j = within_sum(j);
+            double ssd_i = 0.0, ssd_j = 0.0, B2 = 0.0;
+            if (sums == nullptr) {  // the matrix: straight to the populations' sums
+              Population& a = *observed_pops[static_cast<size_t>(i)];
+              Population& b = *observed_pops[static_cast<size_t>(j)];
+              a.SetUpVectorsAfterPermutation(joint.data(), ni);
+              b.SetUpVectorsAfterPermutation(joint.data() + ni, nj);
+              ssd_i = a.ComputeSSDWP(d2);
+              ssd_j = b.ComputeSSDWP(d2);
+              B2 = a.ComputeSSDAP(b, d2);
+            } else {
+              recount(i, joint.data(), ni);
+              recount(j, joint.data() + ni, nj);
+              ssd_i = within_sum(i);
+              ssd_j = within_sum(j);
+              B2 = between_sum(i, j);
+            }
             const double di = ni > 0 ? ssd_i / ni : 0.0;
             const double dj = nj > 0 ? ssd_j / nj : 0.0;
             const double W2 = di + dj;
-            const double B2 = between_sum(i, j);
             const double s2a2 = ((ssd_i + ssd_j + B2) / N2 - W2) / nc - W2 * f / nc;
             if (std::fabs(s2a2 - s2a) < small || s2a2 > s2a) ++hits_fst;
             const double pi_xy2 = ni > 0 && nj > 0 ? B2 / (static_cast<double>(ni) * nj) : 0.0;
