@@ -30,7 +30,7 @@ struct Case {
   std::string type_name, ploidy, alleles;
   int method = 0, individual = 0, groups = 0, pops = 0, conventional = 0;
   double wts = 1, wtv = 1, wdel = 1;
-  int perm_amova = 0, perm_fst = 0, counts = 0;
+  int perm_amova = 0, perm_fst = 0, counts = 0, design = 0;
 };
 
 std::vector<std::string> split(const std::string& text, char sep) {
@@ -49,7 +49,7 @@ std::vector<Case> read_cases() {
     Case c;
     std::string weights, perms;
     row >> c.type_name >> c.method >> c.ploidy >> c.individual >> c.groups >> c.pops >> c.alleles >>
-        weights >> c.conventional >> perms >> c.counts;
+        weights >> c.conventional >> perms >> c.counts >> c.design;
     const auto w = split(weights, ','), p = split(perms, ',');
     c.wts = std::stod(w.at(0));
     c.wtv = std::stod(w.at(1));
@@ -259,7 +259,7 @@ TEST(AlleleCountSums, SameValuesAsTheMatrixOnRandomData) {
       ran3(&seed);
       Amova n(d->s, d->structure, d->samples, dm, d->list, PopGenetics::globalAllelicDB, nullptr, 0,
               0, &by_counts, run.sums.get());
-      EXPECT_NE(by_matrix.design, 0);
+      EXPECT_EQ(by_counts.design, c.design);
       expect_same_results(by_matrix, by_counts, c.groups * c.pops);
 
       // The total over every pair of gene copies, by hand.
