@@ -229,6 +229,20 @@ int common_shift(const std::vector<double>& weights) {
 // Numbers the distinct keys of one column in order of first appearance (a
 // column has few alleles: a short list is searched, a map kept beyond it);
 // a haplotype without data gets the code alleles() once all keys are known.
+// Equality of keys; short texts (alleles are a few characters) are compared
+// in place rather than through a library call.
+template <typename Key>
+bool same_key(const Key& a, const Key& b) {
+  return a == b;
+}
+template <>
+bool same_key(const std::string_view& a, const std::string_view& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
+
 template <typename Key>
 class ColumnCoder {
  public:
@@ -237,7 +251,7 @@ class ColumnCoder {
   bool add(size_t h, const Key& key) {
     size_t k = 0;
     if (index_.empty()) {
-      while (k < keys_.size() && !(keys_[k] == key)) ++k;
+      while (k < keys_.size() && !same_key(keys_[k], key)) ++k;
     } else {
       const auto it = index_.find(key);
       k = it == index_.end() ? keys_.size() : it->second;
