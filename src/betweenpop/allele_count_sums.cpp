@@ -51,15 +51,28 @@ void AlleleCountSums::add_squared(std::vector<Units> sizes, std::vector<std::uin
   values_.insert(values_.end(), sizes.begin(), sizes.end());
 }
 
-void AlleleCountSums::set_codes(std::vector<std::uint16_t> codes) { codes_ = std::move(codes); }
+void AlleleCountSums::set_codes(std::vector<std::uint8_t> codes) {
+  narrow_codes_ = std::move(codes);
+}
 
 void AlleleCountSums::finish() {
   const size_t width = columns_.size();
-  if (codes_.empty()) {
-    codes_.assign(static_cast<size_t>(num_haplotypes_) * width, 0);
+  const size_t cells = static_cast<size_t>(num_haplotypes_) * width;
+  if (narrow_codes_.size() != cells) {
+    bool narrow = true;
+    for (const Column& c : columns_) narrow = narrow && c.alleles < 255;
+    if (narrow)
+      narrow_codes_.assign(cells, 0);
+    else
+      wide_codes_.assign(cells, 0);
     for (size_t c = 0; c < width; ++c) {
       const std::vector<std::uint16_t>& column = pending_[c];
-      for (size_t h = 0; h < column.size(); ++h) codes_[h * width + c] = column[h];
+      for (size_t h = 0; h < column.size(); ++h) {
+        if (narrow)
+          narrow_codes_[h * width + c] = static_cast<std::uint8_t>(column[h]);
+        else
+          wide_codes_[h * width + c] = column[h];
+      }
     }
   }
   std::vector<std::vector<std::uint16_t>>().swap(pending_);
@@ -75,17 +88,26 @@ bool AlleleCountSums::exact_for(double gene_copies) const {
   return pairs * largest < 4503599627370496.0;
 }
 
-void AlleleCountSums::fill_profile(const std::vector<int>& haps, const std::vector<int>& counts,
-                                   Profile& out) const {
+template <typename Code>
+void AlleleCountSums::fill(const Code* codes, const std::vector<int>& haps,
+                           const std::vector<int>& counts, Profile& out) const {
   out.assign(static_cast<size_t>(num_slots_), 0);
   const size_t width = columns_.size();
   std::int32_t* slots = out.data();
   const std::int32_t* first = first_slots_.data();
   for (size_t i = 0; i < haps.size(); ++i) {
-    const std::uint16_t* row = codes_.data() + static_cast<size_t>(haps[i]) * width;
+    const Code* row = codes + static_cast<size_t>(haps[i]) * width;
     const std::int32_t c = counts[i];
     for (size_t k = 0; k < width; ++k) slots[first[k] + row[k]] += c;
   }
+}
+
+void AlleleCountSums::fill_profile(const std::vector<int>& haps, const std::vector<int>& counts,
+                                   Profile& out) const {
+  if (wide_codes_.empty())
+    fill(narrow_codes_.data(), haps, counts, out);
+  else
+    fill(wide_codes_.data(), haps, counts, out);
 }
 
 Units AlleleCountSums::within(const Profile& p) const {
@@ -175,10 +197,11 @@ Units AlleleCountSums::between(const Profile& p, const Profile& q) const {
   return total;
 }
 
-Units AlleleCountSums::distance(int h1, int h2) const {
+template <typename Code>
+Units AlleleCountSums::distance(const Code* codes, int h1, int h2) const {
   const size_t width = columns_.size();
-  const std::uint16_t* r1 = codes_.data() + static_cast<size_t>(h1) * width;
-  const std::uint16_t* r2 = codes_.data() + static_cast<size_t>(h2) * width;
+  const Code* r1 = codes + static_cast<size_t>(h1) * width;
+  const Code* r2 = codes + static_cast<size_t>(h2) * width;
   Units d = 0;
   for (size_t k = 0; k < width; ++k) {
     const Column& c = columns_[k];
@@ -195,6 +218,11 @@ Units AlleleCountSums::distance(int h1, int h2) const {
     }
   }
   return d;
+}
+
+Units AlleleCountSums::distance(int h1, int h2) const {
+  return wide_codes_.empty() ? distance(narrow_codes_.data(), h1, h2)
+                             : distance(wide_codes_.data(), h1, h2);
 }
 
 double AlleleCountSums::value(Units u) const { return std::ldexp(static_cast<double>(u), -shift_); }
@@ -287,15 +315,16 @@ class ColumnCoder {
 // The characters of the packed variable sites, numbered column by column in
 // order of first appearance (chars[t] lists column t's), haplotype by
 // haplotype into codes; the character *none (when given) stands for no data
-// and gets the code chars[t].size().
-std::vector<std::uint16_t> code_characters(const qnd_dist::VariableSites& vs, int n,
-                                           const char* none, std::vector<std::string>& chars) {
-  constexpr std::uint16_t kNone = 0xFFFF;
+// and gets the code chars[t].size(). False when a column holds more than 254
+// characters (the codes are bytes).
+bool code_characters(const qnd_dist::VariableSites& vs, int n, const char* none,
+                     std::vector<std::string>& chars, std::vector<std::uint8_t>& codes) {
+  constexpr std::uint8_t kNone = 0xFF;
   const size_t width = vs.width();
   chars.assign(width, std::string());
-  std::vector<std::uint16_t> codes(static_cast<size_t>(n) * width);
-  bool any_none = false;
-  auto code_of = [&](size_t t, char c) -> std::uint16_t {
+  codes.assign(static_cast<size_t>(n) * width, 0);
+  bool any_none = false, too_many = false;
+  auto code_of = [&](size_t t, char c) -> std::uint8_t {
     if (none != nullptr && c == *none) {
       any_none = true;
       return kNone;
@@ -303,23 +332,27 @@ std::vector<std::uint16_t> code_characters(const qnd_dist::VariableSites& vs, in
     std::string& seen = chars[t];  // a few characters: no allocation
     size_t k = 0;
     while (k < seen.size() && seen[k] != c) ++k;
-    if (k == seen.size()) seen.push_back(c);
-    return static_cast<std::uint16_t>(k);
+    if (k == seen.size()) {
+      if (k >= 254) too_many = true;
+      seen.push_back(c);
+    }
+    return static_cast<std::uint8_t>(k);
   };
-  const char* first = n > 0 ? vs.row(0) : nullptr;
+  if (n == 0) return true;
+  const char* first = vs.row(0);
   for (size_t t = 0; t < width; ++t) codes[t] = code_of(t, first[t]);
   // Most characters are haplotype 0's: they take its code.
   for (int h = 1; h < n; ++h) {
     const char* row = vs.row(h);
-    std::uint16_t* out = codes.data() + static_cast<size_t>(h) * width;
+    std::uint8_t* out = codes.data() + static_cast<size_t>(h) * width;
     for (size_t t = 0; t < width; ++t) out[t] = row[t] == first[t] ? codes[t] : code_of(t, row[t]);
   }
   if (any_none) {
     for (size_t i = 0; i < codes.size(); ++i) {
-      if (codes[i] == kNone) codes[i] = static_cast<std::uint16_t>(chars[i % width].size());
+      if (codes[i] == kNone) codes[i] = static_cast<std::uint8_t>(chars[i % width].size());
     }
   }
-  return codes;
+  return !too_many;
 }
 
 // DNA, number of pairwise differences. The weight of a site is that of its
@@ -351,7 +384,8 @@ std::unique_ptr<AlleleCountSums> dna_sums(const Population& pop, const settings&
   const int n = pop.num_haplotypes();
   auto sums = std::make_unique<AlleleCountSums>(n, shift);
   std::vector<std::string> chars;
-  std::vector<std::uint16_t> codes = code_characters(vs, n, nullptr, chars);
+  std::vector<std::uint8_t> codes;
+  if (!code_characters(vs, n, nullptr, chars, codes)) return nullptr;
   for (const std::string& ch : chars) {
     const int A = static_cast<int>(ch.size());
     // The matrix weighs the pair with the later haplotype's character first:
@@ -386,7 +420,8 @@ std::unique_ptr<AlleleCountSums> rflp_sums(const Population& pop) {
   const int n = pop.num_haplotypes();
   auto sums = std::make_unique<AlleleCountSums>(n, 0);
   std::vector<std::string> chars;
-  std::vector<std::uint16_t> codes = code_characters(vs, n, &m, chars);
+  std::vector<std::uint8_t> codes;
+  if (!code_characters(vs, n, &m, chars, codes)) return nullptr;
   for (const std::string& ch : chars) sums->add_uniform(static_cast<int>(ch.size()), 1, {});
   sums->set_codes(std::move(codes));
   return sums;

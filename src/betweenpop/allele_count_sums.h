@@ -51,9 +51,10 @@ class AlleleCountSums {
   void add_table(int alleles, std::vector<Units> weights, std::vector<std::uint16_t> codes);
   // Squared size differences: allele a has size sizes[a] (whole units).
   void add_squared(std::vector<Units> sizes, std::vector<std::uint16_t> codes);
-  // For many columns at once: add them with empty code vectors, then give all
-  // codes haplotype by haplotype (codes[h * num_columns() + column]).
-  void set_codes(std::vector<std::uint16_t> codes);
+  // For many columns of fewer than 255 alleles at once: add them with empty
+  // code vectors, then give all codes haplotype by haplotype
+  // (codes[h * num_columns() + column]).
+  void set_codes(std::vector<std::uint8_t> codes);
   // Packs the codes haplotype by haplotype; call once, after the last column.
   void finish();
 
@@ -86,6 +87,11 @@ class AlleleCountSums {
     Units largest;     // largest distance of a pair of copies at this column
   };
   void add_column(Column c, std::vector<std::uint16_t> codes);
+  template <typename Code>
+  void fill(const Code* codes, const std::vector<int>& haps, const std::vector<int>& counts,
+            Profile& out) const;
+  template <typename Code>
+  Units distance(const Code* codes, int h1, int h2) const;
 
   int num_haplotypes_;
   int shift_;
@@ -93,8 +99,11 @@ class AlleleCountSums {
   std::vector<Column> columns_;
   std::vector<Units> values_;
   std::vector<std::vector<std::uint16_t>> pending_;  // codes by column until finish()
-  std::vector<std::uint16_t> codes_;                 // haplotype by haplotype
-  std::vector<std::int32_t> first_slots_;            // first slot of each column
+  // The codes haplotype by haplotype: one byte each when every column has
+  // fewer than 255 alleles (DNA, RFLP, most loci), else two.
+  std::vector<std::uint8_t> narrow_codes_;
+  std::vector<std::uint16_t> wide_codes_;
+  std::vector<std::int32_t> first_slots_;  // first slot of each column
 };
 
 // The sums for the AMOVA distance of `method` over the haplotypes of pop, the
