@@ -1,11 +1,13 @@
 // Tajima's D (1989) and Fu's Fs (1997), the neutrality tests of the
 // infinite-site model, with their p-values from coalescent simulations.
 //
-// Fu's Fs needs S' = P(K >= k | theta) under the Ewens sampling formula. For
-// samples below 5,000 genes and 1,000 haplotypes it is summed from the shared
-// matrix of B numbers (B(n, j) = |s(n, j)| j! / n!); beyond that, or where the
-// B numbers overflow a double (from about n = 1,500 and k = 900 on), the same
-// probabilities come from a recurrence in log space that works for any n and k.
+// Fu's Fs = ln S' - ln(1 - S') with S' = P(K >= k | theta) under the Ewens
+// sampling formula. Where both S' and 1 - S' are large enough for it, S' is
+// 1 - P(K < k) with P(K < k) summed from the shared matrix of B numbers
+// (B(n, j) = |s(n, j)| j! / n!): cheap once the matrix is built. Elsewhere, and
+// for samples beyond the matrix, both tails come from the Ewens distribution
+// computed in log space (withinpop/ewens.h), which loses no digit at any n, k
+// and theta.
 #include "withinpop/neutrality.h"
 
 #include <algorithm>
@@ -18,48 +20,13 @@
 #include "model/population.h"
 #include "settings/settings.h"
 #include "withinpop/coalescent.h"
+#include "withinpop/ewens.h"
 #include "withinpop/special_functions.h"
 
 namespace {
 
-constexpr double kNegInf = -std::numeric_limits<double>::infinity();
 constexpr double kMaxTheta = 10000.0;
 const char* const kFuSource = "PopulDNA::Fu_Fs()";
-
-// ln(e^a + e^b), exact when either term is e^-inf = 0.
-double log_add(double a, double b) {
-  if (a == kNegInf) return b;
-  if (b == kNegInf) return a;
-  const double hi = std::max(a, b);
-  return hi + std::log1p(std::exp(-std::fabs(a - b)));
-}
-
-// After the call, row[j] (j = 1..kmax-1) is ln P(K = j) and tail is
-// ln P(K >= kmax) for a sample of n genes. Gene m + 1 founds a new allele with
-// probability theta / (theta + m), so the row moves from m to m + 1 genes by
-// P'(j) = P(j) m / (theta + m) + P(j - 1) theta / (theta + m), while the
-// last cell absorbs every count of kmax or more.
-void ewens_log_row(int n, int kmax, double theta, std::vector<double>& row, double& tail) {
-  row.assign(static_cast<size_t>(std::max(kmax, 2)), kNegInf);
-  tail = kNegInf;
-  if (kmax <= 1) {
-    tail = 0.0;
-    return;
-  }
-  row[1] = 0.0;
-  const double log_theta = std::log(theta);
-  for (int m = 1; m < n; ++m) {
-    const double log_denom = std::log(theta + m);
-    const double old_lineage = std::log(static_cast<double>(m)) - log_denom;
-    const double new_allele = log_theta - log_denom;
-    tail = log_add(tail, row[static_cast<size_t>(kmax - 1)] + new_allele);
-    for (int j = std::min(m + 1, kmax - 1); j >= 2; --j) {
-      const size_t u = static_cast<size_t>(j);
-      row[u] = log_add(row[u] + old_lineage, row[u - 1] + new_allele);
-    }
-    row[1] += old_lineage;
-  }
-}
 
 // Grows the shared B matrix to cover n rows and k columns, doubling a
 // dimension when it grows so that slowly increasing samples rebuild it rarely.
@@ -83,40 +50,39 @@ long double b_sum_less_than_k(int k, int n, double theta) {
   return sum * std::exp(gammlnl(theta) + factlnl(n) - gammlnl(static_cast<long double>(n) + theta));
 }
 
+// The B-number formula gives S' = 1 - P with P accurate to about 6e-10 of its
+// value (the six-term log-gamma), and 1 - S' recovered from S' to 2^-64 in
+// absolute terms, so Fs carries an error of about 6e-10 / S' + 5e-20 / (1 - S').
+// With S' >= 1e-2 and 1 - S' >= 1e-10 that is below 6e-8, a small fraction of
+// the sixth printed digit; outside, the direct tails are used.
+constexpr long double kMinUpperForBNumbers = 1e-2L;
+constexpr long double kMinLowerForBNumbers = 1e-10L;
+
 enum class FsOutcome {
   kComputed,
   kNoDiversity,
-  kSPrimeZero,
-  kSPrimeOne,
+  kThetaTooLarge,
+  kUndefined,
   kNotANumber,
-  kThetaTooLarge
+  kOutOfReach
 };
 
 // Fs = ln(S' / (1 - S')) for n genes, theta and k haplotypes.
 FsOutcome compute_fs(int n, double theta, int k, double& Fs) {
   if (!(theta > 0)) return FsOutcome::kNoDiversity;
   if (theta > kMaxTheta) return FsOutcome::kThetaTooLarge;
-  if (k <= 1) return FsOutcome::kSPrimeOne;
-  if (k > n) return FsOutcome::kSPrimeZero;
+  if (k <= 1 || k > n) return FsOutcome::kUndefined;
   if (n < BnumMat::kMaxRows && k < BnumMat::kMaxCols && ensure_b_matrix(n, k)) {
     const long double P = b_sum_less_than_k(k, n, theta);
-    if (std::isfinite(P)) {
-      const long double sp = 1.0L - std::clamp(P, 0.0L, 1.0L);
-      if (sp > 0 && sp < 1) {
-        Fs = static_cast<double>(std::log(sp / (1.0L - sp)));
-        return FsOutcome::kComputed;
-      }
-      if (sp == 0) return FsOutcome::kSPrimeZero;
-      if (sp == 1) return FsOutcome::kSPrimeOne;
-      return FsOutcome::kNotANumber;
+    const long double sp = 1.0L - P;
+    if (std::isfinite(P) && sp >= kMinUpperForBNumbers && P >= kMinLowerForBNumbers) {
+      Fs = static_cast<double>(std::log(sp / (1.0L - sp)));
+      return FsOutcome::kComputed;
     }
-    // The B numbers overflowed: fall through to the log-space recurrence.
   }
-  double log_sp = 0.0, log_rest = 0.0;
-  neutrality::log_prob_k_tails(n, k, theta, log_sp, log_rest);
-  if (log_sp == kNegInf) return FsOutcome::kSPrimeZero;
-  if (log_rest == kNegInf) return FsOutcome::kSPrimeOne;
-  Fs = log_sp - log_rest;
+  double log_upper = 0.0, log_lower = 0.0;
+  if (!ewens::log_tails(n, k, theta, log_upper, log_lower)) return FsOutcome::kOutOfReach;
+  Fs = log_upper - log_lower;
   return std::isfinite(Fs) ? FsOutcome::kComputed : FsOutcome::kNotANumber;
 }
 
@@ -178,60 +144,36 @@ void PopGenetics::get_B_num_mat() {
 // Ewens sampling formula.
 // ---------------------------------------------------------------------------
 
-void neutrality::log_prob_k_tails(int n, int k, double theta, double& log_s_prime,
-                                  double& log_one_minus) {
-  if (k <= 1) {
-    log_s_prime = 0.0;
-    log_one_minus = kNegInf;
-    return;
-  }
-  if (k > n || !(theta > 0)) {
-    log_s_prime = kNegInf;
-    log_one_minus = 0.0;
-    return;
-  }
-  std::vector<double> row;
-  ewens_log_row(n, k, theta, row, log_s_prime);
-  log_one_minus = kNegInf;
-  for (int j = 1; j < k; ++j) log_one_minus = log_add(log_one_minus, row[static_cast<size_t>(j)]);
-}
-
-// P(K < k) for n genes (Ewens 1972), clamped to [0, 1].
+// P(K < k) for n genes (Ewens 1972), summed without cancellation at any n and
+// k. theta <= 0 puts every gene in one allele. NaN when out of reach.
 long double PopGenetics::proba_less_than_k(const int& k, const int& n, const double& theta) {
-  if (k <= 1) return 0.0L;
-  if (n < BnumMat::kMaxRows && k - 1 < BnumMat::kMaxCols && k <= n && ensure_b_matrix(n, k - 1)) {
-    const long double P = b_sum_less_than_k(k, n, theta);
-    if (std::isfinite(P)) return std::clamp(P, 0.0L, 1.0L);
-  }
-  double log_sp = 0.0, log_rest = 0.0;
-  neutrality::log_prob_k_tails(n, k, theta, log_sp, log_rest);
-  return std::clamp(static_cast<long double>(std::exp(log_rest)), 0.0L, 1.0L);
+  double log_upper = 0.0, log_lower = 0.0;
+  if (!ewens::log_tails(n, k, theta, log_upper, log_lower))
+    return std::numeric_limits<long double>::quiet_NaN();
+  return std::clamp(static_cast<long double>(std::exp(log_lower)), 0.0L, 1.0L);
 }
 
-// P(K = k) for n genes: B(n, k) theta^k n! Gamma(theta) / (k! Gamma(n + theta)).
+// P(K = k) for n genes: |s(n, k)| theta^k / (theta (theta+1) ... (theta+n-1)).
 // theta <= 0 gives 1 for k = 1; theta above 10000 or k outside 1..n gives 0.
+// NaN when out of reach.
 double PopGenetics::proba_exactly_k(const int& k, const int& n, const double& theta) {
-  if (theta <= 0) return k == 1 ? 1.0 : 0.0;
-  if (theta > kMaxTheta || k < 1 || k > n) return 0.0;
-  if (n <= BnumMat::kMaxRows && k <= BnumMat::kMaxCols && ensure_b_matrix(n, k)) {
-    const double p =
-        BnumMat::shared()(n, k) *
-        std::exp(k * std::log(theta) + factln(n) + gammln(theta) - factln(k) - gammln(n + theta));
-    if (std::isfinite(p)) return p;
-  }
-  std::vector<double> row;
-  double tail = 0.0;
-  ewens_log_row(n, k + 1, theta, row, tail);
-  return std::exp(row[static_cast<size_t>(k)]);
+  if (theta > kMaxTheta) return 0.0;
+  double log_p = 0.0;
+  if (!ewens::log_probability_of(n, k, theta, log_p))
+    return std::numeric_limits<double>::quiet_NaN();
+  return std::exp(log_p);
 }
 
 // Fu's Fs (1997) = ln(S' / (1 - S')) with S' = P(K >= k | theta). Returns 1 and
 // sets Fs when defined; 0 (Fs untouched) when theta is not above 0 (warning
-// 187), above 10000, or when S' is 0 or 1.
+// 187), above 10000, when k < 2 or k > n, or when the sample is beyond reach
+// (warning 179); a value that is not a number (warning 178) is a safeguard.
 int PopGenetics::Fu_Fs(const double& theta, const int& k, double& Fs, bool report) {
-  const int n = static_cast<int>(gene_copies());
+  const double copies = gene_copies();
+  const int n = copies <= std::numeric_limits<int>::max() ? static_cast<int>(copies) : -1;
   double value = 0.0;
-  switch (compute_fs(n, theta, k, value)) {
+  const FsOutcome outcome = n < 0 ? FsOutcome::kOutOfReach : compute_fs(n, theta, k, value);
+  switch (outcome) {
     case FsOutcome::kComputed:
       Fs = value;
       return 1;
@@ -240,6 +182,9 @@ int PopGenetics::Fu_Fs(const double& theta, const int& k, double& Fs, bool repor
       return 0;
     case FsOutcome::kNotANumber:
       if (report) E.error(Warning, kFuSource, 178);
+      return 0;
+    case FsOutcome::kOutOfReach:
+      if (report) E.error(Warning, kFuSource, 179);
       return 0;
     default:
       return 0;
@@ -336,9 +281,10 @@ void PopGenetics::run_tajima_test(const settings& s) {
   write_simulated_summary(log, sum, sum2, rounds);
 }
 
-// A simulated sample whose Fs is undefined counts as the most extreme value on
-// its side: S' = 0 as -infinity, a single haplotype or S' = 1 as +infinity; it
-// is left out of the mean and standard deviation of the simulated values.
+// A simulated sample whose Fs is undefined (a single haplotype, S' = 1) counts
+// as +infinity and is left out of the mean and standard deviation of the
+// simulated values. One beyond reach of the Ewens tails (many thousands of
+// haplotypes among more than 20,000 genes) is left out of the proportions too.
 void PopGenetics::run_fu_test(const settings& s) {
   const int n = static_cast<int>(gene_copies());
   const int k = num_haplotypes();
@@ -355,26 +301,29 @@ void PopGenetics::run_fu_test(const settings& s) {
   if (s.NumSimulFuTest <= 0) return;
   CoalescentSimulator sim;
   const int rounds = s.NumSimulFuTest;
-  int below = 0, below_zero = 0, defined = 0;
+  int below = 0, below_zero = 0, defined = 0, counted = 0;
   double sum = 0.0, sum2 = 0.0;
   for (int r = 0; r < rounds; ++r) {
     sim.simulate(n, theta_pi_value);
     double fs = 0.0;
     const FsOutcome outcome =
         compute_fs(n, sim.mean_pairwise_differences(), sim.num_haplotypes(), fs);
+    if (outcome == FsOutcome::kOutOfReach) continue;
+    ++counted;
     if (outcome == FsOutcome::kComputed) {
       ++defined;
       sum += fs;
       sum2 += fs * fs;
     } else {
-      fs = outcome == FsOutcome::kSPrimeZero ? kNegInf : std::numeric_limits<double>::infinity();
+      fs = std::numeric_limits<double>::infinity();
     }
     if (fs <= fu_fs) ++below;
     if (fs <= 0) ++below_zero;
   }
-  fu_fs_pvalue = static_cast<double>(below) / rounds;
+  const double share = counted > 0 ? 1.0 / counted : 0.0;
+  fu_fs_pvalue = below * share;
   log << "  Simulations (theta(pi) = " << theta_pi_value << ") : " << rounds << '\n'
       << "  P(Fs simul. <= Fs obs.)       : " << fu_fs_pvalue << '\n'
-      << "  P(Fs simul. <= 0)             : " << static_cast<double>(below_zero) / rounds << '\n';
+      << "  P(Fs simul. <= 0)             : " << below_zero * share << '\n';
   write_simulated_summary(log, sum, sum2, defined);
 }

@@ -40,12 +40,6 @@ namespace neutrality {
 // test of pi against S/a1 and of e2 (as used for simulated samples).
 bool tajima_d(int n, double pi, double S, bool fast, double& D);
 
-// Natural logarithms of S' = P(K >= k) and of 1 - S' = P(K < k) under the
-// Ewens sampling formula for n genes and theta > 0, by the recurrence that adds
-// one gene at a time (a new allele with probability theta / (theta + m)),
-// holding one row of k log-probabilities. Works for any n and k.
-void log_prob_k_tails(int n, int k, double theta, double& log_s_prime, double& log_one_minus);
-
 }  // namespace neutrality
 
 #endif  // QND_WITHINPOP_NEUTRALITY_H

@@ -1,21 +1,28 @@
 // Tajima's D, Fu's Fs with its B numbers and the Ewens probabilities, the
 // coalescent simulator, and the simulated p-values. Expected values come from
-// the published worked examples, from Stirling numbers summed here, or from
-// the moments of the coalescent.
+// the published worked examples, from values computed offline with exact or
+// 40-digit arithmetic (ewens_reference.txt), from Stirling numbers summed here,
+// or from the moments of the coalescent.
 #include "withinpop/neutrality.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <fstream>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "base/errors.h"
+#include "globals.h"
 #include "model/population.h"
 #include "settings/settings.h"
 #include "withinpop/coalescent.h"
+#include "withinpop/ewens.h"
 #include "withinpop/log_capture.h"
 #include "withinpop/random.h"
 
@@ -32,44 +39,6 @@ std::vector<long double> stirling_row(int n) {
     row[0] = 0.0L;  // |s(m, 0)| = 0 once m >= 1
   }
   return row;
-}
-
-// S' = P(K >= k) = sum_{j >= k} |s(n, j)| theta^j / (theta (theta+1) ... (theta+n-1)).
-long double stirling_s_prime(int n, int k, long double theta) {
-  const std::vector<long double> s = stirling_row(n);
-  long double rising = 1.0L, num = 0.0L;
-  for (int i = 0; i < n; ++i) rising *= theta + i;
-  for (int j = k; j <= n; ++j)
-    num += s[static_cast<size_t>(j)] * std::pow(theta, static_cast<long double>(j));
-  return num / rising;
-}
-
-// ln S' and ln(1 - S') from log Stirling numbers, for samples too large for
-// the plain sums.
-void log_stirling_tails(int n, int k, double theta, double& log_sp, double& log_rest) {
-  const double ninf = -INFINITY;
-  auto add = [ninf](double a, double b) {
-    if (a == ninf) return b;
-    if (b == ninf) return a;
-    const double m = std::max(a, b);
-    return m + std::log(std::exp(a - m) + std::exp(b - m));
-  };
-  std::vector<double> row(static_cast<size_t>(n) + 1, ninf);
-  row[1] = 0.0;  // |s(1,1)| = 1
-  for (int m = 2; m <= n; ++m)
-    for (int j = m; j >= 1; --j)
-      row[static_cast<size_t>(j)] =
-          add(std::log(m - 1.0) + row[static_cast<size_t>(j)], row[static_cast<size_t>(j) - 1]);
-  double log_rising = 0.0;
-  for (int i = 0; i < n; ++i) log_rising += std::log(theta + i);
-  log_sp = log_rest = ninf;
-  for (int j = 1; j <= n; ++j) {
-    const double t = row[static_cast<size_t>(j)] + j * std::log(theta) - log_rising;
-    if (j >= k)
-      log_sp = add(log_sp, t);
-    else
-      log_rest = add(log_rest, t);
-  }
 }
 
 double fs_of(int n, int k, double theta, int* status = nullptr) {
@@ -154,130 +123,130 @@ TEST(BNumbers, SizeLimitsAndSharedMatrixGrowth) {
 
 // ---------------------------------------------------------------------------
 
-TEST(FuFs, ReferenceTable) {
-  struct Row {
-    int n, k;
-    double theta, fs;
-  };
-  const Row rows[] = {{7, 3, 1.0, 0.0285734},       {10, 10, 3.888889, -7.0273259},
-                      {10, 5, 3.888889, 0.9358693}, {20, 5, 2.0, 0.6887490},
-                      {50, 10, 5.0, 1.8495142},     {100, 30, 12.345, -0.7364183771}};
-  for (const Row& r : rows) {
-    int ok = 0;
-    const double fs = fs_of(r.n, r.k, r.theta, &ok);
-    EXPECT_EQ(ok, 1);
-    EXPECT_NEAR(fs, r.fs, 1e-6) << r.n << " " << r.k;
-    const long double sp = stirling_s_prime(r.n, r.k, r.theta);
-    EXPECT_NEAR(fs, static_cast<double>(std::log(sp / (1 - sp))), 1e-8) << r.n << " " << r.k;
+namespace {
+
+struct ReferenceRow {
+  std::string quantity, theta_text, expected;
+  double n = 0.0;
+  int k = 0;
+  int line = 0;
+};
+
+std::vector<ReferenceRow> reference_rows() {
+  std::ifstream in(std::string(QND_TEST_DATA) + "/withinpop/ewens_reference.txt");
+  std::vector<ReferenceRow> rows;
+  std::string text;
+  for (int line = 1; std::getline(in, text); ++line) {
+    if (text.empty() || text[0] == '#') continue;
+    std::istringstream fields(text);
+    ReferenceRow row;
+    row.line = line;
+    fields >> row.quantity >> row.n >> row.k >> row.theta_text >> row.expected;
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+// Values written with 15 digits or more (offline) must hold to 1e-10 of
+// max(1, |value|); published ones to 7 significant digits, or to half a unit
+// in their last digit when fewer are written.
+double tolerance(const std::string& written, double value) {
+  std::size_t digits = 0, last = 0;
+  const std::size_t end = std::min(written.find_first_of("eE"), written.size());
+  const std::size_t first = written.find_first_of("123456789");
+  for (std::size_t i = first; i < end; ++i) digits += std::isdigit(written[i]) ? 1 : 0;
+  if (digits >= 15) return 1e-10 * std::max(1.0, std::fabs(value));
+  const std::size_t point = written.find('.');
+  last = point == std::string::npos ? 0 : end - point - 1;
+  const double seventh = 0.5 * std::pow(10.0, std::floor(std::log10(std::fabs(value))) - 6);
+  return std::max(seventh, 0.5 * std::pow(10.0, -static_cast<double>(last)));
+}
+
+}  // namespace
+
+// Every case of the table, through the program's own entry points; Fs also
+// through each way of computing the tails that applies, so that both are
+// checked against the references wherever they overlap.
+TEST(EwensReference, EveryRow) {
+  const std::vector<ReferenceRow> rows = reference_rows();
+  ASSERT_GE(rows.size(), 60u);
+  for (const ReferenceRow& row : rows) {
+    SCOPED_TRACE("ewens_reference.txt line " + std::to_string(row.line));
+    const double theta = std::stod(row.theta_text);
+    const double expected = std::stod(row.expected);
+    const double tol = tolerance(row.expected, expected);
+    const int n = static_cast<int>(std::min(row.n, 2147483647.0));
+    PopGenetics p;
+    p.sample_size = row.n;
+    if (row.quantity == "fs") {
+      // Where both tails are large, the B-number formula gives Fs to 6e-8.
+      double fs = 0.0;
+      ASSERT_EQ(p.Fu_Fs(theta, row.k, fs, false), 1);
+      EXPECT_NEAR(fs, expected, std::max(tol, 6e-8));
+      int methods = 0;
+      for (const ewens::Method m : {ewens::Method::kGeneByGene, ewens::Method::kSplit}) {
+        double log_upper = 0.0, log_lower = 0.0;
+        if (!ewens::log_tails(n, row.k, theta, log_upper, log_lower, m)) continue;
+        ++methods;
+        EXPECT_NEAR(log_upper - log_lower, expected, tol) << "method " << static_cast<int>(m);
+      }
+      EXPECT_GE(methods, 1);
+    } else if (row.quantity == "less") {
+      EXPECT_NEAR(std::log(static_cast<double>(p.proba_less_than_k(row.k, n, theta))), expected,
+                  tol);
+    } else if (row.quantity == "exactly") {
+      double log_p = 0.0;
+      ASSERT_TRUE(ewens::log_probability_of(n, row.k, theta, log_p));
+      EXPECT_NEAR(log_p, expected, tol);
+      if (expected > -700) {
+        EXPECT_NEAR(std::log(p.proba_exactly_k(row.k, n, theta)), expected, tol);
+      }
+    } else {
+      ASSERT_EQ(row.quantity, "unset");
+      LogCapture log;
+      double fs = 12345.0;
+      EXPECT_EQ(p.Fu_Fs(theta, row.k, fs, false), 0);
+      EXPECT_EQ(log.text(), "");
+      EXPECT_EQ(p.Fu_Fs(theta, row.k, fs, true), 0);
+      EXPECT_EQ(fs, 12345.0);
+      const int warning = std::stoi(row.expected);
+      if (warning == 0) {
+        EXPECT_EQ(log.text(), "");
+      } else {
+        EXPECT_NE(log.text().find("#[WARNING # "), std::string::npos);
+        EXPECT_NE(log.text().find(E.message(warning)), std::string::npos) << log.text();
+      }
+    }
   }
 }
 
-TEST(FuFs, ProbabilitiesOfTheEwensFormula) {
+// P(K = k) over every k of one sample against |s(n, k)| theta^k / rising
+// factorial summed here; the probabilities add up to 1.
+TEST(EwensProbabilities, MatchStirlingNumbersAndSumToOne) {
   PopGenetics p;
-  EXPECT_NEAR(static_cast<double>(p.proba_less_than_k(3, 7, 1.0)), 1.0 - 2556.0 / 5040.0, 1e-12);
-  EXPECT_NEAR(static_cast<double>(stirling_s_prime(100, 30, 12.345)), 0.3237878420, 1e-10);
-  // P(K = k) sums to 1 and matches |s(n,k)| theta^k / rising factorial.
   const int n = 30;
   const double theta = 2.5;
   const std::vector<long double> s = stirling_row(n);
   long double rising = 1.0L;
   for (int i = 0; i < n; ++i) rising *= theta + i;
   double total = 0.0;
+  long double below = 0.0L;
   for (int k = 1; k <= n; ++k) {
+    const double expected = static_cast<double>(
+        s[static_cast<size_t>(k)] * std::pow(theta, static_cast<long double>(k)) / rising);
     const double pk = p.proba_exactly_k(k, n, theta);
     total += pk;
-    EXPECT_NEAR(pk,
-                static_cast<double>(s[static_cast<size_t>(k)] *
-                                    std::pow(theta, static_cast<long double>(k)) / rising),
-                1e-12);
+    EXPECT_NEAR(pk, expected, 1e-13 * expected) << k;
+    EXPECT_NEAR(static_cast<double>(p.proba_less_than_k(k, n, theta)), static_cast<double>(below),
+                1e-13 * static_cast<double>(below))
+        << k;
+    below += expected;
   }
-  EXPECT_NEAR(total, 1.0, 1e-10);  // ln Gamma is accurate to about 1e-10
+  EXPECT_NEAR(total, 1.0, 1e-13);
   EXPECT_EQ(p.proba_exactly_k(1, n, 0.0), 1.0);
   EXPECT_EQ(p.proba_exactly_k(2, n, 0.0), 0.0);
-}
-
-TEST(FuFs, LogSpaceRecurrenceAgreesWithReferenceAndMatrix) {
-  double log_sp = 0, log_rest = 0;
-  neutrality::log_prob_k_tails(100, 30, 12.345, log_sp, log_rest);
-  EXPECT_NEAR(std::exp(log_sp), 0.3237878420, 1e-9);
-  EXPECT_NEAR(log_sp - log_rest, -0.7364183771, 1e-8);
-  neutrality::log_prob_k_tails(7, 3, 1.0, log_sp, log_rest);
-  EXPECT_NEAR(std::exp(log_sp), 2556.0 / 5040.0, 1e-12);
-}
-
-TEST(FuFs, SingleHaplotypeGetsNoFs) {
-  int ok = 1;
-  EXPECT_EQ(fs_of(20, 1, 2.0, &ok), 12345.0);
-  EXPECT_EQ(ok, 0);
-}
-
-TEST(FuFs, NoDiversityWarnsOnlyWhenReporting) {
-  LogCapture log;
-  PopGenetics p;
-  p.sample_size = 10;
-  double fs = 3.0;
-  EXPECT_EQ(p.Fu_Fs(0.0, 3, fs, false), 0);
-  EXPECT_EQ(log.text(), "");
-  EXPECT_EQ(p.Fu_Fs(0.0, 3, fs, true), 0);
-  EXPECT_NE(log.text().find("#[WARNING # "), std::string::npos);
-  EXPECT_NE(log.text().find("No molecular diversity within a sample while performing Fu's test"),
-            std::string::npos);
-  EXPECT_EQ(fs, 3.0);
-}
-
-TEST(FuFs, SPrimeExactlyZeroLeavesFsUnset) {
-  LogCapture log;
-  int ok = 1;
-  // all 50 copies distinct at a tiny theta: P(K < 50) rounds to 1
-  EXPECT_EQ(fs_of(50, 50, 1e-4, &ok), 12345.0);
-  EXPECT_EQ(ok, 0);
-  EXPECT_EQ(log.text(), "");
-}
-
-TEST(FuFs, ThetaAboveTenThousandIsNotComputed) {
-  int ok = 1;
-  EXPECT_EQ(fs_of(100, 50, 20000.0, &ok), 12345.0);
-  EXPECT_EQ(ok, 0);
-}
-
-TEST(FuFs, LargeKWhereBNumbersOverflowStillComputed) {
-  // B(2000, 950) is beyond the range of a double
-  int ok = 0;
-  const double fs = fs_of(2000, 950, 300.0, &ok);
-  ASSERT_EQ(ok, 1);
-  double log_sp = 0, log_rest = 0;
-  log_stirling_tails(2000, 950, 300.0, log_sp, log_rest);
-  EXPECT_NEAR(fs, log_sp - log_rest, 1e-6 * std::fabs(log_sp - log_rest));
-}
-
-TEST(FuFs, SamplesBeyondFiveThousandGenesOrAThousandHaplotypes) {
-  int ok = 0;
-  const double fs = fs_of(6000, 1200, 100.0, &ok);
-  EXPECT_EQ(ok, 1);
-  EXPECT_TRUE(std::isfinite(fs));
-  EXPECT_LT(fs, -100.0);  // 1200 haplotypes where about 411 are expected
-  // Across the 5,000-gene boundary the value changes smoothly.
-  const double below = fs_of(4999, 300, 60.0, &ok);
-  EXPECT_EQ(ok, 1);
-  const double above = fs_of(5000, 300, 60.0, &ok);
-  EXPECT_EQ(ok, 1);
-  EXPECT_NEAR(below, above, 0.05);
-  double log_sp = 0, log_rest = 0;
-  log_stirling_tails(1500, 1000, 500.0, log_sp, log_rest);
-  EXPECT_NEAR(fs_of(1500, 1000, 500.0, &ok), log_sp - log_rest,
-              1e-6 * std::fabs(log_sp - log_rest));
-}
-
-TEST(FuFs, ThousandGenesThreeHundredHaplotypesIsFast) {
-  (void)fs_of(1000, 300, 80.0);  // grows the matrix once
-  const auto start = std::chrono::steady_clock::now();
-  int ok = 0;
-  const double fs = fs_of(1000, 300, 80.0, &ok);
-  const double ms =
-      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-  EXPECT_EQ(ok, 1);
-  EXPECT_TRUE(std::isfinite(fs));
-  EXPECT_LT(ms, 100.0);
+  EXPECT_EQ(p.proba_exactly_k(n + 1, n, theta), 0.0);
+  EXPECT_EQ(p.proba_less_than_k(n + 1, n, theta), 1.0L);
 }
 
 // ---------------------------------------------------------------------------
