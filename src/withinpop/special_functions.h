@@ -23,14 +23,13 @@ void gser(float* gamser, float a, float x, float* gln);
 // (*gammcf), and ln Gamma(a) (*gln).
 void gcf(float* gammcf, float a, float x, float* gln);
 
-// Digamma psi(x) = d ln Gamma(x) / dx for x > 0 (recurrence up to x >= 6, then
-// the asymptotic series); relative error about 1e-13.
+// Digamma psi(x) = d ln Gamma(x) / dx for x > 0 (recurrence up to x >= 10,
+// then the asymptotic series).
 double digamma(double x);
 
-// sum_{m=a}^{b-1} m^-r for r >= 1 and 1 <= a <= b: direct sums below m = 2r + 40,
-// the Euler-Maclaurin series of the Hurwitz zeta function (r >= 2) or of the
-// digamma function (r = 1) above, so that b may be as large as 2^31 at a
-// cost that does not depend on b.
+// sum_{m=a}^{b-1} m^-r for r >= 1 and 1 <= a <= b: a direct sum below
+// m = 2r + 40, the Euler-Maclaurin formula above, so that b may be as large as
+// 2^31 at a cost that does not depend on b.
 double inverse_power_sum(int r, double a, double b);
 
 // Upper-tail probability of a chi-square value with df degrees of freedom;
