@@ -1,6 +1,8 @@
 // Fu's Fs timings: the shared B matrix path (n = 1,000, k = 300, the matrix
-// already grown, and with a cold rebuild), the log-space path beyond 5,000
-// genes, and the site pass over 10^5 sites of 500 haplotypes.
+// already grown, and with a cold rebuild); the Ewens tails gene by gene (tails
+// of small samples, samples beyond the matrix, the slowest case up to 10^4
+// genes) and split for huge samples; and the site pass over 10^5 sites of 500
+// haplotypes.
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -32,16 +34,26 @@ void BM_BMatrixBuild_1010x310(benchmark::State& state) {
 }
 BENCHMARK(BM_BMatrixBuild_1010x310)->Unit(benchmark::kMicrosecond);
 
-void BM_FuFs_n6000_k1200(benchmark::State& state) {
+// Fs of n genes, k haplotypes and theta, computed afresh each time.
+void fu_fs_case(benchmark::State& state, double n, int k, double theta) {
   PopGenetics p;
-  p.sample_size = 6000;
+  p.sample_size = n;
   double fs = 0.0;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(p.Fu_Fs(100.0, 1200, fs, false));
+    benchmark::DoNotOptimize(p.Fu_Fs(theta, k, fs, false));
     benchmark::DoNotOptimize(fs);
   }
 }
-BENCHMARK(BM_FuFs_n6000_k1200)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(fu_fs_case, tail_n19_k19, 19, 19, 36.0 / 19)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(fu_fs_case, tail_n1000_k500, 1000, 500, 10.0)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(fu_fs_case, tail_n1000_k100, 1000, 100, 10.0)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(fu_fs_case, n6000_k1200, 6000, 1200, 100.0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(fu_fs_case, n10000_k6931_theta10000, 10000, 6931, 10000.0)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(fu_fs_case, n1e9_k5, 1e9, 5, 1e-8)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(fu_fs_case, n1e9_k1000, 1e9, 1000, 50.0)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(fu_fs_case, n1e9_k2000_theta10000, 1e9, 2000, 10000.0)
+    ->Unit(benchmark::kMillisecond);
 
 void BM_DnaSites_1e5x500(benchmark::State& state) {
   std::vector<std::unique_ptr<HaploDef>> defs;
