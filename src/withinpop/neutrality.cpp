@@ -72,7 +72,13 @@ FsOutcome compute_fs(int n, double theta, int k, double& Fs) {
   if (!(theta > 0)) return FsOutcome::kNoDiversity;
   if (theta > kMaxTheta) return FsOutcome::kThetaTooLarge;
   if (k <= 1 || k > n) return FsOutcome::kUndefined;
-  if (n < BnumMat::kMaxRows && k < BnumMat::kMaxCols && ensure_b_matrix(n, k)) {
+  // K - 1 is a sum of independent Bernoulli variables whose variance is at most
+  // its mean, so Bernstein's bound gives S' < e^-6 when k - 1 - mu >= 6 sqrt(mu),
+  // and Chernoff's 1 - S' < e^-24.5 when mu - k + 1 >= 7 sqrt(mu): the B numbers
+  // would be refused there, and the matrix is not even built.
+  const double mu = ewens::expected_alleles(n, theta);
+  const bool tail = k - 1 - mu >= 6 * std::sqrt(mu) || mu - k + 1 >= 7 * std::sqrt(mu);
+  if (!tail && n < BnumMat::kMaxRows && k < BnumMat::kMaxCols && ensure_b_matrix(n, k)) {
     const long double P = b_sum_less_than_k(k, n, theta);
     const long double sp = 1.0L - P;
     if (std::isfinite(P) && sp >= kMinUpperForBNumbers && P >= kMinLowerForBNumbers) {
