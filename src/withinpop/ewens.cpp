@@ -117,7 +117,12 @@ GeneRows add_genes(const Query& q, int genes, int top, int reach, bool absorb) {
   for (int m = 1; m < genes; ++m) {
     const double denom = q.tilted + m;
     const double a = q.tilted / denom, b = m / denom;
-    if (gap != 0) log_g.add(std::log1p(gap / (q.theta + m)));
+    if (gap != 0) {
+      // ln((theta' + m) / (theta + m)) without losing digits next to 1 or 0
+      const double step = gap / (q.theta + m);
+      log_g.add(std::fabs(step) < 0.5 ? std::log1p(step)
+                                      : std::log((q.tilted + m) / (q.theta + m)));
+    }
     const int hi_old = std::min(m, top);
     if (absorb && hi_old == top && row[static_cast<size_t>(top)] > 0) {
       const double gathered =
@@ -171,7 +176,7 @@ double log_range_by_genes(const Query& q) {
 // Power sums of the tail genes m = M .. n-1: z[r] = sum m^-r, r = 1..R.
 std::vector<double> tail_power_sums(int M, int n, int R) {
   std::vector<double> z(static_cast<size_t>(R) + 1, 0.0);
-  for (int r = 1; r <= R; ++r) z[static_cast<size_t>(r)] = inverse_power_sum(r, M, n);
+  for (int r = 1; r <= R; ++r) z[static_cast<size_t>(r)] = inverse_power_sum(r, M, n - M);
   return z;
 }
 
@@ -238,7 +243,7 @@ double log_range_split(const Query& q, int M) {
   const GeneRows first = add_genes(q, M, jcap, 1, false);
   const int tmax = q.hi - 1;
   const double theta_max = std::max(q.theta, q.tilted);
-  const int R = power_sums_needed(M, theta_max, inverse_power_sum(1, M, q.n), tmax);
+  const int R = power_sums_needed(M, theta_max, inverse_power_sum(1, M, q.n - M), tmax);
   const std::vector<double> z = tail_power_sums(M, q.n, R);
   const std::vector<double> log_t = log_tail_count(q.tilted, z, tmax);
   const double log_g_tail = log_one_plus_sum(q.tilted, z) - log_one_plus_sum(q.theta, z);
@@ -286,7 +291,8 @@ bool log_range(int n, int lo, int hi, double theta, double target, ewens::Method
   const double mean = ewens::expected_alleles(n, theta);
   if (std::fabs(target - mean) > 0.5) {
     q.tilted = tilted_theta(n, theta, std::clamp(target, 1.5, n - 0.5));
-    q.log_w = std::log(theta / q.tilted);
+    const double w = theta / q.tilted;
+    q.log_w = std::isnormal(w) ? std::log(w) : std::log(theta) - std::log(q.tilted);
   }
   const bool upper = hi >= n && lo > 1;
   const double width = upper ? std::min(lo - 1, n - lo + 2) : std::min(hi, n - lo + 1);
@@ -320,7 +326,7 @@ bool log_range(int n, int lo, int hi, double theta, double target, ewens::Method
 double ewens::expected_alleles(int n, double theta) {
   if (n < 1) return 0.0;
   if (!(theta > 0)) return 1.0;
-  return theta * (digamma(theta + n) - digamma(theta));
+  return 1.0 + theta * inverse_power_sum(1, theta + 1, n - 1);
 }
 
 bool ewens::log_tails(int n, int k, double theta, double& log_upper, double& log_lower,

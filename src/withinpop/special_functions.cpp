@@ -124,21 +124,6 @@ void gcf(float* gammcf, float a, float x, float* gln) {
   *gammcf = static_cast<float>(std::exp(-x + a * std::log(x) - *gln) * h);
 }
 
-double digamma(double x) {
-  double shift = 0.0;
-  while (x < 10.0) {
-    shift -= 1.0 / x;
-    x += 1.0;
-  }
-  // psi(x) = ln x - 1/(2x) - sum_k B_2k / (2k x^2k), six terms
-  const double r = 1.0 / (x * x);
-  const double series =
-      r *
-      (1.0 / 12 -
-       r * (1.0 / 120 - r * (1.0 / 252 - r * (1.0 / 240 - r * (1.0 / 132 - r * (691.0 / 32760))))));
-  return shift + std::log(x) - 0.5 / x - series;
-}
-
 namespace {
 
 // B_2k / (2k)! for k = 1..7, the Euler-Maclaurin coefficients.
@@ -147,12 +132,12 @@ constexpr double kBernoulliOverFactorial[] = {1.0 / 12,           -1.0 / 720,
                                               1.0 / 47900160,     -691.0 / 1307674368000.0,
                                               1.0 / 74724249600.0};
 
-// sum_{m=a}^{b-1} m^-r for 2r + 40 <= a < b by the Euler-Maclaurin formula
-// with seven correction terms (relative error near 1e-16). Every difference
-// f(a) - f(b) is written f(a) (1 - (a/b)^s) with expm1, so that near and
-// distant ends alike keep their digits.
-double euler_maclaurin_sum(int r, double a, double b) {
-  const double log_ratio = -std::log1p((b - a) / a);  // ln(a / b)
+// sum_{i=0}^{count-1} (a + i)^-r for a >= 2r + 40 by the Euler-Maclaurin
+// formula with seven correction terms (relative error near 1e-16). Every
+// difference f(a) - f(b), b = a + count, is written f(a) (1 - (a/b)^s) with
+// expm1, so that near and distant ends alike keep their digits.
+double euler_maclaurin_sum(int r, double a, double count) {
+  const double log_ratio = -std::log1p(count / a);  // ln(a / b)
   auto drop = [log_ratio](double s) { return -std::expm1(s * log_ratio); };
   const double fa = std::pow(a, -r);
   double sum = (r == 1 ? -log_ratio : a * fa * drop(r - 1.0) / (r - 1)) + 0.5 * fa * drop(r);
@@ -168,12 +153,12 @@ double euler_maclaurin_sum(int r, double a, double b) {
 
 }  // namespace
 
-double inverse_power_sum(int r, double a, double b) {
-  const double direct_end = std::min(b, std::max(a, 2.0 * r + 40));
+double inverse_power_sum(int r, double a, double count) {
+  const double direct = std::min(count, std::max(0.0, std::ceil(2.0 * r + 40 - a)));
   double sum = 0.0;
-  for (double m = direct_end - 1; m >= a; m -= 1) sum += std::pow(m, -r);  // small terms first
-  if (direct_end >= b) return sum;
-  return sum + euler_maclaurin_sum(r, direct_end, b);
+  for (double i = direct - 1; i >= 0; i -= 1) sum += std::pow(a + i, -r);  // small terms first
+  if (direct >= count) return sum;
+  return sum + euler_maclaurin_sum(r, a + direct, count - direct);
 }
 
 double Prob_of_chi_sq(float df, float chi2) {

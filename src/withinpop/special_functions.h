@@ -23,14 +23,10 @@ void gser(float* gamser, float a, float x, float* gln);
 // (*gammcf), and ln Gamma(a) (*gln).
 void gcf(float* gammcf, float a, float x, float* gln);
 
-// Digamma psi(x) = d ln Gamma(x) / dx for x > 0 (recurrence up to x >= 10,
-// then the asymptotic series).
-double digamma(double x);
-
-// sum_{m=a}^{b-1} m^-r for r >= 1 and 1 <= a <= b: a direct sum below
-// m = 2r + 40, the Euler-Maclaurin formula above, so that b may be as large as
-// 2^31 at a cost that does not depend on b.
-double inverse_power_sum(int r, double a, double b);
+// sum_{i=0}^{count-1} (a + i)^-r for r >= 1, a > 0 and a whole count >= 0:
+// a direct sum while a + i < 2r + 40, the Euler-Maclaurin formula beyond, so
+// that count may be as large as 2^31 at a cost that does not depend on it.
+double inverse_power_sum(int r, double a, double count);
 
 // Upper-tail probability of a chi-square value with df degrees of freedom;
 // -1 for negative df and for a chi-square value not above 0.
