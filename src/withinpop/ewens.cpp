@@ -80,7 +80,7 @@ double tilted_theta(int n, double theta, double target) {
     while (ewens::expected_alleles(n, lo) > target && lo > 1e-300) lo /= 4;
     hi = lo * 4;
   }
-  for (int i = 0; i < 40; ++i) {
+  for (int i = 0; i < 24; ++i) {  // to a millionth of theta'
     const double mid = std::sqrt(lo * hi);
     (ewens::expected_alleles(n, mid) < target ? lo : hi) = mid;
   }

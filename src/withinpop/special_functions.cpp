@@ -156,7 +156,8 @@ double euler_maclaurin_sum(int r, double a, double count) {
 double inverse_power_sum(int r, double a, double count) {
   const double direct = std::min(count, std::max(0.0, std::ceil(2.0 * r + 40 - a)));
   double sum = 0.0;
-  for (double i = direct - 1; i >= 0; i -= 1) sum += std::pow(a + i, -r);  // small terms first
+  for (double i = direct - 1; i >= 0; i -= 1)  // small terms first
+    sum += r == 1 ? 1 / (a + i) : std::pow(a + i, -r);
   if (direct >= count) return sum;
   return sum + euler_maclaurin_sum(r, a + direct, count - direct);
 }
