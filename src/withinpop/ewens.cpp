@@ -35,9 +35,9 @@
 namespace {
 
 constexpr double kNegInf = -std::numeric_limits<double>::infinity();
+constexpr double kLn2 = 0.69314718055994530942;
 // Rows are rescaled by 2^600 when their largest value falls below 2^-600.
-constexpr double kRescale = 0x1p600;
-constexpr double kLogRescale = 600 * 0.69314718055994530942;
+constexpr int kRescaleExponent = 600;
 // The split needs the tail genes to be at least this many times theta and the
 // sample at least this many times M.
 constexpr double kTailGenesPerTheta = 4.0;
@@ -53,19 +53,35 @@ double log_add(double a, double b) {
   return std::max(a, b) + std::log1p(std::exp(-std::fabs(a - b)));
 }
 
-// Neumaier's compensated sum: the tilt factor adds up to n logarithms.
-class CompensatedSum {
- public:
-  void add(double x) {
-    const double t = sum_ + x;
-    carry_ += std::fabs(sum_) >= std::fabs(x) ? (sum_ - t) + x : (x - t) + sum_;
-    sum_ = t;
-  }
-  double value() const { return sum_ + carry_; }
+// A number x 2^e kept with 2^-500 <= x <= 2^500, for the tilt factor and for
+// sums of terms that span more than the range of a double.
+struct Scaled {
+  double mant = 0.0;
+  int exp = 0;
 
- private:
-  double sum_ = 0.0;
-  double carry_ = 0.0;
+  double log() const { return mant > 0 ? std::log(mant) + exp * kLn2 : kNegInf; }
+  void normalise() {
+    if (mant != 0 && (mant > 0x1p500 || mant < 0x1p-500)) {
+      int e = 0;
+      mant = std::frexp(mant, &e);
+      exp += e;
+    }
+  }
+  void multiply(double x) {  // x > 0
+    int e = 0;
+    mant *= std::frexp(x, &e);
+    exp += e;
+    normalise();
+  }
+  void add(double x, int e) {  // adds x 2^e, x >= 0
+    if (!(x > 0)) return;
+    if (mant == 0 || e > exp) {
+      mant = std::ldexp(mant, exp - e);
+      exp = e;
+    }
+    mant += std::ldexp(x, e - exp);
+    normalise();
+  }
 };
 
 // The parameter under which K_n has mean `target` (1 < target < n), found by
@@ -111,24 +127,15 @@ GeneRows add_genes(const Query& q, int genes, int top, int reach, bool absorb) {
   GeneRows r;
   r.row.assign(static_cast<size_t>(top) + 2, 0.0);
   r.row[1] = 1.0;
-  CompensatedSum log_g;
-  const double gap = q.tilted - q.theta;
   std::vector<double>& row = r.row;
+  int row_exp = 0;  // P(K = j) = row[j] 2^row_exp
+  Scaled g{1.0, 0}, absorbed;
   for (int m = 1; m < genes; ++m) {
     const double denom = q.tilted + m;
     const double a = q.tilted / denom, b = m / denom;
-    if (gap != 0) {
-      // ln((theta' + m) / (theta + m)) without losing digits next to 1 or 0
-      const double step = gap / (q.theta + m);
-      log_g.add(std::fabs(step) < 0.5 ? std::log1p(step)
-                                      : std::log((q.tilted + m) / (q.theta + m)));
-    }
-    const int hi_old = std::min(m, top);
-    if (absorb && hi_old == top && row[static_cast<size_t>(top)] > 0) {
-      const double gathered =
-          std::log(row[static_cast<size_t>(top)] * a) + r.log_scale + log_g.value() + top * q.log_w;
-      r.log_absorbed = log_add(r.log_absorbed, gathered);
-    }
+    if (q.tilted != q.theta) g.multiply(denom / (q.theta + m));
+    if (absorb && std::min(m, top) == top)
+      absorbed.add(row[static_cast<size_t>(top)] * a * g.mant, row_exp + g.exp);
     const int lo_new = std::max(1, reach - (q.n - m - 1));
     const int hi_new = std::min(m + 1, top);
     if (lo_new > hi_new) {
@@ -145,13 +152,16 @@ GeneRows add_genes(const Query& q, int genes, int top, int reach, bool absorb) {
       for (int j = lo_new; j <= hi_new; ++j)
         largest = std::max(largest, row[static_cast<size_t>(j)]);
       if (largest == 0.0) break;
-      if (largest < 1.0 / kRescale) {
-        for (int j = lo_new; j <= hi_new; ++j) row[static_cast<size_t>(j)] *= kRescale;
-        r.log_scale -= kLogRescale;
+      if (largest < std::ldexp(1.0, -kRescaleExponent)) {
+        for (int j = lo_new; j <= hi_new; ++j)
+          row[static_cast<size_t>(j)] = std::ldexp(row[static_cast<size_t>(j)], kRescaleExponent);
+        row_exp -= kRescaleExponent;
       }
     }
   }
-  r.log_g = log_g.value();
+  r.log_scale = row_exp * kLn2;
+  r.log_g = g.log();
+  r.log_absorbed = absorbed.log() + top * q.log_w;
   return r;
 }
 
@@ -283,27 +293,33 @@ int split_gene(int n, double theta_max, int tmax) {
   return static_cast<int>(std::ceil(M));
 }
 
-// ln P(lo <= K <= hi), choosing the cheaper path; false when both exceed the
+// Sets the tilt of q for a mean of `target`; none when that is the mean.
+void tilt(Query& q, double target) {
+  if (std::fabs(target - ewens::expected_alleles(q.n, q.theta)) <= 0.5) return;
+  q.tilted = tilted_theta(q.n, q.theta, std::clamp(target, 1.5, q.n - 0.5));
+  const double w = q.theta / q.tilted;
+  q.log_w = std::isnormal(w) ? std::log(w) : std::log(q.theta) - std::log(q.tilted);
+}
+
+// ln P(lo <= K <= hi), choosing the cheaper path; false when it exceeds the
 // work budget. `target` is the mean K the tilt aims at.
 bool log_range(int n, int lo, int hi, double theta, double target, ewens::Method method,
                double& log_p) {
   Query q{n, lo, hi, theta, theta, 0.0};
-  const double mean = ewens::expected_alleles(n, theta);
-  if (std::fabs(target - mean) > 0.5) {
-    q.tilted = tilted_theta(n, theta, std::clamp(target, 1.5, n - 0.5));
-    const double w = theta / q.tilted;
-    q.log_w = std::isnormal(w) ? std::log(w) : std::log(theta) - std::log(q.tilted);
-  }
   const bool upper = hi >= n && lo > 1;
   const double width = upper ? std::min(lo - 1, n - lo + 2) : std::min(hi, n - lo + 1);
   const double by_genes = static_cast<double>(n) * (width + kPerGeneWork);
 
-  // For an upper tail, the split stops at counts where the tilted
-  // distribution (mean near lo) has left at most e^-45 of its mass.
-  int split_hi = hi;
-  if (upper)
-    split_hi = static_cast<int>(std::min<double>(n, lo + std::ceil(10 * std::sqrt(lo) + 40)));
-  const int M = split_gene(n, std::max(theta, q.tilted), split_hi - 1);
+  // The split needs the tilt to be planned; it cannot apply to small samples.
+  int M = 0, split_hi = hi;
+  if (n >= kSampleOverSplit * kMinSplit && method != ewens::Method::kGeneByGene) {
+    tilt(q, target);
+    // For an upper tail, the split stops at counts where the tilted
+    // distribution (mean near lo) has left at most e^-45 of its mass.
+    if (upper)
+      split_hi = static_cast<int>(std::min<double>(n, lo + std::ceil(10 * std::sqrt(lo) + 40)));
+    M = split_gene(n, std::max(theta, q.tilted), split_hi - 1);
+  }
   const double jcap = std::min(M, split_hi);
   const double by_split =
       M > 0 ? M * (jcap + kPerGeneWork) + split_hi * kPerGeneWork + (split_hi - lo + 1.0) * jcap
@@ -312,12 +328,20 @@ bool log_range(int n, int lo, int hi, double theta, double target, ewens::Method
   if (method == ewens::Method::kGeneByGene) genes = true;
   if (method == ewens::Method::kSplit) genes = false;
   if ((genes ? by_genes : by_split) > ewens::kWorkBudget) return false;
-  if (genes) {
-    log_p = log_range_by_genes(q);
-  } else {
+  if (!genes) {
     q.hi = split_hi;
     log_p = log_range_split(q, M);
+    return true;
   }
+  if (q.tilted == theta) {
+    // Without a tilt, values lost below the range of a double are less than
+    // 1e-300 of the rows' largest; a result above e^-600 cannot miss them.
+    log_p = log_range_by_genes(q);
+    if (log_p >= -600) return true;
+    tilt(q, target);
+    if (q.tilted == theta) return true;
+  }
+  log_p = log_range_by_genes(q);
   return true;
 }
 
