@@ -22,7 +22,10 @@
 // Tiny probabilities (e^-5000 and below occur) stay representable by
 // exponential tilting: the rows are computed under a parameter theta' for
 // which the wanted values of K are typical, and P_theta(K = j) = P_theta'(K = j)
-// (theta / theta')^(j-1) prod_{m=1}^{n-1} (theta' + m) / (theta + m).
+// (theta / theta')^(j-1) prod_{m=1}^{n-1} (theta' + m) / (theta + m). Gene by
+// gene, a first pass runs untilted, and only a result below e^-600, where the
+// rows may have lost values below the range of a double, is computed again
+// under the tilt.
 #include "withinpop/ewens.h"
 
 #include <algorithm>
@@ -43,8 +46,8 @@ constexpr int kRescaleExponent = 600;
 constexpr double kTailGenesPerTheta = 4.0;
 constexpr double kSampleOverSplit = 8.0;
 constexpr int kMinSplit = 64;
-// Extra per-gene work of the gene-by-gene path (a log1p per gene, logarithms
-// for the absorbing cell), in elementary updates.
+// Extra per-gene work of the gene-by-gene path (the tilt factor, the
+// absorbing cell, the checks of the row's range), in elementary updates.
 constexpr double kPerGeneWork = 40.0;
 
 double log_add(double a, double b) {
