@@ -19,6 +19,7 @@ scrm; its ms-format output is turned into project files:
 Cases:
   B1  typical ABC DNA: 5 samples x 40 gene copies x 2,000 bp, 2 groups,
       every statistic at both levels, no permutations or simulations
+  B1d B1 with ComputeDeltaMuSqr=1, as a user who selects everything has it
   B2  microsatellites: 20 samples x 50 diploid individuals x 20 loci, 4 groups
   B3  large DNA: 10 samples x 50 gene copies x 100,000 bp (about 50 MB)
   B3h B3 with about 10% variable sites instead of 1%
@@ -258,7 +259,7 @@ def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     ap.add_argument("outdir")
     ap.add_argument("--seed", type=int, default=20261206)
-    ap.add_argument("--only", default="B1,B2,B3,B3h,B4,B5")
+    ap.add_argument("--only", default="B1,B1d,B2,B3,B3h,B4,B5")
     args = ap.parse_args()
     wanted = set(args.only.split(","))
     os.makedirs(args.outdir, exist_ok=True)
@@ -269,6 +270,10 @@ def main():
         # segregating sites (5%)
         print(dna_case(args.outdir, "B1", "bench typical ABC DNA", [40] * 5, 2000, 2.5, 2,
                        seed + 1, **b1_settings))
+    if "B1d" in wanted:
+        # the same data as B1; the settings also ask for (delta mu)^2
+        print(dna_case(args.outdir, "B1d", "bench typical ABC DNA", [40] * 5, 2000, 2.5, 2,
+                       seed + 1, delta_mu=1, **b1_settings))
     if "B2" in wanted:
         print(microsat_case(args.outdir, "B2", 20, 50, 20, 0.5, 4, seed + 2))
     if "B3" in wanted:

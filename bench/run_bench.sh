@@ -2,8 +2,11 @@
 # Whole-program benchmark of qndsumstat: builds Release, generates the bench
 # projects once (bench/make_projects.py, into bench/work/), times complete
 # program calls with hyperfine (median after a warm-up), measures peak memory
-# with /usr/bin/time -v, checks that every call wrote one whole output line,
-# and prints one table (bench/bench_table.py).
+# with /usr/bin/time -v, counts the instructions of the small cases with
+# callgrind, checks that every call wrote one whole output line, prints one
+# table (bench/bench_table.py), and checks that every case printed the value
+# line of the reference build (bench/check_value_lines.py); a differing line
+# makes the script fail.
 #
 # Usage: bench/run_bench.sh [--regen] [--only B1,B2,...] [--runs N]
 # Environment: JOBS (build parallelism, default 2).
@@ -13,7 +16,7 @@ REPO=$(cd "$(dirname "$0")/.." && pwd)
 WORK=$REPO/bench/work
 BIN=$REPO/build/release/qndsumstat
 RUNS=10
-ONLY=F,B1,B2,B3,B3h,B4,B5
+ONLY=F,B1,B1d,B2,B3,B3h,B4,B5
 REGEN=0
 while [ $# -gt 0 ]; do
   case $1 in
@@ -34,12 +37,13 @@ need_pkg() {  # need_pkg <command> <debian package>
 need_pkg scrm scrm
 need_pkg hyperfine hyperfine
 [ -x /usr/bin/time ] || need_pkg /usr/bin/time time
+need_pkg valgrind valgrind
 
 cmake -S "$REPO" -B "$REPO/build/release" -DCMAKE_BUILD_TYPE=Release -DQND_TESTS=OFF >/dev/null
 cmake --build "$REPO/build/release" -j "${JOBS:-2}" >/dev/null
 
 mkdir -p "$WORK"
-for c in B1 B2 B3 B3h B4 B5; do
+for c in B1 B1d B2 B3 B3h B4 B5; do
   if [ $REGEN = 1 ] || [ ! -f "$WORK/$c/$c.qnp" ]; then
     python3 "$REPO/bench/make_projects.py" "$WORK" --only "$c" | tee "$WORK/$c.info"
   fi
@@ -62,6 +66,12 @@ time_case() {  # time_case <name> <dir> <command...>
   (cd "$dir" && /usr/bin/time -v "$@" >/dev/null 2>"$RESULTS/$name.time") || true
 }
 
+count_instructions() {  # count_instructions <name> <dir> <command...>: one call under callgrind
+  local name=$1 dir=$2; shift 2
+  (cd "$dir" && valgrind --tool=callgrind --callgrind-out-file="$RESULTS/$name.callgrind" "$@" \
+      2>&1 >/dev/null | sed -n 's/.*Collected : \([0-9]*\).*/\1/p' >"$RESULTS/$name.instr") || true
+}
+
 for c in ${ONLY//,/ }; do
   case $c in
     F)
@@ -80,8 +90,16 @@ for c in ${ONLY//,/ }; do
       grep -A1 'Beginning distance computations' "$RESULTS/$c.log" 2>/dev/null |
         grep -o '[0-9]* ms' | tr '\n' ' ' >"$RESULTS/$c.distms" || true
       stat -c %s "$d/$c.qnp" >"$RESULTS/$c.size"
+      case $c in B1|B1d|B2) count_instructions "$c" "$d" "$BIN" "$c.qnp" out.txt 0 0 run_silent ;; esac
       ;;
   esac
 done
 
 python3 "$REPO/bench/bench_table.py" "$WORK"
+
+# Every case must print the reference value line, byte for byte.
+cases=
+for c in ${ONLY//,/ }; do case $c in B*) cases="$cases $c" ;; esac; done
+echo
+# shellcheck disable=SC2086
+python3 "$REPO/bench/check_value_lines.py" "$WORK" $cases
