@@ -168,7 +168,7 @@ void read_global_flags(const char* directory, BatchSummaryFiles& summary) {
 
 void initialize_quendris_global_objects(BatchSummaryFiles& summary,
                                         const my_string& summaryDirectory) {
-  if (E.logStream) _AOS_ = E.logStream.get();
+  if (E.log_stream() != nullptr) _AOS_ = E.log_stream();
   fill_distance_names();
   const std::string title = "\n\n" + std::string(67, '-') + "\nQuendris batch run summary file\n";
   for (int f = 0; f < BatchSummaryFiles::kFlagCount; ++f) {

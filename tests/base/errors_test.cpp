@@ -57,8 +57,15 @@ class ErrorsLog : public ::testing::Test {
   std::string path(const std::string& name) const { return (dir_ / name).string(); }
   std::string log_path(const std::string& name) const { return path(name); }
   void open_log() { err_.init_log_file(log_path("log.txt"), false); }
-  std::string log_text() const { return read_file(path("log.txt")); }
-  std::vector<std::string> log_lines() const { return read_lines(path("log.txt")); }
+  // What the log file holds once the log has written out its text.
+  std::string log_text() {
+    err_.flush_log();
+    return read_file(path("log.txt"));
+  }
+  std::vector<std::string> log_lines() {
+    err_.flush_log();
+    return read_lines(path("log.txt"));
+  }
 
   Errors err_;
 
@@ -158,7 +165,7 @@ TEST_F(ErrorsLineFormat, DebugPrintsTheFunctionNameAsTheText) {
 
 TEST_F(ErrorsLineFormat, FollowsOtherLogTextInOrder) {
   open_log();
-  ASSERT_EQ(_AOS_, err_.logStream.get());
+  ASSERT_EQ(_AOS_, err_.log_stream());
   *_AOS_ << "Opening next project...\n";
   err_.error(Error, "F", 9);
   *_AOS_ << "Error during run of p.qnp\n";
@@ -253,6 +260,7 @@ TEST_F(ErrorsCounters, RunOnAcrossLogFiles) {
   err_.error(Error, "f", 126);
   err_.init_log_file(log_path("second.txt"), false);
   err_.error(Error, "f", 126);
+  err_.flush_log();
   EXPECT_EQ(read_file(path("first.txt")),
             "   1 #[ERROR # 1] from function \"f\" : unable to open project file\n");
   EXPECT_EQ(read_file(path("second.txt")),
@@ -290,6 +298,7 @@ TEST_F(ErrorsWithoutLog, LogThatCannotBeCreatedDropsEverything) {
   EXPECT_EQ(err_.logOpen, 1);
   err_.error(Warning, "f", 29);
   EXPECT_FALSE(std::filesystem::exists(path("missing_dir")));
+  err_.flush_log();
   EXPECT_EQ(read_file(path("again.txt")),
             "   2 #[WARNING # 2] from function \"f\" : warning, no labels defined for distance "
             "matrix\n");
@@ -302,7 +311,7 @@ TEST_F(ErrorsLogFile, TruncateReplacesExistingContent) {
   open_log();
   EXPECT_EQ(err_.logOpen, 1);
   EXPECT_EQ(err_.logPath, log_path("log.txt"));
-  EXPECT_EQ(_AOS_, err_.logStream.get());
+  EXPECT_EQ(_AOS_, err_.log_stream());
   err_.error(Error, "F", 126);
   EXPECT_EQ(log_text(), "   1 #[ERROR # 1] from function \"F\" : unable to open project file\n");
 }

@@ -35,7 +35,7 @@ class KeywordLog : public ::testing::Test {
     fs::remove_all(dir_, ec);
   }
   std::string log_text() const {
-    _AOS_->flush();
+    E.flush_log();
     std::ifstream in(dir_ / "log.txt");
     std::stringstream ss;
     ss << in.rdbuf();
