@@ -286,18 +286,19 @@ int Project::run() {
     return 0;
   }
 
+  // The readers read the cleaned copy of the project, which the clean-up
+  // serves from memory for the length of the run.
   cleaner cleanup;
-  if (can_open_for_reading(settings::input_file)) {
-    cleanup.execute(ProfileSettings::LocusSeparator, settings::input_file.c_str());
-    const my_string cleaned = cleanup.get_clean_proj();
-    if (cleaned.is_null()) {
-      run_log() << "\nAn error has occurred while cleaning-up the project...\n" << std::endl;
-    } else {
-      settings::input_file = cleaned;
-      project_path = cleaned;
-      project_name = file_name_of(cleaned);
-      result_directory = cleanup.get_proj_dir();
-    }
+  cleanup.execute(ProfileSettings::LocusSeparator, settings::input_file.c_str());
+  const my_string cleaned = cleanup.get_clean_proj();
+  if (!cleaned.is_null()) {
+    settings::input_file = cleaned;
+    project_path = cleaned;
+    project_name = file_name_of(cleaned);
+    result_directory = cleanup.get_proj_dir();
+  } else if (can_open_for_reading(settings::input_file)) {
+    // Opened, yet nothing to clean: not a regular file.
+    run_log() << "\nAn error has occurred while cleaning-up the project...\n" << std::endl;
   }
 
   start_clock = std::clock();

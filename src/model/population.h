@@ -13,7 +13,7 @@
 #define QND_MODEL_POPULATION_H
 
 #include <cstdint>
-#include <fstream>
+#include <istream>
 #include <iosfwd>
 #include <string>
 #include <string_view>
@@ -391,9 +391,9 @@ class Population : public PopGenetics {
   virtual void clean_bnum() {}
 
   // Reading (one block of the [[Samples]] section).
-  int New_read_gametic_data(std::ifstream& in, Haplo_DB& haplotypes, int external, int& lineNo,
+  int New_read_gametic_data(std::istream& in, Haplo_DB& haplotypes, int external, int& lineNo,
                             my_string& line);
-  int New_read_genotypic_data(std::ifstream& in, int external, int& lineNo, my_string& line);
+  int New_read_genotypic_data(std::istream& in, int external, int& lineNo, my_string& line);
 
   // Merges another sample into this one (pooling samples into groups).
   Population& operator+=(const Population& other);

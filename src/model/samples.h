@@ -2,7 +2,7 @@
 #ifndef QND_MODEL_SAMPLES_H
 #define QND_MODEL_SAMPLES_H
 
-#include <fstream>
+#include <istream>
 
 #include "model/containers.h"
 #include "model/population.h"
@@ -20,7 +20,7 @@ class Samples {
   Samples& operator=(const Samples&) = delete;
 
   // Reads the [[Samples]] section; returns 1 when it was read.
-  int NewReadSamples(std::ifstream& in, ProfileSettings& prof, Haplo_DB& haplotypes, int& lineNo,
+  int NewReadSamples(std::istream& in, ProfileSettings& prof, Haplo_DB& haplotypes, int& lineNo,
                      my_string& line, bool& sawName, bool& sawSize, bool& sawData);
   // Turns the individuals of every sample into gene copies.
   void phen_to_gam(Haplo_DB* list, ProfileSettings* prof, settings* s);

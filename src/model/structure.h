@@ -3,7 +3,7 @@
 #ifndef QND_MODEL_STRUCTURE_H
 #define QND_MODEL_STRUCTURE_H
 
-#include <fstream>
+#include <istream>
 #include <memory>
 #include <vector>
 
@@ -21,7 +21,7 @@ class Structure {
   Structure& operator=(const Structure&) = delete;
 
   // Reads the [[Structure]] section; returns 1 when it was read.
-  int NewReadStructure(std::ifstream& in, ProfileSettings& prof, Samples& samples, int& lineNo,
+  int NewReadStructure(std::istream& in, ProfileSettings& prof, Samples& samples, int& lineNo,
                        my_string& line, bool& sawName, bool& sawNbGroups,
                        bool& sawIndividualLevel, bool& sawGroup);
   // Whether a sample belongs to any group.

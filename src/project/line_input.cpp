@@ -2,7 +2,10 @@
 #include "project/line_input.h"
 
 #include <filesystem>
+#include <fstream>
 #include <system_error>
+
+#include "project/cleaner.h"
 
 namespace qnd_input {
 
@@ -28,15 +31,27 @@ std::string resolve_external(const my_string& name, const my_string& directory) 
   return directory.str() + name.str();
 }
 
-bool open_for_reading(std::ifstream& in, const std::string& path) {
-  // Only a regular file can be read to its end: a directory reads nothing, and
-  // a device such as /dev/zero or a pipe that never ends would grow one line
-  // until memory runs out, or wait forever.
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return false;
-  in.open(path, std::ios::in);
-  return in.is_open();
+bool InputFile::open(const std::string& path) {
+  buffer_.reset();
+  in_.rdbuf(nullptr);
+  if (cleaner* run = cleaner::serving(); run != nullptr && run->owns_path(path)) {
+    // A copy of the run, or nothing: never a file that happens to lie there.
+    buffer_ = run->open_copy(path);
+  } else {
+    // Only a regular file can be read to its end: a directory reads nothing,
+    // and a device such as /dev/zero or a pipe that never ends would grow one
+    // line until memory runs out, or wait forever.
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(path, ec)) {
+      auto file = std::make_unique<std::filebuf>();
+      if (file->open(path, std::ios::in) != nullptr) buffer_ = std::move(file);
+    }
+  }
+  in_.rdbuf(buffer_.get());  // a null buffer leaves the stream failed
+  return buffer_ != nullptr;
 }
+
+void stop_reading(std::istream& in) { in.setstate(std::ios::badbit); }
 
 my_string directory_of(const my_string& path) {
   my_string dir = path;

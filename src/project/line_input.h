@@ -6,8 +6,9 @@
 #define QND_PROJECT_LINE_INPUT_H
 
 #include <ctime>
-#include <fstream>
 #include <istream>
+#include <memory>
+#include <streambuf>
 #include <string>
 
 #include "text/my_string.h"
@@ -24,9 +25,27 @@ my_string upper(const my_string& line);
 // otherwise taken relative to directory (which ends with '/' or is empty).
 std::string resolve_external(const my_string& name, const my_string& directory);
 
-// Opens path for reading; false (and in not open) when it is missing, cannot be
-// read or is a directory.
-bool open_for_reading(std::ifstream& in, const std::string& path);
+// A file opened for the readers: the cleaned copy of the current run when path
+// names one (cleaner.h), otherwise the regular file at path.
+class InputFile {
+ public:
+  InputFile() : in_(nullptr) {}
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  // False (and the stream fails every read) when path names no copy of the
+  // current run and no regular file that can be read: missing, unreadable, a
+  // directory or a device.
+  bool open(const std::string& path);
+  std::istream& stream() { return in_; }
+
+ private:
+  std::unique_ptr<std::streambuf> buffer_;
+  std::istream in_;
+};
+
+// Ends the reading of a stream: every later read fails.
+void stop_reading(std::istream& in);
 
 // The directory part of a path, with its final '/', or empty.
 my_string directory_of(const my_string& path);

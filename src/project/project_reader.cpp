@@ -6,7 +6,7 @@
 // end, so that one run reports every one of them.
 #include <cmath>
 #include <ctime>
-#include <fstream>
+#include <istream>
 #include <limits>
 #include <ostream>
 #include <string>
@@ -68,7 +68,7 @@ struct Seen {
 
 class ReadingPass {
  public:
-  ReadingPass(Project& project, std::ifstream& in)
+  ReadingPass(Project& project, std::istream& in)
       : project_(project),
         prof_(project.profile),
         in_(in),
@@ -106,7 +106,7 @@ class ReadingPass {
   Outcome read_label_position(const my_string& view);
   Outcome read_matrix_data();
   // Opens the external file that a line names; writes the failure diagnostic.
-  bool open_external(std::ifstream& file, const char* key, my_string& file_name);
+  bool open_external(qnd_input::InputFile& file, const char* key, my_string& file_name);
 
   // Sections read by their own readers.
   Outcome read_samples();
@@ -124,7 +124,7 @@ class ReadingPass {
 
   Project& project_;
   ProfileSettings& prof_;
-  std::ifstream& in_;
+  std::istream& in_;
   std::ostream& log_;
   my_string directory_;
   my_string line_;
@@ -256,7 +256,7 @@ Outcome ReadingPass::read_nb_samples() {
   // A count of samples is a whole number from 0 up to what an int holds.
   if (!getValue(line_, value, "NbSamples", line_no_) || value < 0.0 ||
       value > std::numeric_limits<int>::max()) {
-    in_.close();
+    qnd_input::stop_reading(in_);
     E.error(Error, kPassContext, 95);
     return Outcome::kAbandon;
   }
@@ -411,15 +411,14 @@ void ReadingPass::read_haplotype_list_name() {
     project_.haplotypes.name = value;
     return;
   }
-  in_.close();
+  qnd_input::stop_reading(in_);
   E.error(Error, kPassContext, 34);
   project_.haplotypes.name.clear();
 }
 
-bool ReadingPass::open_external(std::ifstream& file, const char* key, my_string& file_name) {
+bool ReadingPass::open_external(qnd_input::InputFile& file, const char* key, my_string& file_name) {
   const bool named = getQuotedString(line_, file_name, key, line_no_) != 0;
-  if (named &&
-      qnd_input::open_for_reading(file, qnd_input::resolve_external(file_name, directory_))) {
+  if (named && file.open(qnd_input::resolve_external(file_name, directory_))) {
     return true;
   }
   log_ << "\tWarning: External file \"" << file_name << "\" listed on line " << line_no_
@@ -438,12 +437,12 @@ Outcome ReadingPass::read_haplotype_list() {
   const std::clock_t start = std::clock();
   int ok = 0;
   if (line_.contains("EXTERN")) {
-    std::ifstream file;
+    qnd_input::InputFile file;
     my_string file_name;
     if (!open_external(file, "Extern haplotype list", file_name)) return Outcome::kFail;
     log_ << "\tReading haplotype list in external file \"" << file_name;
     int external_line_no = 0;
-    ok = project_.haplotypes.NewReadHaplotypeList(file, prof_, true, external_line_no);
+    ok = project_.haplotypes.NewReadHaplotypeList(file.stream(), prof_, true, external_line_no);
   } else {
     ok = project_.haplotypes.NewReadHaplotypeList(in_, prof_, false, line_no_);
   }
@@ -471,7 +470,7 @@ void ReadingPass::read_matrix_name() {
     project_.distmat.name = value;
     return;
   }
-  in_.close();
+  qnd_input::stop_reading(in_);
   log_ << "\tWarning: Unable to read MatrixName on line " << line_no_;
   E.error(Error, kPassContext, 24);
   project_.distmat.name = "undefined";
@@ -482,7 +481,7 @@ Outcome ReadingPass::read_matrix_size() {
   seen_.matrix_size = true;
   double value = 0.0;
   if (!getValue(line_, value, "MatrixSize", line_no_)) {
-    in_.close();
+    qnd_input::stop_reading(in_);
     log_ << "\tWarning: Unable to read MatrixSize on line " << line_no_
          << ". Aborting project reading.";
     E.error(Error, kPassContext, 15);
@@ -519,7 +518,7 @@ Outcome ReadingPass::read_label_position(const my_string& view) {
 
 Outcome ReadingPass::read_matrix_data() {
   seen_.matrix_data = true;
-  std::ifstream file;
+  qnd_input::InputFile file;
   const bool external = line_.contains("EXTERN");
   if (external) {
     my_string file_name;
@@ -529,7 +528,7 @@ Outcome ReadingPass::read_matrix_data() {
   const std::clock_t start = std::clock();
   log_ << "\tReading distance matrix ...";
   int external_line_no = 0;
-  const int ok = external ? project_.distmat.ReadDistanceMatrix(file, true, external_line_no)
+  const int ok = external ? project_.distmat.ReadDistanceMatrix(file.stream(), true, external_line_no)
                           : project_.distmat.ReadDistanceMatrix(in_, false, line_no_);
   if (!ok) {
     log_ << "\t\tProblems in reading DistanceMatrix section... aborting reading  project file.\n";
@@ -668,12 +667,12 @@ bool ReadingPass::final_checks() {
 }  // namespace
 
 int Project::newOpen() {
-  std::ifstream in;
-  if (!qnd_input::open_for_reading(in, project_path.str())) {
+  qnd_input::InputFile in;
+  if (!in.open(project_path.str())) {
     E.error(Error, kPassContext, 126);
     return 0;
   }
   profile.RunSettings = &s;
-  ReadingPass pass(*this, in);
+  ReadingPass pass(*this, in.stream());
   return pass.run();
 }

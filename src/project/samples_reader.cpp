@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
-#include <fstream>
+#include <istream>
 #include <limits>
 #include <memory>
 #include <ostream>
@@ -112,7 +112,7 @@ my_string to_my_string(std::string_view token) {
 
 }  // namespace
 
-int Population::New_read_gametic_data(std::ifstream& in, Haplo_DB& list, int external, int& lineNo,
+int Population::New_read_gametic_data(std::istream& in, Haplo_DB& list, int external, int& lineNo,
                                       my_string& line) {
   std::ostream& log = *_AOS_;
   const double declared = sample_size;
@@ -232,7 +232,7 @@ int Population::New_read_gametic_data(std::ifstream& in, Haplo_DB& list, int ext
   return 1;
 }
 
-int Population::New_read_genotypic_data(std::ifstream& in, int external, int& lineNo,
+int Population::New_read_genotypic_data(std::istream& in, int external, int& lineNo,
                                         my_string& line) {
   std::ostream& log = *_AOS_;
   const double declared = sample_size;
@@ -354,10 +354,10 @@ namespace {
 
 // Reads one sample's block (from the project file or from the external file
 // that its "SampleData" line names) into pop. Returns 1 when it was read.
-int read_sample_block(std::ifstream& in, Population& pop, const ProfileSettings& prof,
+int read_sample_block(std::istream& in, Population& pop, const ProfileSettings& prof,
                       Haplo_DB& list, const my_string& directory, int& lineNo, my_string& line) {
   std::ostream& log = *_AOS_;
-  std::ifstream external_file;
+  qnd_input::InputFile external_file;
   int external_line_no = 0;
   const bool external = line.contains("EXTERN");
   if (external) {
@@ -367,8 +367,7 @@ int read_sample_block(std::ifstream& in, Population& pop, const ProfileSettings&
       E.error(Error, kSamplesContext, 63);
       return 0;
     }
-    if (!qnd_input::open_for_reading(external_file,
-                                     qnd_input::resolve_external(file_name, directory))) {
+    if (!external_file.open(qnd_input::resolve_external(file_name, directory))) {
       // A block that cannot be read must not leave an empty sample behind.
       log << "\tWarning: External file \"" << file_name << "\" listed on line " << lineNo
           << " cannot be open. Check that it exists...\n";
@@ -382,7 +381,7 @@ int read_sample_block(std::ifstream& in, Population& pop, const ProfileSettings&
   const std::clock_t start = std::clock();
   log << "\tReading " << pop.name << " ... ";
   log.flush();
-  std::ifstream& source = external ? external_file : in;
+  std::istream& source = external ? external_file.stream() : in;
   int& source_line_no = external ? external_line_no : lineNo;
   const int ok = prof.GenotypicData == 1
                      ? pop.New_read_genotypic_data(source, external, source_line_no, line)
@@ -397,7 +396,7 @@ int read_sample_block(std::ifstream& in, Population& pop, const ProfileSettings&
 
 }  // namespace
 
-int Samples::NewReadSamples(std::ifstream& in, ProfileSettings& prof, Haplo_DB& list, int& lineNo,
+int Samples::NewReadSamples(std::istream& in, ProfileSettings& prof, Haplo_DB& list, int& lineNo,
                             my_string& line, bool& sawName, bool& sawSize, bool& sawData) {
   std::ostream& log = *_AOS_;
   pops.Flush();

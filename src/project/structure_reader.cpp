@@ -13,6 +13,7 @@
 #include "globals.h"
 #include "model/samples.h"
 #include "model/structure.h"
+#include "project/line_input.h"
 #include "text/keyword_reader.h"
 
 namespace {
@@ -21,7 +22,7 @@ constexpr const char* kContext = "Structure::NewReadStructure";
 
 // Reads the next physical line into line and counts it; false at the end of the
 // stream. A carriage return left by a CR LF line end is dropped.
-bool next_structure_line(std::ifstream& in, my_string& line, int& lineNo) {
+bool next_structure_line(std::istream& in, my_string& line, int& lineNo) {
   line.read_line(in);
   if (in.fail()) {
     line.clear();
@@ -40,7 +41,7 @@ struct GroupIndex {
 
 }  // namespace
 
-int Structure::NewReadStructure(std::ifstream& in, ProfileSettings& prof, Samples& samples,
+int Structure::NewReadStructure(std::istream& in, ProfileSettings& prof, Samples& samples,
                                 int& lineNo, my_string& line, bool& sawName, bool& sawNbGroups,
                                 bool& sawIndividualLevel, bool& sawGroup) {
   std::ostream& log = *_AOS_;
@@ -126,7 +127,7 @@ int Structure::NewReadStructure(std::ifstream& in, ProfileSettings& prof, Sample
       double value = 0.0;
       // A negative or oversized count is as unreadable as a text.
       if (!getValue(line, value, "NbGroups", lineNo) || value < 0.0 || value > INT_MAX) {
-        in.close();
+        qnd_input::stop_reading(in);
         E.error(Warning, kContext, 47);
         return 0;
       }

@@ -26,6 +26,14 @@ inline std::uint8_t class_of(const ByteTable& table, char c) {
 // text.size() when there is none.
 std::size_t find_marked(std::string_view text, const ByteTable& table, std::size_t from = 0);
 
+// Position of the first byte at or after from whose value is below bound, or
+// equal to extra when extra is not below bound; text.size() when there is none.
+// bound is at most 128. Eight bytes are tested at a time, so a scan for the few
+// low bytes that the line rules care about (blanks, tabs, '#') runs several
+// times faster than a table look-up per byte; the caller tests the byte found.
+std::size_t find_below_or(std::string_view text, unsigned char bound, unsigned char extra,
+                          std::size_t from = 0);
+
 // Position of the first byte at or after from whose class is 0, or text.size().
 std::size_t find_unmarked(std::string_view text, const ByteTable& table, std::size_t from = 0);
 

@@ -13,6 +13,7 @@
 #include "globals.h"
 #include "model/population.h"
 #include "model/project.h"
+#include "project/cleaner.h"
 #include "settings/settings.h"
 #include "sumstat/sumstat.h"
 
@@ -478,7 +479,7 @@ TEST(ProjectRunPasses, PopulationPassKeepsTheCheckedSettingsOfTheGroupPass) {
   SumStat.resetComputationFlags();
 }
 
-TEST(ProjectRunPasses, RunReadsTheCleanedCopyAndRemovesIt) {
+TEST(ProjectRunPasses, RunReadsTheCleanedCopyFromMemory) {
   driver_test::TempDir dir;
   ProfileGuard guard(DNA, '\0');
   LogCapture log;
@@ -486,11 +487,11 @@ TEST(ProjectRunPasses, RunReadsTheCleanedCopyAndRemovesIt) {
   prepare_run(project, kTwoGroupProject, "TaskNumber=0\n");
   select_levels(false, true);
   ASSERT_EQ(project.run(), 1);
-  // The copy lives in a directory of this process inside the result directory.
-  const std::string work = "p.res/run" + std::to_string(::getpid()) + "/";
-  EXPECT_EQ(settings::input_file, (work + "p.qnp").c_str());
-  EXPECT_FALSE(driver_test::exists(work + "p.qnp"));
-  EXPECT_FALSE(driver_test::exists(work));
+  // The copy is read from memory under its name in the result directory; no
+  // file is made for it.
+  EXPECT_EQ(settings::input_file, "p.res/p.qnp");
+  EXPECT_TRUE(driver_test::list_dir("p.res").empty());
+  EXPECT_EQ(cleaner::serving(), nullptr);
   EXPECT_EQ(project.run_counter, 1);
   EXPECT_TRUE(has(log.text(), "\nReading Project: p.qnp\n"));
   // The run is over: its data are forgotten.

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -10,12 +9,21 @@
 #include <sstream>
 #include <string>
 
+#include "project/line_input.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-// The directory of this process's copies inside a result directory.
-std::string work_dir() { return "run" + std::to_string(::getpid()) + "/"; }
+// What a reader gets when it opens path: the copy that the clean-up serves, or
+// the file; "<none>" when it cannot be opened.
+std::string read_as_reader(const std::string& path) {
+  qnd_input::InputFile file;
+  if (!file.open(path)) return "<none>";
+  std::stringstream content;
+  content << file.stream().rdbuf();
+  return content.str();
+}
 
 // The line rules written out the long way: cut the comment, turn tabs,
 // carriage returns and the separator into blanks, squeeze runs of blanks,
@@ -71,13 +79,15 @@ class CleanerTest : public ::testing::Test {
     content << in.rdbuf();
     return content.str();
   }
-  // Writes the project, cleans it and returns the cleaned text.
+  // Writes the project, cleans it and returns the cleaned text as the readers
+  // get it; nothing is written to disk for it.
   std::string clean_project(const std::string& content, char separator = '\0') {
     const std::string project = path("proj.qnp");
     write_file(project, content);
     cleaner c;
     EXPECT_EQ(c.execute(separator, project.c_str()), 1);
-    return read_file(c.get_clean_proj().str());
+    EXPECT_FALSE(fs::exists(c.get_clean_proj().str()));
+    return read_as_reader(c.get_clean_proj().str());
   }
 
   fs::path dir_;
@@ -190,15 +200,27 @@ TEST_F(CleanerPaths, CopyGoesIntoResultDirectoryNamedAfterProject) {
   EXPECT_EQ(c.execute('\0', project.c_str()), 1);
   EXPECT_EQ(c.get_orig_proj(), project.c_str());
   EXPECT_EQ(c.get_proj_dir(), path("my.data/proj.v2.res/").c_str());
-  EXPECT_EQ(c.get_clean_proj(), path("my.data/proj.v2.res/" + work_dir() + "proj.v2.qnp").c_str());
+  EXPECT_EQ(c.get_clean_proj(), path("my.data/proj.v2.res/proj.v2.qnp").c_str());
   EXPECT_TRUE(fs::is_directory(dir_ / "my.data" / "proj.v2.res"));
-  EXPECT_EQ(read_file(c.get_clean_proj().str()), "[Profile]\n");
+  EXPECT_EQ(read_as_reader(c.get_clean_proj().str()), "[Profile]\n");
+  // The copy is served from memory: the result directory stays empty.
+  EXPECT_TRUE(fs::is_empty(dir_ / "my.data" / "proj.v2.res"));
 }
 
-TEST_F(CleanerPaths, ExistingResultDirectoryIsReused) {
+TEST_F(CleanerPaths, FilesLyingInTheResultDirectoryAreNeitherReadNorTouched) {
   fs::create_directory(dir_ / "proj.res");
-  write_file(path("proj.res/proj.qnp"), "stale content that must go\nmore\n");
-  EXPECT_EQ(clean_project("[Data]\n"), "[Data]\n");
+  write_file(path("proj.res/proj.qnp"), "stale content\n");
+  write_file(path("proj.res/old.txt"), "left by an earlier run\n");
+  cleaner c;
+  write_file(path("proj.qnp"), "[Data]\nX= EXTERN \"old.txt\"\n");
+  c.execute('\0', path("proj.qnp").c_str());
+  EXPECT_EQ(read_as_reader(c.get_clean_proj().str()), "[Data]\nX= EXTERN \"old.txt\"\n");
+  // old.txt is not next to the project: there is no copy, and the file of the
+  // same name in the result directory is not read in its place.
+  EXPECT_EQ(read_as_reader(path("proj.res/old.txt")), "<none>");
+  c.rm_clean_files();
+  EXPECT_EQ(read_file(path("proj.res/proj.qnp")), "stale content\n");
+  EXPECT_EQ(read_file(path("proj.res/old.txt")), "left by an earlier run\n");
 }
 
 TEST_F(CleanerPaths, UnreadableProjectGivesNoCleanedFile) {
@@ -208,7 +230,17 @@ TEST_F(CleanerPaths, UnreadableProjectGivesNoCleanedFile) {
   EXPECT_TRUE(c.get_clean_proj().is_null());
   EXPECT_EQ(c.get_orig_proj(), missing.c_str());
   EXPECT_FALSE(fs::exists(dir_ / "absent.res"));
-  c.rm_clean_files();  // nothing to remove, must not fail
+  c.rm_clean_files();  // nothing to stop, must not fail
+}
+
+TEST_F(CleanerPaths, ResultDirectoryBlockedByAFileLeavesNoCopyToRead) {
+  write_file(path("proj.res"), "in the way\n");
+  write_file(path("proj.qnp"), "[Data]\n");
+  cleaner c;
+  c.execute('\0', path("proj.qnp").c_str());
+  EXPECT_EQ(c.get_clean_proj(), path("proj.res/proj.qnp").c_str());
+  EXPECT_EQ(read_as_reader(c.get_clean_proj().str()), "<none>");
+  EXPECT_EQ(read_file(path("proj.res")), "in the way\n");
 }
 
 using CleanerExternalFiles = CleanerTest;
@@ -219,17 +251,21 @@ TEST_F(CleanerExternalFiles, ExternFileIsCleanedIntoResultDirectory) {
   write_file(project, "[[DistanceMatrix]]\n\tMatrixData =  EXTERN  \"dist.txt\"  # matrix\n");
   cleaner c;
   c.execute('\0', project.c_str());
-  EXPECT_EQ(read_file(c.get_clean_proj().str()),
+  EXPECT_EQ(read_as_reader(c.get_clean_proj().str()),
             "[[DistanceMatrix]]\n MatrixData = EXTERN \"dist.txt\"\n");
   // Empty lines are kept in an external file.
-  EXPECT_EQ(read_file(path("proj.res/" + work_dir() + "dist.txt")), "\n\n1 2 3\n\nlast\n");
+  EXPECT_EQ(read_as_reader(path("proj.res/dist.txt")), "\n\n1 2 3\n\nlast\n");
+  EXPECT_FALSE(fs::exists(path("proj.res/dist.txt")));
 }
 
 TEST_F(CleanerExternalFiles, ExternFoundFarIntoALongLine) {
   write_file(path("far.txt"), "x\ty\n");
   const std::string line = std::string(1500, 'A') + " EXTERN \"far.txt\"";
-  clean_project(line + "\n");
-  EXPECT_EQ(read_file(path("proj.res/" + work_dir() + "far.txt")), "x y\n");
+  cleaner c;
+  write_file(path("proj.qnp"), line + "\n");
+  c.execute('\0', path("proj.qnp").c_str());
+  EXPECT_EQ(read_as_reader(c.get_clean_proj().str()), line + "\n");
+  EXPECT_EQ(read_as_reader(path("proj.res/far.txt")), "x y\n");
 }
 
 TEST_F(CleanerExternalFiles, ExternNamedRelativeToProjectNotWorkingDirectory) {
@@ -239,7 +275,8 @@ TEST_F(CleanerExternalFiles, ExternNamedRelativeToProjectNotWorkingDirectory) {
   write_file(project, "SampleData= EXTERN \"hap.txt\"\n");
   cleaner c;
   c.execute('\0', project.c_str());
-  EXPECT_EQ(read_file(path("sub/proj.res/" + work_dir() + "hap.txt")), "h1 1\n");
+  read_as_reader(c.get_clean_proj().str());
+  EXPECT_EQ(read_as_reader(path("sub/proj.res/hap.txt")), "h1 1\n");
 }
 
 TEST_F(CleanerExternalFiles, MissingOrUnnamedExternIsSkipped) {
@@ -248,28 +285,28 @@ TEST_F(CleanerExternalFiles, MissingOrUnnamedExternIsSkipped) {
   EXPECT_FALSE(fs::exists(dir_ / "proj.res" / "nowhere.txt"));
 }
 
-TEST_F(CleanerExternalFiles, RemoveCleanedFilesDeletesEveryCopyOnly) {
+TEST_F(CleanerExternalFiles, StoppedCleanUpServesNoCopyAndLeavesSourcesAlone) {
   write_file(path("a.txt"), "1\n");
-  write_file(path("b.txt"), "2\n");
   const std::string project = path("proj.qnp");
-  write_file(project, "X= EXTERN \"a.txt\"\nY= EXTERN \"b.txt\"\n");
+  write_file(project, "X= EXTERN \"a.txt\"\n");
   cleaner c;
   c.execute('\0', project.c_str());
-  ASSERT_TRUE(fs::exists(dir_ / "proj.res" / work_dir() / "proj.qnp"));
-  ASSERT_TRUE(fs::exists(dir_ / "proj.res" / work_dir() / "a.txt"));
-  ASSERT_TRUE(fs::exists(dir_ / "proj.res" / work_dir() / "b.txt"));
+  read_as_reader(c.get_clean_proj().str());
+  ASSERT_EQ(read_as_reader(path("proj.res/a.txt")), "1\n");
   c.rm_clean_files();
-  EXPECT_FALSE(fs::exists(dir_ / "proj.res" / work_dir() / "proj.qnp"));
-  EXPECT_FALSE(fs::exists(dir_ / "proj.res" / work_dir() / "a.txt"));
-  EXPECT_FALSE(fs::exists(dir_ / "proj.res" / work_dir() / "b.txt"));
-  EXPECT_TRUE(fs::exists(project));
-  EXPECT_TRUE(fs::exists(dir_ / "a.txt"));
-  EXPECT_TRUE(fs::exists(dir_ / "b.txt"));
+  EXPECT_EQ(cleaner::serving(), nullptr);
+  EXPECT_EQ(read_as_reader(path("proj.res/a.txt")), "<none>");
+  EXPECT_EQ(read_file(project), "X= EXTERN \"a.txt\"\n");
+  EXPECT_EQ(read_file(path("a.txt")), "1\n");
+  EXPECT_TRUE(fs::is_empty(dir_ / "proj.res"));
 }
 
 TEST_F(CleanerExternalFiles, ExternalFilesIgnoreTheSeparatorKey) {
   write_file(path("loci.txt"), "LocusSeparator=:\n1:2\n");
-  clean_project("D= EXTERN \"loci.txt\"\n", ':');
+  cleaner c;
+  write_file(path("proj.qnp"), "D= EXTERN \"loci.txt\"\n");
+  c.execute(':', path("proj.qnp").c_str());
+  read_as_reader(c.get_clean_proj().str());
   // The line rules apply (colon to blank) but the key is not rewritten.
-  EXPECT_EQ(read_file(path("proj.res/" + work_dir() + "loci.txt")), "LocusSeparator=\n1 2\n");
+  EXPECT_EQ(read_as_reader(path("proj.res/loci.txt")), "LocusSeparator=\n1 2\n");
 }

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "project/cleaner.h"
+#include "project/line_input.h"
 #include "project/project_test_util.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -32,11 +33,15 @@ namespace {
 
 using qnd_reader_test::ProjectFileTest;
 
-std::string qnd_test_read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+std::string read_stream(std::istream& in) {
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+std::string qnd_test_read(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return read_stream(in);
 }
 
 // Runs check in a forked child with at most 1 GiB of address space (not under
@@ -197,25 +202,24 @@ TEST_F(ResourceGuards, ExternalFileThatNeverEndsIsNotRead) {
 
 TEST_F(ResourceGuards, ExternalCopiesNeverLeaveTheResultDirectory) {
   // "../data.txt" next to a project in sub/ names top/data.txt; a copy at
-  // result directory + name would land on sub/data.txt, a file of the user's,
-  // and be deleted at the end of the run.
+  // result directory + name would stand for sub/data.txt, a file of the user's.
   std::filesystem::create_directories(dir_ + "sub");
   write_file("data.txt", "h1\t1\n");
   write_file("sub/data.txt", "the user's own file\n");
   const std::string project = write_file("sub/p.qnp", "SampleData= EXTERN \"../data.txt\"\n");
   cleaner clean;
   clean.execute('\0', project.c_str());
-  const std::string cleaned = qnd_test_read(clean.get_clean_proj().str());
-  EXPECT_EQ(cleaned, "SampleData= EXTERN \"extern1_.._data.txt\"\n");
-  // The copy sits in the result directory under the name the line now gives.
-  EXPECT_EQ(
-      qnd_test_read(dir_ + "sub/p.res/run" + std::to_string(::getpid()) + "/extern1_.._data.txt"),
-      "h1 1\n");
+  qnd_input::InputFile cleaned;
+  ASSERT_TRUE(cleaned.open(clean.get_clean_proj().str()));
+  EXPECT_EQ(read_stream(cleaned.stream()), "SampleData= EXTERN \"extern1_.._data.txt\"\n");
+  // The copy lies in the result directory under the name the line now gives.
+  qnd_input::InputFile copy;
+  ASSERT_TRUE(copy.open(dir_ + "sub/p.res/extern1_.._data.txt"));
+  EXPECT_EQ(read_stream(copy.stream()), "h1 1\n");
   clean.rm_clean_files();
   EXPECT_EQ(qnd_test_read(dir_ + "sub/data.txt"), "the user's own file\n");
   EXPECT_EQ(qnd_test_read(dir_ + "data.txt"), "h1\t1\n");
-  EXPECT_FALSE(std::filesystem::exists(dir_ + "sub/p.res/run" + std::to_string(::getpid()) +
-                                       "/extern1_.._data.txt"));
+  EXPECT_TRUE(std::filesystem::is_empty(dir_ + "sub/p.res"));
 }
 
 // ---------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -21,6 +22,15 @@ size_t naive_find_marked(const std::string& text, const ByteTable& table, size_t
 size_t naive_find_unmarked(const std::string& text, const ByteTable& table, size_t from) {
   for (size_t i = from; i < text.size(); ++i)
     if (table[static_cast<unsigned char>(text[i])] == 0) return i;
+  return text.size();
+}
+
+size_t naive_find_below_or(const std::string& text, unsigned char bound, unsigned char extra,
+                           size_t from) {
+  for (size_t i = from; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c < bound || c == extra) return i;
+  }
   return text.size();
 }
 
@@ -61,6 +71,29 @@ TEST(ByteTableScan, MarkedByteFoundAtEveryPositionAroundTheUnrolledBlocks) {
         EXPECT_EQ(qnd_text::find_marked(text, table, from), naive_find_marked(text, table, from))
             << length << " " << mark << " " << from;
       }
+    }
+  }
+}
+
+TEST(ByteTableScan, LowOrExtraByteFoundOnAllByteValuesAndBounds) {
+  // Every byte value in texts up to five words long, the bounds the readers
+  // use and the extremes, extra bytes below and above the bound (a high byte
+  // too), every start position.
+  std::string every_byte;
+  for (int c = 0; c < 256; ++c) every_byte += static_cast<char>(c);
+  std::mt19937 rng(5);
+  const std::pair<unsigned char, unsigned char> cases[] = {
+      {'!', 0}, {'#' + 1, ':'}, {'#' + 1, ' '}, {'#' + 1, 0xE9}, {0, 'a'}, {128, 0xFF}, {1, 0}};
+  for (const auto& [bound, extra] : cases) {
+    for (int round = 0; round < 200; ++round) {
+      // Mostly bytes above the bound, so that long runs reach the word loop.
+      std::string text = random_text(rng, "ACGTacgt0123456789", static_cast<size_t>(round % 41));
+      if (!text.empty() && round % 3 == 1) text[rng() % text.size()] = every_byte[rng() % 256];
+      if (!text.empty() && round % 3 == 2) text[rng() % text.size()] = static_cast<char>(extra);
+      for (size_t from = 0; from <= text.size(); ++from)
+        ASSERT_EQ(qnd_text::find_below_or(text, bound, extra, from),
+                  naive_find_below_or(text, bound, extra, from))
+            << int(bound) << " " << int(extra) << " " << round << " " << from;
     }
   }
 }
