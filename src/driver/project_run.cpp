@@ -208,6 +208,103 @@ int Project::make_run_possible() {
 
 namespace {
 
+// What the selected keywords print for data of the current type, by the
+// analysis whose values they are (the column table of the value line: the
+// sequence statistics exist for DNA and RFLP data, private sites for DNA only,
+// the Garza-Williamson indexes and ranges for microsatellites). The lists
+// ALLSD_S, ALLSD_TAJIMAD and ALLSD_FUFS stay empty and TOT_TAJIMAD, TOT_FUFS,
+// TOT_PI and GLOBALSD_FSTAT have no column: they report nothing.
+struct ReportedValues {
+  bool numbers_and_diversity = false;  // K and H
+  bool garza_williamson = false;       // GW, NGW, allelic ranges
+  bool molecular = false;              // S, private S, pi
+  bool total_sites = false;            // TOT_S, counted from the allele database
+  bool tajima = false;
+  bool fu = false;
+  bool linkage = false;
+  bool fixation = false;  // the global F-statistics
+  bool pairwise_differences = false;  // pairwise FST and pi
+  bool delta_mu = false;
+
+  explicit ReportedValues(const TSumStat& k, TDataType type) {
+    const bool sequence = type == DNA || type == RFLP;
+    numbers_and_diversity = k.ALL_K || k.ALLSD_K || k.MEAN_K || k.SD_K || k.TOT_K || k.ALL_H ||
+                            k.ALLSD_H || k.MEAN_H || k.SD_H || k.TOT_H;
+    garza_williamson = type == MICROSAT &&
+                       (k.ALL_GW || k.ALLSD_GW || k.MEAN_GW || k.SD_GW || k.TOT_GW || k.ALL_NGW ||
+                        k.ALLSD_NGW || k.MEAN_NGW || k.SD_NGW || k.ALL_RANGE || k.ALLSD_RANGE ||
+                        k.MEAN_RANGE || k.SD_RANGE || k.TOT_RANGE);
+    total_sites = sequence && k.TOT_S;
+    molecular = total_sites ||
+                (sequence && (k.ALL_S || k.MEAN_S || k.SD_S || k.ALL_PI || k.MEAN_PI || k.SD_PI ||
+                              (type == DNA && k.PRIVATE_S)));
+    tajima = sequence && (k.ALL_TAJIMAD || k.MEAN_TAJIMAD || k.SD_TAJIMAD);
+    fu = sequence && (k.ALL_FUFS || k.MEAN_FUFS || k.SD_FUFS);
+    linkage = k.MEAN_ALL_DPRIME || k.MEAN_ALL_R2 || k.ALL_ADJ_DPRIME || k.ALL_ADJ_R2 ||
+              k.MEAN_ADJ_DPRIME || k.MEAN_ADJ_R2 || k.FLANK_DPRIME || k.FLANK_R2;
+    fixation = k.GLOBAL_FSTAT;
+    pairwise_differences = k.PAIRWISE_FST || k.PAIRWISE_PI;
+    delta_mu = k.PAIRWISE_DMUSQR;
+  }
+};
+
+void report_skipped(const char* analysis, const char* setting) {
+  run_log() << "   !!!" << analysis << " (" << setting
+            << "): no keyword of \"ssdefs.txt\" reports its values, skipping the task"
+            << std::endl;
+}
+
+}  // namespace
+
+void Project::skip_unreported_analyses() {
+  if (!SumStat.sumStatMode) return;
+  const ReportedValues reported(SumStat, ProfileSettings::DataType);
+  const auto drop = [&](int bit, const char* analysis, const char* setting) {
+    if ((s.TaskNumber & bit) == 0) return;
+    s.TaskNumber &= ~bit;
+    report_skipped(analysis, setting);
+  };
+  // Coalescent simulations (Tajima's and Fu's tests) and permutation tests
+  // (AMOVA, pairwise comparisons) that the settings ask for keep their
+  // analyses running, whatever is printed.
+  const bool simulations = s.NumSimulFuTest > 0;
+  const bool pairwise_permutations =
+      s.NumPermutationsFST > 0 && (s.ComputePairwiseFST != 0 || s.PrintMissIntermatchs != 0);
+  const bool amova_permutations = (s.TaskNumber & kTaskAmova) != 0 && s.NumPermutationsAMOVA > 0;
+
+  if (!reported.linkage) drop(kTaskLinkageDisequilibrium, "Linkage disequilibrium", "TaskNumber 16");
+  if (!reported.tajima && !simulations) drop(kTaskTajimaTest, "Tajima's test", "TaskNumber 64");
+  if (!reported.fu && !simulations) drop(kTaskFuFsTest, "Fu's Fs test", "TaskNumber 16384");
+  if (!reported.molecular)
+    drop(kTaskMolecularDiversity, "Molecular diversity", "TaskNumber 2");
+  // The standard indices also fill the allele database, from which TOT_S
+  // counts the segregating sites; the mean allele sizes of microsatellites
+  // come with them too.
+  if (!reported.numbers_and_diversity && !reported.garza_williamson && !reported.total_sites &&
+      !reported.delta_mu)
+    drop(kTaskStandardIndices, "Standard diversity indices", "TaskNumber 1");
+
+  const bool structure_reported =
+      reported.fixation || reported.pairwise_differences || reported.delta_mu;
+  if (!structure_reported && !pairwise_permutations && !amova_permutations) {
+    if ((s.TaskNumber & kGeneticStructureTasks) != 0) {
+      s.TaskNumber &= ~kGeneticStructureTasks;
+      report_skipped("Genetic structure: AMOVA, pairwise comparisons",
+                     "TaskNumber 512, 1024, 8192, 65536");
+    }
+  } else if (s.ComputeDeltaMuSqr != 0 && !reported.delta_mu) {
+    // The pairwise comparisons run for (delta mu)^2 alone when no other task
+    // asks for them; they then give the pairwise FST and pi as well.
+    const bool pairwise_task = (s.TaskNumber & (kTaskPairwiseFst | kTaskMantelTest)) != 0;
+    if (pairwise_task || (!reported.pairwise_differences && !pairwise_permutations)) {
+      s.ComputeDeltaMuSqr = 0;
+      report_skipped("(delta mu)^2", "ComputeDeltaMuSqr");
+    }
+  }
+}
+
+namespace {
+
 // One pass of computations on the current samples of the project. The caller
 // has made the samples of the pass current and set the level of SumStat.
 void run_pass(Project& project, const char* heading) {
@@ -332,6 +429,7 @@ int Project::run() {
     cleanup.rm_clean_files();
     return 0;
   }
+  skip_unreported_analyses();
 
   samples.evaluate_work(s);
 

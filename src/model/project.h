@@ -29,6 +29,9 @@ class Project {
   int run();
   // Checks the selected analyses against the data and adjusts the settings.
   int make_run_possible();
+  // In summary-statistics mode, takes out of TaskNumber (and the settings) the
+  // analyses whose values no selected keyword prints, with one log line each.
+  void skip_unreported_analyses();
   // Reads the project file (cleaned copy); 1 when the project is complete.
   int newOpen();
   // Builds one pooled sample per group and a flat structure holding them.
