@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -359,4 +360,66 @@ TEST_F(ErrorsMemory, ThrowsAfterWritingTheLine) {
   EXPECT_TRUE(thrown);
   EXPECT_EQ(log_text(),
             "   1 #[MEMORY # 1] from function \"TAlleleDB::InsertAllPos\" : not enough memory\n");
+}
+
+// ------------------------------------------------------------- the one buffer
+
+TEST_F(ErrorsLogFile, TextAcrossAndBeyondTheBlockArrivesWholeAndInOrder) {
+  open_log();
+  std::string expected;
+  const auto put = [&](const std::string& text) {
+    *_AOS_ << text;
+    expected += text;
+  };
+  // Pieces of every size around the block: one byte, a block minus one, one
+  // more to fill it, two blocks at once, flushes in between, numbered lines.
+  put("a");
+  put(std::string(LogBuffer::kCapacity - 2, 'b'));
+  _AOS_->flush();
+  put("c");
+  put(std::string(2 * LogBuffer::kCapacity + 3, 'd'));
+  err_.error(Warning, "f", 29);
+  expected += "   1 #[WARNING # 1] from function \"f\" : " + err_.message(29) + "\n";
+  for (int i = 0; i < 20000; ++i) {
+    *_AOS_ << i << '\n' << std::flush;
+    expected += std::to_string(i) + "\n";
+  }
+  err_.CloseLog_file();
+  EXPECT_EQ(log_text(), expected);
+}
+
+// The log of the program (E) is written out however the process ends: by exit
+// (a core array that cannot be had ends the program so) and by an exception
+// that nothing catches.
+TEST_F(ErrorsLogFile, ExitAndUncaughtExceptionStillWriteTheLog) {
+  const std::string at_exit = path("exit.txt");
+  EXPECT_EXIT(
+      {
+        E.init_log_file(at_exit, false);
+        *_AOS_ << "before exit\n" << std::flush;
+        E.error(Error, "f", 0);
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
+  EXPECT_EQ(read_file(at_exit).substr(0, 12), "before exit\n");
+  EXPECT_NE(read_file(at_exit).find("from function \"f\" : not enough memory\n"), std::string::npos);
+
+  const std::string at_abort = path("abort.txt");
+  EXPECT_DEATH(
+      {
+        E.init_log_file(at_abort, false);
+        *_AOS_ << std::string(3 * LogBuffer::kCapacity / 2, 'x') << "last line\n";
+        // Thrown where no handler may catch it: the process terminates.
+        [] () noexcept { E.error(Memory, "g", 0); }();
+      },
+      "");
+  const std::string text = read_file(at_abort);
+  const std::string written = std::string(3 * LogBuffer::kCapacity / 2, 'x') + "last line\n";
+  ASSERT_GE(text.size(), written.size());
+  EXPECT_EQ(text.substr(0, written.size()), written);
+  const std::string numbered = text.substr(written.size());
+  EXPECT_NE(numbered.find(" #[MEMORY # "), std::string::npos);
+  const std::string tail = "] from function \"g\" : not enough memory\n";
+  ASSERT_GE(numbered.size(), tail.size());
+  EXPECT_EQ(numbered.substr(numbered.size() - tail.size()), tail);
 }

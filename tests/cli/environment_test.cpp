@@ -286,6 +286,47 @@ TEST(FaultyProject, MissingProjectEndsCleanly) {
   EXPECT_FALSE(run_list_left(dir));
 }
 
+// A run that runs out of memory fails, and its log, written out in one piece
+// at the end, still holds every line before the failure and the failure line.
+// The address space is capped (not under AddressSanitizer, which needs far
+// more of it), so that two billion gene copies with AMOVA permutations cannot
+// be had.
+TEST(FaultyMemory, RunOutOfMemoryFailsWithItsWholeLog) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "address space cannot be capped under AddressSanitizer";
+#endif
+  TempDir dir;
+  prepare(dir);
+  std::string project = kProject;
+  project.replace(project.find("SampleSize=3"), 12, "SampleSize=1000000001");
+  project.replace(project.find("h1 2 ACGT"), 9, "h1 1000000000 ACGT");
+  project += "[[Structure]]\n  StructureName=\"s\"\n  NbGroups=1\n  Group={ \"pop1\" \"pop2\" }\n";
+  write_file(dir.file("p.qnp"), project);
+  write_file(dir.file("ssdefs.txt"), "POP_LEVEL\nGLOBAL_FSTAT\n");
+  std::string settings = read_file(dir.file("qnd_run.qns"));
+  settings.replace(settings.find("NumSimulFuTest=100"), 18, "NumSimulFuTest=0");
+  write_file(dir.file("qnd_run.qns"), settings);
+  const std::string command = "cd " + quoted(dir.path().string()) +
+                              " && ulimit -v 1048576 && " + quoted(QND_EXE) +
+                              " p.qnp out.txt 0 0 > /dev/null 2>&1";
+  const int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_TRUE(whole_lines(read_file(dir.file("out.txt"))));
+  const std::string log = read_file(dir.file("p.res/Quendris_log.txt"));
+  const std::vector<std::string> in_order = {"Log file path: ", "Reading input file",
+                                             "Checking all selected options",
+                                             "Computing F statistics", "Error during run of p.qnp\n"};
+  size_t at = 0;
+  for (const std::string& piece : in_order) {
+    at = log.find(piece, at);
+    ASSERT_NE(at, std::string::npos) << piece << " in\n" << log;
+  }
+  EXPECT_EQ(at + in_order.back().size(), log.size());
+  EXPECT_EQ(log.find("Successful run of"), std::string::npos);
+  EXPECT_FALSE(run_list_left(dir));
+}
+
 class UnusualProjectPath : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(UnusualProjectPath, RunsLikeAPlainName) {
