@@ -14,6 +14,8 @@
 #include <fstream>
 #include <string_view>
 
+#include "base/number_text.h"
+
 namespace {
 
 using Flag = bool TSumStat::*;
@@ -100,11 +102,7 @@ void append_int(std::string& out, int value) {
 
 // A double as a default-formatted output stream prints it: general notation with
 // six significant digits ("%g" is that conversion by definition).
-void append_double(std::string& out, double value) {
-  char buf[32];
-  const int n = std::snprintf(buf, sizeof buf, "%g", value);
-  if (n > 0) out.append(buf, static_cast<size_t>(n));
-}
+void append_double(std::string& out, double value) { qnd_number::append_general(out, value); }
 
 // Emits the columns of one pass, either as names or as values, each followed by
 // a tab.
