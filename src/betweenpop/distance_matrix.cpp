@@ -598,15 +598,31 @@ int PopulStandard::compute_distance_matrix(std::ostream* out, settings&, bool) {
 
 namespace {
 
-// Appends value right-aligned in a field of width characters (wider values
-// take their own width), as setw does for a stream with default flags.
-void append_padded(std::string& text, long long value, int width) {
+// Writes value right-aligned in a field of width characters (wider values take
+// their own width), as setw does for a stream with default flags, then tail, at
+// out; returns the end. The lists run to thousands of loci, so each entry is
+// written in place into a buffer sized beforehand (at most 20 + width + tail).
+char* put_padded(char* out, long long value, int width, std::string_view tail) {
   char digits[24];
-  const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value);
-  const int length = static_cast<int>(end - digits);
-  if (ec == std::errc() && length < width) text.append(static_cast<size_t>(width - length), ' ');
-  text.append(digits, end);
+  char* const end = digits + sizeof digits;
+  char* p = end;
+  unsigned long long v = value < 0 ? 0ULL - static_cast<unsigned long long>(value)
+                                   : static_cast<unsigned long long>(value);
+  do {
+    *--p = static_cast<char>('0' + v % 10);
+    v /= 10;
+  } while (v != 0);
+  if (value < 0) *--p = '-';
+  for (long pad = width - (end - p); pad > 0; --pad) *out++ = ' ';
+  std::memcpy(out, p, static_cast<size_t>(end - p));
+  out += end - p;
+  std::memcpy(out, tail.data(), tail.size());
+  return out + tail.size();
 }
+
+// Room for one entry of put_padded with a width of at most 4 and a tail of at
+// most 4 characters.
+constexpr size_t kEntryRoom = 32;
 
 // The list, fifteen loci a line. A long sequence has thousands of loci, so the
 // text is built in one string and written once.
@@ -625,14 +641,11 @@ void print_locus_list(std::ostream& out, const std::vector<int>& loci) {
     }
     return;
   }
-  std::string text;
-  text.reserve(loci.size() * 6 + loci.size() / 15 + 1);
-  for (size_t i = 0; i < loci.size(); ++i) {
-    append_padded(text, loci[i], 4);
-    text += ", ";
-    if ((i + 1) % 15 == 0) text += '\n';
-  }
-  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  std::string text(loci.size() * kEntryRoom, '\0');
+  char* end = text.data();
+  for (size_t i = 0; i < loci.size(); ++i)
+    end = put_padded(end, loci[i], 4, (i + 1) % 15 == 0 ? ", \n" : ", ");
+  out.write(text.data(), end - text.data());
 }
 
 // One line per locus: its number and its fraction of missing gene copies. Most
@@ -640,19 +653,20 @@ void print_locus_list(std::ostream& out, const std::vector<int>& loci) {
 // formatting.
 void write_missing_per_locus(std::ostream& file, const std::vector<double>& fractions) {
   file << "Locus#\tFreq. missing data\n";
-  std::string text;
+  std::string text(fractions.size() * kEntryRoom, '\0');
+  char* const begin = text.data();
+  char* end = begin;
   for (size_t k = 0; k < fractions.size(); ++k) {
-    append_padded(text, static_cast<long long>(k + 1), 0);
-    text += '\t';
     if (fractions[k] == 0.0 && !std::signbit(fractions[k])) {
-      text += "0\n";
+      end = put_padded(end, static_cast<long long>(k + 1), 0, "\t0\n");
       continue;
     }
-    file.write(text.data(), static_cast<std::streamsize>(text.size()));
-    text.clear();
+    end = put_padded(end, static_cast<long long>(k + 1), 0, "\t");
+    file.write(begin, end - begin);
+    end = begin;
     file << fractions[k] << '\n';
   }
-  file.write(text.data(), static_cast<std::streamsize>(text.size()));
+  file.write(begin, end - begin);
 }
 
 // Usable loci and missing data per locus, in the log and in
