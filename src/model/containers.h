@@ -77,9 +77,7 @@ template <class T>
 class MY_TIArrayAsVector {
  public:
   explicit MY_TIArrayAsVector(int upper = 10, int delta = 10, bool owns = true)
-      : limit_(std::max(upper + 1, 0)), delta_(std::max(delta, 1)), owns_(owns ? 1 : 0) {
-    items_.reserve(static_cast<size_t>(limit_));
-  }
+      : limit_(std::max(upper + 1, 0)), delta_(std::max(delta, 1)), owns_(owns ? 1 : 0) {}
   MY_TIArrayAsVector(const MY_TIArrayAsVector&) = delete;
   MY_TIArrayAsVector& operator=(const MY_TIArrayAsVector&) = delete;
   MY_TIArrayAsVector(MY_TIArrayAsVector&& other) noexcept { swap(other); }
@@ -95,6 +93,7 @@ class MY_TIArrayAsVector {
   // Appends p; returns the new count (0, with the array emptied, if growth fails).
   int Add(T* p) {
     try {
+      reserve_limit();
       if (Count() == limit_) limit_ += delta_;
       items_.push_back(p);
     } catch (const std::bad_alloc&) {
@@ -108,7 +107,10 @@ class MY_TIArrayAsVector {
       spare_ = nullptr;
       return spare_;
     }
-    if (i >= Count()) items_.resize(static_cast<size_t>(i) + 1, nullptr);
+    if (i >= Count()) {
+      reserve_limit();
+      items_.resize(static_cast<size_t>(i) + 1, nullptr);
+    }
     return items_[static_cast<size_t>(i)];
   }
   T* operator[](int i) const {
@@ -161,6 +163,11 @@ class MY_TIArrayAsVector {
   std::vector<T*> items_;
 
  private:
+  // The room for limit_ pointers is taken when the first one comes: a project
+  // of thousands of loci creates thousands of lists that stay empty.
+  void reserve_limit() {
+    if (items_.capacity() == 0) items_.reserve(static_cast<size_t>(limit_));
+  }
   void swap(MY_TIArrayAsVector& o) noexcept {
     items_.swap(o.items_);
     std::swap(limit_, o.limit_);
