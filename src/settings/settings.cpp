@@ -62,6 +62,16 @@ double part_value(std::string_view part, int max_digits, int& digits) {
 
 namespace qnd_settings {
 
+std::uint64_t SettingsFileLines::byte_pairs(std::string_view text) {
+  std::uint64_t bits = 0;
+  for (size_t i = 1; i < text.size(); ++i) {
+    const auto a = static_cast<unsigned char>(text[i - 1]);
+    const auto b = static_cast<unsigned char>(text[i]);
+    bits |= std::uint64_t{1} << ((a * 31u + b) & 63u);
+  }
+  return bits;
+}
+
 bool SettingsFileLines::load(const char* fileName) {
   lines_.clear();
   std::ifstream in(fileName == nullptr ? "" : fileName);
@@ -70,7 +80,9 @@ bool SettingsFileLines::load(const char* fileName) {
   while (static_cast<int>(lines_.size()) < kMaxLines && std::getline(in, line)) {
     // Text-mode reading: a CR LF line end arrives as a line feed.
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines_.push_back(std::move(line));
+    const size_t eq = line.find('=');
+    const std::uint64_t pairs = byte_pairs(line);
+    lines_.push_back(Line{std::move(line), eq, pairs});
   }
   return true;
 }
@@ -79,10 +91,12 @@ bool SettingsFileLines::find(std::string_view key, std::string& value, int size)
   value.clear();
   if (key.empty() || size <= 0) return false;
   const size_t limit = static_cast<size_t>(size);
-  for (const std::string& line : lines_) {
+  const std::uint64_t key_pairs = byte_pairs(key);
+  for (const Line& entry : lines_) {
+    const size_t eq = entry.equal_sign;
+    if (eq == std::string::npos || (entry.pairs & key_pairs) != key_pairs) continue;
+    const std::string& line = entry.text;
     if (line.find(key) == std::string::npos) continue;
-    const size_t eq = line.find('=');
-    if (eq == std::string::npos) continue;
     // The copy stops at the end of the line or at line position size.
     const size_t end = line.size() < limit ? line.size() : limit;
     if (eq + 1 >= end) continue;  // nothing after '=': the search goes on

@@ -7,6 +7,7 @@
 #ifndef QND_SETTINGS_SETTINGS_H
 #define QND_SETTINGS_SETTINGS_H
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -227,7 +228,16 @@ class SettingsFileLines {
   std::string text(std::string_view key, int size = kValueBufferSize) const;
 
  private:
-  std::vector<std::string> lines_;
+  struct Line {
+    std::string text;
+    size_t equal_sign;    // position of the first '=', or npos
+    std::uint64_t pairs;  // one bit per pair of adjacent bytes (hashed)
+  };
+  // About 150 keys are looked up in each file: a line is searched for a key
+  // only when it holds every pair of adjacent bytes of the key.
+  static std::uint64_t byte_pairs(std::string_view text);
+
+  std::vector<Line> lines_;
 };
 
 }  // namespace qnd_settings
