@@ -641,11 +641,12 @@ void print_locus_list(std::ostream& out, const std::vector<int>& loci) {
     }
     return;
   }
-  std::string text(loci.size() * kEntryRoom, '\0');
-  char* end = text.data();
+  // Left uninitialised: every byte written out is put there first.
+  const std::unique_ptr<char[]> text(new char[loci.size() * kEntryRoom]);
+  char* end = text.get();
   for (size_t i = 0; i < loci.size(); ++i)
     end = put_padded(end, loci[i], 4, (i + 1) % 15 == 0 ? ", \n" : ", ");
-  out.write(text.data(), end - text.data());
+  out.write(text.get(), end - text.get());
 }
 
 // One line per locus: its number and its fraction of missing gene copies. Most
@@ -653,8 +654,8 @@ void print_locus_list(std::ostream& out, const std::vector<int>& loci) {
 // formatting.
 void write_missing_per_locus(std::ostream& file, const std::vector<double>& fractions) {
   file << "Locus#\tFreq. missing data\n";
-  std::string text(fractions.size() * kEntryRoom, '\0');
-  char* const begin = text.data();
+  const std::unique_ptr<char[]> text(new char[fractions.size() * kEntryRoom + 1]);
+  char* const begin = text.get();
   char* end = begin;
   for (size_t k = 0; k < fractions.size(); ++k) {
     if (fractions[k] == 0.0 && !std::signbit(fractions[k])) {
