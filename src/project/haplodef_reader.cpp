@@ -67,6 +67,18 @@ qnd_text::ByteTable content_rules(TDataType type, char separator, char missing) 
   return rules;
 }
 
+// The end of the run of kept bytes that starts at from. Sequences are long runs
+// of letters, which DNA keeps: those are skipped eight bytes at a time, and
+// only the other bytes are looked up in the table.
+size_t kept_run_end(std::string_view text, const qnd_text::ByteTable& rules, bool dna,
+                    size_t from) {
+  if (!dna) return qnd_text::find_marked(text, rules, from);
+  size_t at = qnd_text::find_non_letter(text, from);
+  while (at < text.size() && qnd_text::class_of(rules, text[at]) == kKeep)
+    at = qnd_text::find_non_letter(text, at + 1);
+  return at;
+}
+
 void trim_trailing_blanks(std::string& text) {
   size_t end = text.size();
   while (end > 0 && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
@@ -115,7 +127,7 @@ int HaploDef::read_data(std::string_view text, const ProfileSettings& prof) {
   // looked at one by one.
   size_t i = 0;
   while (i < text.size()) {
-    const size_t run_end = qnd_text::find_marked(text, rules, i);
+    const size_t run_end = kept_run_end(text, rules, type == DNA, i);
     kept.append(text.data() + i, run_end - i);
     if (run_end == text.size()) break;
     const std::uint8_t rule = qnd_text::class_of(rules, text[run_end]);

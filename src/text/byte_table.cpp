@@ -91,6 +91,37 @@ std::size_t find_below_or(std::string_view text, unsigned char bound, unsigned c
   return n;
 }
 
+std::size_t find_non_letter(std::string_view text, std::size_t from) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+  constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+  const char* p = text.data();
+  const std::size_t n = text.size();
+  std::size_t i = from;
+  // With the case bit set a letter is a byte from 'a' to 'z'. A byte below 'a'
+  // borrows into its high bit when 'a' is taken off; a byte above 'z' (or with
+  // its own high bit set) reaches the high bit when 127 - 'z' is added to its
+  // low seven bits. Neither test can flag a byte wrongly below the first
+  // non-letter of the word, so a flagged word is looked at byte by byte.
+  const auto word_hit = [p](std::size_t at) {
+    std::uint64_t x = 0;
+    std::memcpy(&x, p + at, 8);
+    x |= kOnes * 0x20;
+    const std::uint64_t below = (x - kOnes * 'a') & ~x;
+    const std::uint64_t above = ((x & kLow7) + kOnes * (127 - 'z')) | x;
+    return (below | above) & kHighs;
+  };
+  for (; i + 16 <= n; i += 16)
+    if ((word_hit(i) | word_hit(i + 8)) != 0) break;
+  for (; i + 8 <= n; i += 8)
+    if (word_hit(i) != 0) break;
+  for (; i < n; ++i) {
+    const auto c = static_cast<unsigned char>(p[i] | 0x20);
+    if (c < 'a' || c > 'z') return i;
+  }
+  return n;
+}
+
 std::size_t find_unmarked(std::string_view text, const ByteTable& table, std::size_t from) {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t n = text.size();

@@ -34,6 +34,10 @@ std::size_t find_marked(std::string_view text, const ByteTable& table, std::size
 std::size_t find_below_or(std::string_view text, unsigned char bound, unsigned char extra,
                           std::size_t from = 0);
 
+// Position of the first byte at or after from that is no ASCII letter, or
+// text.size(); eight bytes at a time, for sequences of letters.
+std::size_t find_non_letter(std::string_view text, std::size_t from = 0);
+
 // Position of the first byte at or after from whose class is 0, or text.size().
 std::size_t find_unmarked(std::string_view text, const ByteTable& table, std::size_t from = 0);
 

@@ -98,6 +98,33 @@ TEST(ByteTableScan, LowOrExtraByteFoundOnAllByteValuesAndBounds) {
   }
 }
 
+TEST(ByteTableScan, NonLetterFoundOnAllByteValues) {
+  // Letter runs of every length around the word size with one other byte of
+  // every value (the neighbours of 'A'..'Z' and 'a'..'z' and high bytes among
+  // them), and every start position.
+  for (int c = 0; c < 256; ++c) {
+    for (size_t length = 1; length <= 19; length += 3) {
+      for (size_t at = 0; at < length; at += 2) {
+        std::string text(length, 'q');
+        for (size_t k = 0; k < length; ++k) text[k] = "ACGTacgtNnZz"[k % 12];
+        text[at] = static_cast<char>(c);
+        for (size_t from = 0; from <= length; ++from) {
+          size_t expected = length;
+          for (size_t k = from; k < length; ++k) {
+            const char b = text[k];
+            if (!((b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z'))) {
+              expected = k;
+              break;
+            }
+          }
+          ASSERT_EQ(qnd_text::find_non_letter(text, from), expected) << c << " " << length << " "
+                                                                      << at << " " << from;
+        }
+      }
+    }
+  }
+}
+
 TEST(ByteTableScan, BothScansAgreeWithByteLoopsOnAllByteValues) {
   std::string every_byte;
   for (int c = 0; c < 256; ++c) every_byte += static_cast<char>(c);
