@@ -301,8 +301,8 @@ void run_projects(std::ifstream& run_list, RunList& batch) {
 
     initialize_ran3(1);
 
+    // The project is opened by its run; these two lines only mark the step.
     log_line("Reading project profile section...");
-    { std::ifstream probe(project_path.c_str()); }
     log_line("done !");
 
     if (associated) {
