@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -25,12 +26,11 @@ size_t naive_find_unmarked(const std::string& text, const ByteTable& table, size
   return text.size();
 }
 
-size_t naive_find_below_or(const std::string& text, unsigned char bound, unsigned char extra,
-                           size_t from) {
-  for (size_t i = from; i < text.size(); ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (c < bound || c == extra) return i;
-  }
+// The first position at or after from whose byte passes the test.
+template <class Test>
+size_t naive_first(const std::string& text, size_t from, Test test) {
+  for (size_t i = from; i < text.size(); ++i)
+    if (test(static_cast<unsigned char>(text[i]))) return i;
   return text.size();
 }
 
@@ -75,50 +75,27 @@ TEST(ByteTableScan, MarkedByteFoundAtEveryPositionAroundTheUnrolledBlocks) {
   }
 }
 
-TEST(ByteTableScan, LowOrExtraByteFoundOnAllByteValuesAndBounds) {
-  // Every byte value in texts up to five words long, the bounds the readers
-  // use and the extremes, extra bytes below and above the bound (a high byte
-  // too), every start position.
-  std::string every_byte;
-  for (int c = 0; c < 256; ++c) every_byte += static_cast<char>(c);
-  std::mt19937 rng(5);
-  const std::pair<unsigned char, unsigned char> cases[] = {
-      {'!', 0}, {'#' + 1, ':'}, {'#' + 1, ' '}, {'#' + 1, 0xE9}, {0, 'a'}, {128, 0xFF}, {1, 0}};
-  for (const auto& [bound, extra] : cases) {
-    for (int round = 0; round < 200; ++round) {
-      // Mostly bytes above the bound, so that long runs reach the word loop.
-      std::string text = random_text(rng, "ACGTacgt0123456789", static_cast<size_t>(round % 41));
-      if (!text.empty() && round % 3 == 1) text[rng() % text.size()] = every_byte[rng() % 256];
-      if (!text.empty() && round % 3 == 2) text[rng() % text.size()] = static_cast<char>(extra);
-      for (size_t from = 0; from <= text.size(); ++from)
-        ASSERT_EQ(qnd_text::find_below_or(text, bound, extra, from),
-                  naive_find_below_or(text, bound, extra, from))
-            << int(bound) << " " << int(extra) << " " << round << " " << from;
-    }
-  }
-}
-
-TEST(ByteTableScan, NonLetterFoundOnAllByteValues) {
-  // Letter runs of every length around the word size with one other byte of
-  // every value (the neighbours of 'A'..'Z' and 'a'..'z' and high bytes among
-  // them), and every start position.
+TEST(ByteTableScan, WordScansAgreeWithByteLoopsOnAllByteValues) {
+  // One byte of every value at several places in runs of letters and digits
+  // around the word sizes, every start: the low-or-extra scan with the bounds
+  // and separators the readers use (extra below, above and beyond 127) and the
+  // non-letter scan.
+  const std::pair<unsigned char, unsigned char> bounds[] = {
+      {'!', 0}, {'#' + 1, ':'}, {'#' + 1, ' '}, {'#' + 1, 0xE9}, {0, 'a'}, {128, 0xFF}};
   for (int c = 0; c < 256; ++c) {
-    for (size_t length = 1; length <= 19; length += 3) {
-      for (size_t at = 0; at < length; at += 2) {
-        std::string text(length, 'q');
-        for (size_t k = 0; k < length; ++k) text[k] = "ACGTacgtNnZz"[k % 12];
+    for (size_t length : {1, 7, 8, 9, 16, 17, 24, 33}) {
+      for (size_t at = 0; at < length; at += 5) {
+        std::string text;
+        for (size_t k = 0; k < length; ++k) text += "ACGTacgtNnZz0123"[k % 16];
         text[at] = static_cast<char>(c);
         for (size_t from = 0; from <= length; ++from) {
-          size_t expected = length;
-          for (size_t k = from; k < length; ++k) {
-            const char b = text[k];
-            if (!((b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z'))) {
-              expected = k;
-              break;
-            }
-          }
-          ASSERT_EQ(qnd_text::find_non_letter(text, from), expected) << c << " " << length << " "
-                                                                      << at << " " << from;
+          for (const auto& [bound, extra] : bounds)
+            ASSERT_EQ(qnd_text::find_below_or(text, bound, extra, from),
+                      naive_first(text, from, [&](unsigned char b) { return b < bound || b == extra; }))
+                << c << " " << length << " " << at << " " << from << " " << int(bound);
+          ASSERT_EQ(qnd_text::find_non_letter(text, from),
+                    naive_first(text, from, [](unsigned char b) { return !std::isalpha(b) || b > 127; }))
+              << c << " " << length << " " << at << " " << from;
         }
       }
     }
