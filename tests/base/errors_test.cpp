@@ -367,21 +367,17 @@ TEST_F(ErrorsMemory, ThrowsAfterWritingTheLine) {
 TEST_F(ErrorsLogFile, TextAcrossAndBeyondTheBlockArrivesWholeAndInOrder) {
   open_log();
   std::string expected;
-  const auto put = [&](const std::string& text) {
-    *_AOS_ << text;
+  // One byte, a block minus one, a block and a half at once, flushes between,
+  // a numbered line, and many short lines each flushed.
+  for (const std::string& text : {std::string("a"), std::string(LogBuffer::kCapacity - 1, 'b'),
+                                  std::string(3 * LogBuffer::kCapacity / 2, 'c')}) {
+    *_AOS_ << text << std::flush;
     expected += text;
-  };
-  // Pieces of every size around the block: one byte, a block minus one, one
-  // more to fill it, two blocks at once, flushes in between, numbered lines.
-  put("a");
-  put(std::string(LogBuffer::kCapacity - 2, 'b'));
-  _AOS_->flush();
-  put("c");
-  put(std::string(2 * LogBuffer::kCapacity + 3, 'd'));
+  }
   err_.error(Warning, "f", 29);
   expected += "   1 #[WARNING # 1] from function \"f\" : " + err_.message(29) + "\n";
   for (int i = 0; i < 20000; ++i) {
-    *_AOS_ << i << '\n' << std::flush;
+    *_AOS_ << i << std::endl;
     expected += std::to_string(i) + "\n";
   }
   err_.CloseLog_file();
@@ -389,37 +385,29 @@ TEST_F(ErrorsLogFile, TextAcrossAndBeyondTheBlockArrivesWholeAndInOrder) {
 }
 
 // The log of the program (E) is written out however the process ends: by exit
-// (a core array that cannot be had ends the program so) and by an exception
-// that nothing catches.
+// (as when a core array cannot be had) and by an exception that nothing catches.
 TEST_F(ErrorsLogFile, ExitAndUncaughtExceptionStillWriteTheLog) {
-  const std::string at_exit = path("exit.txt");
+  const std::string tail = "] from function \"g\" : not enough memory\n";
+  const std::string text = std::string(3 * LogBuffer::kCapacity / 2, 'x') + "last line\n";
   EXPECT_EXIT(
       {
-        E.init_log_file(at_exit, false);
-        *_AOS_ << "before exit\n" << std::flush;
-        E.error(Error, "f", 0);
+        E.init_log_file(path("exit.txt"), false);
+        *_AOS_ << text << std::flush;
+        E.error(Info, "g", 0);
         std::exit(0);
       },
       ::testing::ExitedWithCode(0), "");
-  EXPECT_EQ(read_file(at_exit).substr(0, 12), "before exit\n");
-  EXPECT_NE(read_file(at_exit).find("from function \"f\" : not enough memory\n"), std::string::npos);
-
-  const std::string at_abort = path("abort.txt");
   EXPECT_DEATH(
       {
-        E.init_log_file(at_abort, false);
-        *_AOS_ << std::string(3 * LogBuffer::kCapacity / 2, 'x') << "last line\n";
-        // Thrown where no handler may catch it: the process terminates.
-        [] () noexcept { E.error(Memory, "g", 0); }();
+        E.init_log_file(path("abort.txt"), false);
+        *_AOS_ << text;
+        [] () noexcept { E.error(Memory, "g", 0); }();  // throws where nothing may catch
       },
       "");
-  const std::string text = read_file(at_abort);
-  const std::string written = std::string(3 * LogBuffer::kCapacity / 2, 'x') + "last line\n";
-  ASSERT_GE(text.size(), written.size());
-  EXPECT_EQ(text.substr(0, written.size()), written);
-  const std::string numbered = text.substr(written.size());
-  EXPECT_NE(numbered.find(" #[MEMORY # "), std::string::npos);
-  const std::string tail = "] from function \"g\" : not enough memory\n";
-  ASSERT_GE(numbered.size(), tail.size());
-  EXPECT_EQ(numbered.substr(numbered.size() - tail.size()), tail);
+  for (const char* name : {"exit.txt", "abort.txt"}) {
+    const std::string log = read_file(path(name));
+    ASSERT_GT(log.size(), text.size() + tail.size()) << name;
+    EXPECT_EQ(log.substr(0, text.size()), text) << name;
+    EXPECT_EQ(log.substr(log.size() - tail.size()), tail) << name;
+  }
 }
