@@ -24,10 +24,6 @@ constexpr size_t kStreamBufferSize = 1 << 16;
 // Byte classes of the line rules; kPlain bytes are copied as they are.
 enum LineClass : std::uint8_t { kPlain = 0, kBlank = 1, kComment = 2 };
 
-// Every byte that the line rules act on but the separator lies below this
-// bound ('#' is 0x23), so runs of plain bytes are found eight bytes at a time.
-constexpr unsigned char kRuleBound = '#' + 1;
-
 // Blanks, tabs, carriage returns and the separator (when there is one) count
 // as blanks; '#' ends the line unless it is the separator itself.
 qnd_text::ByteTable line_classes(char separator) {
@@ -38,17 +34,6 @@ qnd_text::ByteTable line_classes(char separator) {
   classes[static_cast<unsigned char>('\r')] = kBlank;
   if (separator != '\0') classes[static_cast<unsigned char>(separator)] = kBlank;
   return classes;
-}
-
-// The end of the run of plain bytes that starts at from.
-size_t plain_run_end(std::string_view text, const qnd_text::ByteTable& classes, char separator,
-                     size_t from) {
-  const auto extra = static_cast<unsigned char>(separator);
-  size_t at = qnd_text::find_below_or(text, kRuleBound, extra, from);
-  // Low bytes without a rule ('"', '!', control characters) belong to the run.
-  while (at < text.size() && qnd_text::class_of(classes, text[at]) == kPlain)
-    at = qnd_text::find_below_or(text, kRuleBound, extra, at + 1);
-  return at;
 }
 
 bool is_absolute(std::string_view path) {
@@ -84,17 +69,19 @@ cleaner* g_serving = nullptr;
 
 // The line rules in place, in one pass: bytes marked as blanks count as
 // blanks, '#' ends the line, a run of blanks becomes one blank (a leading run
-// included) and trailing blanks go. Runs of plain bytes are found eight bytes
-// at a time and moved whole; only blanks and the comment mark are looked at
-// singly.
+// included) and trailing blanks go. Runs of plain bytes are found by memchr and
+// moved whole; only blanks and the comment mark are looked at singly.
 void clean_line(std::string& line, const qnd_text::ByteTable& classes, char separator) {
   const std::string_view text(line);
   char* const out = line.data();
+  // The bytes that the rules act on; runs of other bytes are copied whole.
+  char marked[] = {' ', '\t', '\r', '#', separator};
+  qnd_text::ByteSetFinder rule_bytes(text, std::string_view(marked, separator != '\0' ? 5 : 4));
   size_t written = 0;
   size_t read = 0;
   bool last_was_blank = false;
   while (read < text.size()) {
-    const size_t run_end = plain_run_end(text, classes, separator, read);
+    const size_t run_end = rule_bytes.next(read);
     if (run_end > read) {
       if (written != read) std::memmove(out + written, out + read, run_end - read);
       written += run_end - read;

@@ -21,23 +21,15 @@ constexpr qnd_text::ByteTable blank_table() {
 
 constexpr qnd_text::ByteTable kBlanks = blank_table();
 
-// The end of the token that starts at from: the next blank or tab, found
-// eight bytes at a time among the bytes below '!'.
-size_t token_end(std::string_view text, size_t from) {
-  size_t at = qnd_text::find_below_or(text, '!', 0, from);
-  while (at < text.size() && qnd_text::class_of(kBlanks, text[at]) == 0)
-    at = qnd_text::find_below_or(text, '!', 0, at + 1);
-  return at;
-}
-
 }  // namespace
 
 std::vector<std::string_view> split_blanks(std::string_view text) {
   std::vector<std::string_view> tokens;
   tokens.reserve(4);  // identifier, frequency and content in one allocation
+  qnd_text::ByteSetFinder blanks(text, " \t");
   size_t i = qnd_text::find_unmarked(text, kBlanks);
   while (i < text.size()) {
-    const size_t end = token_end(text, i);
+    const size_t end = blanks.next(i);
     tokens.push_back(text.substr(i, end - i));
     i = qnd_text::find_unmarked(text, kBlanks, end);
   }

@@ -56,39 +56,27 @@ std::size_t find_marked(std::string_view text, const ByteTable& table, std::size
   return n;
 }
 
-std::size_t find_below_or(std::string_view text, unsigned char bound, unsigned char extra,
-                          std::size_t from) {
-  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-  constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
-  const char* p = text.data();
-  const std::size_t n = text.size();
-  const bool use_extra = extra >= bound;
-  const std::uint64_t below = kOnes * bound;
-  const std::uint64_t same = kOnes * extra;
-  std::size_t i = from;
-  // A word holds a byte below bound exactly when (x - bound) borrows into the
-  // high bit of a byte whose own high bit is clear; a byte equal to extra is a
-  // zero byte of x ^ extra. Either test can only say "somewhere in this word":
-  // the bytes of that word are then looked at one by one.
-  const auto word_hit = [&](std::size_t at) {
-    std::uint64_t x = 0;
-    std::memcpy(&x, p + at, 8);
-    std::uint64_t hit = (x - below) & ~x & kHighs;
-    if (use_extra) {
-      const std::uint64_t y = x ^ same;
-      hit |= (y - kOnes) & ~y & kHighs;
-    }
-    return hit;
-  };
-  for (; i + 16 <= n; i += 16)
-    if ((word_hit(i) | word_hit(i + 8)) != 0) break;
-  for (; i + 8 <= n; i += 8)
-    if (word_hit(i) != 0) break;
-  for (; i < n; ++i) {
-    const auto c = static_cast<unsigned char>(p[i]);
-    if (c < bound || (use_extra && c == extra)) return i;
+ByteSetFinder::ByteSetFinder(std::string_view text, std::string_view bytes) : text_(text) {
+  for (const char c : bytes) {
+    if (count_ == kMaxBytes) break;
+    bytes_[count_] = c;
+    found_[count_] = std::string_view::npos;  // not looked for yet
+    ++count_;
   }
-  return n;
+}
+
+std::size_t ByteSetFinder::next(std::size_t from) {
+  const std::size_t n = text_.size();
+  std::size_t nearest = n;
+  for (std::size_t k = 0; k < count_; ++k) {
+    std::size_t& at = found_[k];
+    if (at == std::string_view::npos || (at < from && at < n)) {
+      const void* hit = from < n ? std::memchr(text_.data() + from, bytes_[k], n - from) : nullptr;
+      at = hit == nullptr ? n : static_cast<std::size_t>(static_cast<const char*>(hit) - text_.data());
+    }
+    if (at >= from && at < nearest) nearest = at;
+  }
+  return nearest;
 }
 
 std::size_t find_non_letter(std::string_view text, std::size_t from) {

@@ -26,13 +26,26 @@ inline std::uint8_t class_of(const ByteTable& table, char c) {
 // text.size() when there is none.
 std::size_t find_marked(std::string_view text, const ByteTable& table, std::size_t from = 0);
 
-// Position of the first byte at or after from whose value is below bound, or
-// equal to extra when extra is not below bound; text.size() when there is none.
-// bound is at most 128. Eight bytes are tested at a time, so a scan for the few
-// low bytes that the line rules care about (blanks, tabs, '#') runs several
-// times faster than a table look-up per byte; the caller tests the byte found.
-std::size_t find_below_or(std::string_view text, unsigned char bound, unsigned char extra,
-                          std::size_t from = 0);
+// The positions of the bytes of a small set in one text, in increasing order:
+// each byte of the set is looked for by memchr and its position kept until the
+// search passes it, so a line is scanned once per byte of the set, however
+// many positions are asked for. Lines of sequence data hold a few blanks in
+// millions of letters; memchr passes over those many bytes at a time.
+class ByteSetFinder {
+ public:
+  static constexpr std::size_t kMaxBytes = 8;
+  // bytes: at most kMaxBytes distinct values.
+  ByteSetFinder(std::string_view text, std::string_view bytes);
+  // Position of the first byte of the set at or after from, or text.size();
+  // from must not decrease from one call to the next.
+  std::size_t next(std::size_t from);
+
+ private:
+  std::string_view text_;
+  std::size_t count_ = 0;
+  std::array<char, kMaxBytes> bytes_{};
+  std::array<std::size_t, kMaxBytes> found_{};  // last position found (or text.size())
+};
 
 // Position of the first byte at or after from that is no ASCII letter, or
 // text.size(); eight bytes at a time, for sequences of letters.

@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <random>
 #include <string>
-#include <utility>
 
 namespace {
 
@@ -75,28 +74,41 @@ TEST(ByteTableScan, MarkedByteFoundAtEveryPositionAroundTheUnrolledBlocks) {
   }
 }
 
-TEST(ByteTableScan, WordScansAgreeWithByteLoopsOnAllByteValues) {
+TEST(ByteTableScan, NonLetterScanAgreesWithTheByteLoopOnAllByteValues) {
   // One byte of every value at several places in runs of letters and digits
-  // around the word sizes, every start: the low-or-extra scan with the bounds
-  // and separators the readers use (extra below, above and beyond 127) and the
-  // non-letter scan.
-  const std::pair<unsigned char, unsigned char> bounds[] = {
-      {'!', 0}, {'#' + 1, ':'}, {'#' + 1, ' '}, {'#' + 1, 0xE9}, {0, 'a'}, {128, 0xFF}};
+  // around the word sizes, every start.
   for (int c = 0; c < 256; ++c) {
     for (size_t length : {1, 7, 8, 9, 16, 17, 24, 33}) {
       for (size_t at = 0; at < length; at += 5) {
         std::string text;
         for (size_t k = 0; k < length; ++k) text += "ACGTacgtNnZz0123"[k % 16];
         text[at] = static_cast<char>(c);
-        for (size_t from = 0; from <= length; ++from) {
-          for (const auto& [bound, extra] : bounds)
-            ASSERT_EQ(qnd_text::find_below_or(text, bound, extra, from),
-                      naive_first(text, from, [&](unsigned char b) { return b < bound || b == extra; }))
-                << c << " " << length << " " << at << " " << from << " " << int(bound);
+        for (size_t from = 0; from <= length; ++from)
           ASSERT_EQ(qnd_text::find_non_letter(text, from),
                     naive_first(text, from, [](unsigned char b) { return !std::isalpha(b) || b > 127; }))
               << c << " " << length << " " << at << " " << from;
-        }
+      }
+    }
+  }
+}
+
+TEST(ByteTableScan, ByteSetPositionsAgreeWithTheByteLoop) {
+  // Random texts over blanks, tabs, carriage returns, '#', separators and
+  // letters; sets as the line rules and the token split use them; positions
+  // asked for in increasing steps of every size from every start.
+  std::mt19937 rng(5);
+  const std::string sets[] = {" \t\r#", std::string(" \t\r#:", 5), " \t", std::string(" \t\r#\xE9", 5),
+                              std::string(" \t\r##", 5), "x"};
+  for (const std::string& set : sets) {
+    for (int round = 0; round < 300; ++round) {
+      const std::string text =
+          random_text(rng, std::string("AAAAAAACGT \t\r#:\xE9x", 17), static_cast<size_t>(round % 60));
+      for (size_t step = 1; step <= 4; ++step) {
+        qnd_text::ByteSetFinder finder(text, set);
+        for (size_t from = round % 3; from <= text.size(); from += step)
+          ASSERT_EQ(finder.next(from), naive_first(text, from, [&](unsigned char b) {
+                      return set.find(static_cast<char>(b)) != std::string::npos;
+                    })) << round << " " << step << " " << from;
       }
     }
   }
