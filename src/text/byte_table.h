@@ -26,11 +26,13 @@ inline std::uint8_t class_of(const ByteTable& table, char c) {
 // text.size() when there is none.
 std::size_t find_marked(std::string_view text, const ByteTable& table, std::size_t from = 0);
 
-// The positions of the bytes of a small set in one text, in increasing order:
-// each byte of the set is looked for by memchr and its position kept until the
-// search passes it, so a line is scanned once per byte of the set, however
-// many positions are asked for. Lines of sequence data hold a few blanks in
-// millions of letters; memchr passes over those many bytes at a time.
+// The positions of the bytes of a small set in one text, in increasing order.
+// The first few bytes are looked at one by one (short tokens, as in a line of
+// microsatellite sizes); beyond them each byte of the set is looked for by
+// memchr and its position kept until the search passes it, so a line is
+// scanned once per byte of the set, however many positions are asked for.
+// Lines of sequence data hold a few blanks in millions of letters; memchr
+// passes over those many bytes at a time.
 class ByteSetFinder {
  public:
   static constexpr std::size_t kMaxBytes = 8;
@@ -45,6 +47,7 @@ class ByteSetFinder {
   std::size_t count_ = 0;
   std::array<char, kMaxBytes> bytes_{};
   std::array<std::size_t, kMaxBytes> found_{};  // last position found (or text.size())
+  std::array<std::uint64_t, 4> member_{};       // the set as 256 bits
 };
 
 // Position of the first byte at or after from that is no ASCII letter, or
