@@ -1,6 +1,7 @@
 // Fast general-notation doubles.
 #include "base/number_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -26,8 +27,8 @@ class GeneralDoublePut : public std::num_put<char> {
     char buf[32];
     const auto result =
         std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, static_cast<int>(precision));
-    for (const char* c = buf; c != result.ptr; ++c) *out++ = *c;
-    return out;
+    // One write into the stream buffer, not one call per character.
+    return std::copy(static_cast<const char*>(buf), static_cast<const char*>(result.ptr), out);
   }
 };
 
