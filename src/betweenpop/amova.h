@@ -286,10 +286,10 @@ void store_fixation_indices(bool has_FIS, double FIS, bool has_FST, double FST, 
 
 double delta_mu_squared(const std::vector<double>& mu_x, const std::vector<double>& mu_y);
 
-// Mean allele size per locus over the gene copies of a population (allele
-// tokens read as numbers; missing data and non-numeric alleles are skipped); a
-// locus without data has mean 0, and the loci after the last non-zero mean are
-// left out.
+// Mean allele size per locus over the gene copies of a population (sizes as
+// for microsatellites: the text read as a number, plus 0.5, truncated; missing
+// alleles are skipped); a locus without data has mean 0, and the loci after
+// the last non-zero mean are left out.
 std::vector<double> mean_allele_sizes_of(const Population& pop);
 
 #endif  // QND_BETWEENPOP_AMOVA_H

@@ -1,21 +1,21 @@
 // Mean allele size per locus of a population, the input of (delta mu)^2
 // (Goldstein et al. 1995). A haplotype's content holding a blank is split into
-// blank-separated alleles; any other content has one allele per character. An
-// allele counts when it reads whole as a finite decimal number and is not the
-// missing-data character; the mean of a locus is the sum of count x size over
-// the sum of counts of such alleles, 0 without any.
+// blank-separated alleles; any other content has one allele per character.
+// Sizes follow the microsatellite rule: a whole number as written, any other
+// text read as a decimal number, plus 0.5, truncated (so 20.5 counts 21, and a
+// letter or a gap 0).
+// Every allele counts except missing ones (the missing-data character, and for
+// DNA the ambiguity codes); the mean of a locus is the sum of count x size over
+// the sum of counts of those alleles, 0 without any.
 //
 // No text is parsed per gene copy: whole numbers are read while their allele is
-// scanned, any other distinct text once through strtod. Contents of one
-// character per locus (sequences, RFLP) go through a table of the 256
-// characters, of which only the digits read as numbers, and are summed in exact
-// integers: every haplotype is compared word by word with the first one, so
-// only the sites where it differs cost more than a word compare, and sequences
-// without any digit cost one scan.
+// scanned, any other distinct text once. Contents of one character per locus
+// (sequences, RFLP) go through a table of the 256 characters and are summed in
+// exact integers: every haplotype is compared word by word with the first one,
+// so only the sites where it differs cost more than a word compare, and
+// sequences without any digit (whose means are all 0) cost one scan.
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -25,6 +25,7 @@
 
 #include "betweenpop/amova.h"
 #include "model/population.h"
+#include "withinpop/gene_diversity.h"
 
 namespace {
 
@@ -33,32 +34,25 @@ struct Row {
   int count;
 };
 
-// Reads allele texts as numbers, each distinct text once.
+// Reads allele texts as sizes, each distinct text once.
 class SizeReader {
  public:
-  // True when the text reads whole as a finite number; size receives it.
-  bool read(std::string_view text, double& size) {
+  int read(std::string_view text) {
     auto found = read_.find(text);
-    if (found == read_.end()) found = read_.emplace(text, parse(text)).first;
-    size = found->second.second;
-    return found->second.first;
+    if (found == read_.end()) found = read_.emplace(text, qnd_diversity::allele_size(text)).first;
+    return found->second;
   }
 
  private:
-  static std::pair<bool, double> parse(std::string_view text) {
-    const std::string copy(text);
-    char* end = nullptr;
-    const double size = std::strtod(copy.c_str(), &end);
-    return {end != copy.c_str() && *end == '\0' && std::isfinite(size), size};
-  }
-  std::unordered_map<std::string_view, std::pair<bool, double>> read_;
+  std::unordered_map<std::string_view, int> read_;
 };
 
 // Any layout: sums in double, haplotype after haplotype. A content holding a
 // blank is cut at blanks, any other one into characters. Whole numbers of up to
-// 15 digits are read while the allele is scanned (strtod gives them exactly);
-// other texts go through the reader.
-std::vector<double> mean_sizes_by_allele(const std::vector<Row>& rows, char missing) {
+// 9 digits are read while the allele is scanned; other texts go through the
+// reader.
+std::vector<double> mean_sizes_by_allele(const std::vector<Row>& rows, char missing,
+                                         TDataType type) {
   SizeReader reader;
   std::vector<double> sum;
   std::vector<double> copies;
@@ -74,12 +68,12 @@ std::vector<double> mean_sizes_by_allele(const std::vector<Row>& rows, char miss
       }
       // The allele [i, e), its digits read along the way.
       size_t e = i;
-      std::uint64_t whole = 0;  // wraps harmlessly past 15 digits
+      int whole = 0;
       bool digits = true;
       do {
         const unsigned digit = static_cast<unsigned char>(c[e]) - unsigned{'0'};
         digits = digits && digit < 10;
-        whole = whole * 10 + digit;
+        if (digits && e - i < 9) whole = whole * 10 + static_cast<int>(digit);
         ++e;
       } while (!by_character && e < c.size() && c[e] != ' ');
       const std::string_view allele = c.substr(i, e - i);
@@ -89,10 +83,9 @@ std::vector<double> mean_sizes_by_allele(const std::vector<Row>& rows, char miss
         copies.resize(locus + 1, 0.0);
       }
       const size_t l = locus++;
-      if (allele.size() == 1 && allele[0] == missing) continue;
-      double size = static_cast<double>(whole);
-      if ((!digits || allele.size() > 15) && !reader.read(allele, size)) continue;
-      sum[l] += row.count * size;
+      if (qnd_diversity::is_missing_allele(allele, missing, type)) continue;
+      const int size = digits && allele.size() <= 9 ? whole : reader.read(allele);
+      sum[l] += row.count * static_cast<double>(size);
       copies[l] += row.count;
     }
   }
@@ -129,21 +122,21 @@ bool holds_digit(std::string_view s) {
 // the sites where it differs (or that it lacks or adds). Sequences without
 // digits never reach the per-site sums.
 std::vector<double> mean_sizes_by_character(const std::vector<Row>& rows, char missing,
-                                            std::int64_t total) {
-  // A single character reads whole as a number only when it is a digit (a
-  // sign, point, blank or letter alone is no number).
+                                            TDataType type, std::int64_t total) {
+  // A digit is its own size, any other character 0; missing characters, and
+  // the end of a shorter content ('\0'), do not count.
   std::int64_t value[256] = {};
   std::int64_t counted[256] = {};
-  for (char ch = '0'; ch <= '9'; ++ch) {
-    if (ch == missing) continue;
-    value[static_cast<unsigned char>(ch)] = ch - '0';
-    counted[static_cast<unsigned char>(ch)] = 1;
+  for (int ch = 1; ch < 256; ++ch) {
+    const char c = static_cast<char>(ch);
+    counted[ch] = qnd_diversity::is_missing_allele(std::string_view(&c, 1), missing, type) ? 0 : 1;
+    if (c >= '0' && c <= '9') value[ch] = counted[ch] * (c - '0');
   }
   const auto at = [](std::string_view s, size_t i) { return static_cast<unsigned char>(s[i]); };
 
   size_t length = 0;
   for (const Row& row : rows) length = std::max(length, row.content.size());
-  // Only digits read as numbers: sequences without any have means 0.
+  // Only digits have a size: sequences without any have means 0.
   if (std::none_of(rows.begin(), rows.end(), [](const Row& r) { return holds_digit(r.content); }))
     return {};
   std::vector<double> mean(length, 0.0);
@@ -203,9 +196,11 @@ std::vector<double> mean_allele_sizes_of(const Population& pop) {
   // The integer sums equal sums in double taken in any order while every
   // partial sum, at most 9 x the copies, stays below 2^53.
   constexpr std::int64_t kExactCopies = (std::int64_t{1} << 53) / 9;
+  const TDataType type = ProfileSettings::DataType;
+  const char missing = pop.profile.MissingData;
   std::vector<double> mean = blank || total >= kExactCopies
-                                 ? mean_sizes_by_allele(rows, pop.profile.MissingData)
-                                 : mean_sizes_by_character(rows, pop.profile.MissingData, total);
+                                 ? mean_sizes_by_allele(rows, missing, type)
+                                 : mean_sizes_by_character(rows, missing, type, total);
   // Loci past the last non-zero mean enter no (delta mu)^2: sequences without
   // digits leave nothing to compare.
   while (!mean.empty() && mean.back() == 0.0) mean.pop_back();

@@ -30,8 +30,9 @@ Population sample_of(Haplo_DB& list, const Rows& rows, char missing) {
   return p;
 }
 
-// The long way: each gene copy in turn, each allele read anew as a whole
-// number text; blank-separated alleles, or one per character without a blank.
+// The long way: each gene copy in turn, each allele read anew as a number plus
+// 0.5, truncated; blank-separated alleles, or one per character without a
+// blank. DNA ambiguity codes and the missing character do not count.
 std::vector<double> naive_means(const Rows& rows, char missing) {
   std::vector<double> sum, copies;
   for (const auto& [content, count] : rows) {
@@ -48,11 +49,14 @@ std::vector<double> naive_means(const Rows& rows, char missing) {
     }
     for (int copy = 0; copy < count; ++copy)
       for (size_t l = 0; l < alleles.size(); ++l) {
-        if (alleles[l] == std::string(1, missing)) continue;
+        const char first = alleles[l][0];
+        if (first == missing || std::string("NRYMKSWHBVD").find(first) != std::string::npos)
+          continue;
+        // Whole numbers are their own size, anything else is rounded half up.
         char* end = nullptr;
-        const double size = std::strtod(alleles[l].c_str(), &end);
-        if (end == alleles[l].c_str() || *end != '\0') continue;
-        sum[l] += size;
+        const long whole = std::strtol(alleles[l].c_str(), &end, 10);
+        sum[l] += *end == '\0' ? static_cast<double>(whole)
+                               : static_cast<int>(std::atof(alleles[l].c_str()) + 0.5);
         copies[l] += 1;
       }
   }
@@ -71,6 +75,7 @@ std::vector<double> padded(std::vector<double> means, size_t loci) {
 }  // namespace
 
 TEST(DeltaMuMeanSizes, HandComputedCases) {
+  ProfileSettings::DataType = DNA;  // ambiguity codes are missing
   std::ifstream file(std::string(QND_TEST_DATA) + "/betweenpop/data/mean_sizes_cases.txt");
   ASSERT_TRUE(file) << "missing case file";
   int cases = 0;
@@ -100,23 +105,24 @@ TEST(DeltaMuMeanSizes, HandComputedCases) {
               expected);
     ++cases;
   }
-  EXPECT_EQ(cases, 12);
+  EXPECT_EQ(cases, 14);
 }
 
 TEST(DeltaMuMeanSizes, DeltaMuSquaredOfTwoRflpSamplesByHand) {
-  // X: means 1/6, 1, 1, 1/3 (first case of the file); Y: all 1. Every locus
-  // has two non-zero means: ((5/6)^2 + 0 + 0 + (2/3)^2) / 4 = 41/144.
+  // X: means 1/6, 3/5, 1, 1/3 (first case of the file); Y: all 1. Every locus
+  // has two non-zero means: ((5/6)^2 + (2/5)^2 + 0 + (2/3)^2) / 4 = 1169/3600.
   Haplo_DB list;
   const Population x = sample_of(list, {{"0110", 3}, {"1?10", 1}, {"0-11", 2}}, '?');
   const Population y = sample_of(list, {{"1111", 4}}, '?');
-  EXPECT_NEAR(delta_mu_squared(mean_allele_sizes_of(x), mean_allele_sizes_of(y)), 41.0 / 144.0,
+  EXPECT_NEAR(delta_mu_squared(mean_allele_sizes_of(x), mean_allele_sizes_of(y)), 1169.0 / 3600.0,
               1e-15);
 }
 
 TEST(DeltaMuMeanSizes, RandomSamplesMatchTheNaiveReading) {
+  ProfileSettings::DataType = DNA;
   std::mt19937 gen(31337);
-  const std::string chars = "0379AC-?";
-  const char* tokens[] = {"10", "12", "7.5", "x", "?", "1e1", "-3"};
+  const std::string chars = "0379ACN-?";
+  const char* tokens[] = {"10", "12", "7.5", "x", "?", "1e1", "-3", "20.5"};
   for (int round = 0; round < 40; ++round) {
     Rows rows;
     const int haps = 1 + static_cast<int>(gen() % 12);
@@ -124,10 +130,10 @@ TEST(DeltaMuMeanSizes, RandomSamplesMatchTheNaiveReading) {
     for (int h = 0; h < haps; ++h) {
       std::string content;
       if (round % 4 == 3 && gen() % 2 == 0) {  // blank-separated alleles
-        for (size_t l = 0; l < 1 + gen() % 5; ++l) content += std::string(" ") + tokens[gen() % 7];
+        for (size_t l = 0; l < 1 + gen() % 5; ++l) content += std::string(" ") + tokens[gen() % 8];
       } else {  // one character per site, some contents shorter
         const size_t n = gen() % 5 == 0 ? gen() % (length + 1) : length;
-        for (size_t l = 0; l < n; ++l) content += chars[gen() % (round % 2 == 0 ? 4 : 8)];
+        for (size_t l = 0; l < n; ++l) content += chars[gen() % (round % 2 == 0 ? 4 : 9)];
       }
       rows.emplace_back(content, static_cast<int>(gen() % 5));
     }
