@@ -95,11 +95,13 @@ void end_core_directory_with_slash(my_string& directory) {
 
 bool is_end_word(const my_string& line) { return line == "end" || line == "END"; }
 
-// The notice on standard error for a project that could not be run; the
-// details are in its log.
-void report_failure(const my_string& project_path, const my_string& log_path) {
-  std::cerr << "qndsumstat: error: " << project_path << " could not be run, see " << log_path
-            << std::endl;
+// The notice for a project that could not be run (on standard error in the
+// program, none for a run inside another process); the details are in its log.
+void report_failure(std::ostream* notices, const my_string& project_path,
+                    const my_string& log_path) {
+  if (notices == nullptr) return;
+  *notices << "qndsumstat: error: " << project_path << " could not be run, see " << log_path
+           << std::endl;
 }
 
 // The run of one project by Project::run. A memory exhaustion (reported through
@@ -222,6 +224,7 @@ struct RunList {
   my_string core_directory;
   my_string command;
   my_string settings_file;
+  std::ostream* notices = nullptr;  // where a project that fails is noted
 };
 
 void set_settings_file(RunList& batch, Project& project, const my_string& path) {
@@ -240,10 +243,10 @@ void set_project_path(my_string& project_path, const my_string& line) {
 
 // Ends the batch early when the settings are missing: the current project and
 // every project still listed count as failed, so each keeps its line.
-void abandon_batch(std::ifstream& run_list, const my_string& project_path,
+void abandon_batch(std::ifstream& run_list, const RunList& batch, const my_string& project_path,
                    const my_string& log_path) {
   SumStat.end_project(false);
-  report_failure(project_path, log_path);
+  report_failure(batch.notices, project_path, log_path);
   my_string line;
   // The two number lines of the current project, then three lines per project.
   read_bounded_line(run_list, line, kIntegerBound);
@@ -295,11 +298,13 @@ void run_projects(std::ifstream& run_list, RunList& batch) {
     if (!can_open_for_reading(batch.settings_file) && !exploring) {
       log_line(("Core Routine did not find its settings in:\n    " + batch.settings_file).view());
       E.CloseLog_file();
-      abandon_batch(run_list, project_path, log_path);
+      abandon_batch(run_list, batch, project_path, log_path);
       return;
     }
 
-    initialize_ran3(1);
+    // The seed record goes to the core directory: the working directory of the
+    // program, the caller's directory for a run inside another process.
+    initialize_ran3(1, batch.core_directory.str());
 
     // The project is opened by its run; these two lines only mark the step.
     log_line("Reading project profile section...");
@@ -312,7 +317,7 @@ void run_projects(std::ifstream& run_list, RunList& batch) {
             ("The Core Routine did not find the associated settings:\n    " + batch.settings_file)
                 .view());
         E.CloseLog_file();
-        abandon_batch(run_list, project_path, log_path);
+        abandon_batch(run_list, batch, project_path, log_path);
         return;
       }
     }
@@ -340,7 +345,7 @@ void run_projects(std::ifstream& run_list, RunList& batch) {
       const bool ok = run_project(project);
       log_line(((ok ? "Successful run of " : "Error during run of ") + project_path).view());
       SumStat.end_project(ok);
-      if (!ok) report_failure(project_path, log_path);
+      if (!ok) report_failure(batch.notices, project_path, log_path);
     }
 
     read_bounded_line(run_list, line, kPathBound);
@@ -364,12 +369,15 @@ void reject_translation(const RunList& batch) {
 
 }  // namespace
 
-int qndestart(char* coreDirectory) {
+int qndestart(char* coreDirectory) { return qndestart(coreDirectory, &std::cerr); }
+
+int qndestart(char* coreDirectory, std::ostream* notices) {
   g_project = std::make_unique<Project>();
   PPP = g_project.get();
   PopGenetics::globalAllelicDB.destroy();
 
   RunList batch;
+  batch.notices = notices;
   if (coreDirectory != nullptr) batch.core_directory = coreDirectory;
   QuendrisExeDirectory = batch.core_directory.str();
 

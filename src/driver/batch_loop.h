@@ -11,6 +11,7 @@
 #include <array>
 #include <fstream>
 #include <memory>
+#include <ostream>
 #include <vector>
 
 #include "text/my_string.h"
@@ -41,8 +42,11 @@ class BatchSummaryFiles {
 };
 
 // Runs the batch described by the run list of this process; returns the data
-// type of the last project read (as an integer).
+// type of the last project read (as an integer). A project that cannot be run
+// is noted in one line on notices (standard error for the first form; nullptr:
+// nowhere).
 int qndestart(char* coreDirectory);
+int qndestart(char* coreDirectory, std::ostream* notices);
 
 // Sets the flags of `summary` from directory + "glbstreams.txt": the first line
 // is a title, each of the next 200 lines is upper-cased and searched for every

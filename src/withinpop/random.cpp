@@ -86,11 +86,11 @@ double ran3(int* idum) {
   return value;
 }
 
-void initialize_ran3(const int& seed) {
+void initialize_ran3(const int& seed, const std::string& recordDirectory) {
   if (seed >= 0) {
     int lidum = -clock_seed();
     *_AOS_ << "Random number generator initialized with lidum=" << lidum << '\n';
-    std::ofstream record("randseed.txt", std::ios::out | std::ios::trunc);
+    std::ofstream record(recordDirectory + "randseed.txt", std::ios::out | std::ios::trunc);
     if (record) record << "Random number generator initialized with lidum=" << lidum << '\n';
     record.close();
     ran3(&lidum);

@@ -6,15 +6,19 @@
 #ifndef QND_WITHINPOP_RANDOM_H
 #define QND_WITHINPOP_RANDOM_H
 
+#include <string>
+
 // Uniform deviate in [0, 1): subtractive lagged-Fibonacci generator (Knuth,
 // lags 55 and 24). A negative *idum reinitialises the table from it and sets
 // *idum to 1; the first call initialises the table as well.
 double ran3(int* idum);
 
 // Seeds the generator. seed >= 0: from the clock, recording the seed in the log
-// and in "randseed.txt"; -161803398 <= seed < 0: from the seed itself; a seed
+// and in "randseed.txt" of recordDirectory (a path ending in '/', or empty for
+// the working directory); -161803398 <= seed < 0: from the seed itself; a seed
 // below that range is reported (warning 181) and the clock is used.
-void initialize_ran3(const int& seed);
+void initialize_ran3(const int& seed, const std::string& recordDirectory);
+inline void initialize_ran3(const int& seed) { initialize_ran3(seed, std::string()); }
 
 // Uniform integer in [0, *n - 1]; *n also serves as the idum of ran3.
 long rand_long(int* n);
