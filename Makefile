@@ -1,8 +1,9 @@
 # Two entry points for a fresh checkout:
 #   make demo  - build in Release and run qndsumstat on the bundled example
 #   make test  - build and run the whole test suite: Debug, Release (the
-#                statically linked programs users run) and under ASan+UBSan,
-#                then each fuzz target for a minute
+#                statically linked programs users run), under ASan+UBSan and
+#                the Python module's tests, then each fuzz target for a minute
+#   make python - build the Python module qndsumstat into build/python/
 #   make fuzz  - run each fuzz target for FUZZ_SECONDS (default 10 minutes)
 JOBS ?= 2
 BUILD ?= build
@@ -14,8 +15,12 @@ FUZZ_TARGETS = fuzz_project fuzz_definitions fuzz_run
 FUZZ_LIMITS = -rss_limit_mb=2048 -malloc_limit_mb=1024 -timeout=10 -seed=$(FUZZ_SEED)
 
 PREFIX ?= /usr/local
+# The interpreter the Python module is built for and tested with: Debian's,
+# which has numpy and pytest, whatever "python3" on the PATH is.
+PYTHON ?= /usr/bin/python3
 
-.PHONY: install all demo test test-plain test-release test-sanitize fuzz-build fuzz fuzz-short clean
+.PHONY: install all demo test test-plain test-release test-sanitize test-python python fuzz-build \
+  fuzz fuzz-short clean
 
 all:
 	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release -DQND_TESTS=OFF
@@ -26,7 +31,7 @@ demo: all
 	  ../$(BUILD)/release/qndsumstat demo.qnp demo_out.txt 0 1 run_silent && \
 	  cat demo_out.txt
 
-test: test-plain test-release test-sanitize fuzz-short
+test: test-plain test-release test-sanitize test-python fuzz-short
 
 test-plain:
 	cmake -S . -B $(BUILD)/debug -DCMAKE_BUILD_TYPE=Debug
@@ -42,6 +47,16 @@ test-sanitize:
 	cmake -S . -B $(BUILD)/sanitize -DCMAKE_BUILD_TYPE=Debug -DQND_SANITIZE=ON
 	cmake --build $(BUILD)/sanitize -j $(JOBS)
 	cd $(BUILD)/sanitize && ctest --output-on-failure -j $(JOBS)
+
+# The module and, from the same sources, the programs its tests compare it with.
+python:
+	cmake -S . -B $(BUILD)/python -DCMAKE_BUILD_TYPE=Release -DQND_TESTS=OFF -DQND_PYTHON=ON \
+	  -DPython_EXECUTABLE=$(PYTHON)
+	cmake --build $(BUILD)/python -j $(JOBS)
+
+test-python: python
+	QND_PYTHON_BUILD=$(abspath $(BUILD)/python) PYTHONDONTWRITEBYTECODE=1 \
+	  $(PYTHON) -m pytest -q -p no:cacheprovider tests/python
 
 # The fuzz targets need clang: a build of their own, the library compiled with
 # the fuzzer's instrumentation. Findings go to $(BUILD)/fuzz/artifacts/; the
