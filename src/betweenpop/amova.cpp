@@ -447,13 +447,33 @@ bool Amova::pairwise_tests_run() const {
   return pairwise && s.NumPermutationsFST >= 1 && (s.ComputePairwiseFST || s.PrintMissIntermatchs);
 }
 
+// One entry per gene copy, population after population: a haplotype entry
+// gives its count of copies in a row, a pair of individual copies (genotypic
+// data) gives its two copies side by side, once per individual.
 void Amova::build_gene_copy_vectors(bool for_tests) {
-  if (for_tests && N > kMaxPermutedGeneCopies) E.error(Memory, "Amova::initialize()", 0);
+  if (N > kMaxPermutedGeneCopies) {
+    E.error(Memory, "Amova::initialize()", 0);
+    throw MemoryException;  // also when no log is open to report it
+  }
   try {
     observed_vector.clear();
     observed_vector.reserve(static_cast<size_t>(N));
     for (const Population* pop : observed_pops) {
-      for (const PHaploDef* e : gene_copy_list(*pop, genotypic)) {
+      const MY_TIArrayAsVector<PHaploDef>& list = gene_copy_list(*pop, genotypic);
+      if (&list == &pop->gametes) {
+        for (int i = 0; i + 1 < list.size(); i += 2) {
+          const PHaploDef* a = list[i];
+          const PHaploDef* b = list[i + 1];
+          if (a == nullptr || b == nullptr || a->count <= 0) continue;
+          const int ha = index_of_.at(a->hap), hb = index_of_.at(b->hap);
+          for (int c = 0; c < a->count; ++c) {
+            observed_vector.push_back(ha);
+            observed_vector.push_back(hb);
+          }
+        }
+        continue;
+      }
+      for (const PHaploDef* e : list) {
         if (e == nullptr || e->count <= 0) continue;
         observed_vector.insert(observed_vector.end(), static_cast<size_t>(e->count),
                                index_of_.at(e->hap));

@@ -151,9 +151,10 @@ class Amova {
   static void permutation_batches(int m, int& k, int& m_raised);
 
   // The permutation tests shuffle one entry per gene copy (two int vectors of
-  // N entries, 8 bytes a copy, and the joint vector of a pair). Beyond this
-  // many copies (128 MB of vectors) they are out of reach: the run fails with
-  // "not enough memory" before anything is allocated.
+  // N entries, 8 bytes a copy, and the joint vector of a pair), and the designs
+  // with an individual level read the copies of each individual from such a
+  // vector. Beyond this many copies (128 MB of vectors) they are out of reach:
+  // the run fails with "not enough memory" before anything is allocated.
   static constexpr int kMaxPermutedGeneCopies = 1 << 24;
 
   // State (public for the reports and the tests).

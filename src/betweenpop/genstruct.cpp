@@ -295,7 +295,7 @@ int Project::LocusByLocusAMOVA(std::ostream& out) {
             it->second = new PHaploDef(hl, e->count);
             pop->haplotypes.Add(it->second);
           } else {
-            it->second->count += e->count;
+            it->second->add_copies(e->count);
           }
         }
         for (const PHaploDef* e : p->gametes) {

@@ -76,7 +76,7 @@ void Population::phen_to_gam(Haplo_DB* list, ProfileSettings* /*profile*/, setti
       it->second = new PHaploDef(h, c);
       haplotypes.Add(it->second);
     } else {
-      it->second->count += c;
+      it->second->add_copies(c);
     }
   };
 
@@ -85,11 +85,12 @@ void Population::phen_to_gam(Haplo_DB* list, ProfileSettings* /*profile*/, setti
     HaploDef* first = enter_gene_copy(*list, ind->copy1, c, running_number);
     HaploDef* second = enter_gene_copy(*list, ind->copy2, c, running_number);
     if (first == nullptr || second == nullptr) break;  // out of memory: list emptied
-    if (per_copy_list) {
-      for (int k = 0; k < c; ++k) {
-        gametes.Add(new PHaploDef(first, 1));
-        gametes.Add(new PHaploDef(second, 1));
-      }
+    // One adjacent pair per individual, with the individual's count: c copies
+    // of a pair are expanded only by the analyses that need one entry per
+    // gene copy (the permutation tests), which check their size first.
+    if (per_copy_list && c > 0) {
+      gametes.Add(new PHaploDef(first, c));
+      gametes.Add(new PHaploDef(second, c));
     }
     add_to_entry(first, c);
     add_to_entry(second, c);

@@ -1,7 +1,20 @@
 // Haplotype list and allele database.
 #include "model/haplotypes.h"
 
+#include <climits>
+
+#include "base/errors.h"
+#include "globals.h"
+
 int TAllele::numPop = 0;
+
+void PHaploDef::add_copies(int c) {
+  if (c > 0 ? count > INT_MAX - c : count < INT_MIN - c) {
+    E.error(Memory, "PHaploDef::add_copies()", 0);
+    throw MemoryException;  // also when no log is open to report it
+  }
+  count += c;
+}
 
 TAllele* TLocus::find_allele_by_name(const my_string& allele_name) const {
   for (TAllele* a : alleles)
@@ -30,7 +43,7 @@ TAllele* TAlleleDB::find(int locus, const my_string& allele) const {
   return loci[static_cast<size_t>(locus)].find_allele_by_name(allele);
 }
 
-TAllele* TAlleleDB::InsertAllPos(int locus, const my_string& allele, int count) {
+TAllele* TAlleleDB::InsertAllPos(int locus, const my_string& allele, double count) {
   if (locus < 0) return nullptr;
   if (locus >= num_loci()) resize(locus + 1);
   TLocus& l = loci[static_cast<size_t>(locus)];

@@ -25,7 +25,7 @@ class TAllele {
 
   my_string name;
   int number = 0;       // position of the allele at its locus
-  int count = 0;        // copies counted in the current pass
+  double count = 0.0;   // copies counted in the current pass (a whole number)
   int flag = 0;
   std::vector<double> pop_freq;    // one frequency per sample (TAllele::numPop)
   std::vector<double> group_freq;  // one frequency per group
@@ -58,7 +58,7 @@ class TAlleleDB {
   int num_loci() const { return static_cast<int>(loci.size()); }
   // Records allele text at a locus (inserting it when new) and adds count to it.
   // Returns the allele.
-  TAllele* InsertAllPos(int locus, const my_string& allele, int count);
+  TAllele* InsertAllPos(int locus, const my_string& allele, double count);
   TAllele* find(int locus, const my_string& allele) const;
   // Sizes every allele's per-sample (per-group) frequency vector.
   void create_pop_freq_vector(int num_pops);
@@ -87,12 +87,15 @@ class HaploDef {
   int number = -1;
   my_string name;
   std::string content;  // the allelic content; any length (long sequences are real)
-  int total = 0;        // copies over all samples
+  double total = 0.0;   // copies over all samples (a whole number)
 };
 
 class PHaploDef {
  public:
   PHaploDef(HaploDef* h, int c) : hap(h), count(c) {}
+  // Adds c copies. A count that would pass the int range is beyond the
+  // program's reach: the run fails with error 0 ("not enough memory").
+  void add_copies(int c);
   HaploDef* hap = nullptr;
   int count = 0;
 };

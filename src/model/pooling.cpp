@@ -41,7 +41,7 @@ void merge_entries_by_content(MY_TIArrayAsVector<PHaploDef>& entries,
         }
       }
       if (match != nullptr) {
-        match->count += e->count;
+        match->add_copies(e->count);
       } else {
         entries.Add(new PHaploDef(e->hap, e->count));
       }
@@ -59,7 +59,7 @@ void merge_entries_by_content(MY_TIArrayAsVector<PHaploDef>& entries,
       it->second = new PHaploDef(e->hap, e->count);
       entries.Add(it->second);
     } else {
-      it->second->count += e->count;
+      it->second->add_copies(e->count);
     }
   }
 }

@@ -50,7 +50,9 @@ class PopGenetics {
   my_string name{"NoName"};
   int index = -1;
   MY_TIArrayAsVector<PHaploDef> haplotypes;  // distinct haplotypes with counts, file order
-  MY_TIArrayAsVector<PHaploDef> gametes;     // per-individual gene copies (count 1 each)
+  // The two gene copies of each individual as two adjacent entries, each with
+  // the individual's count: c identical individuals take one pair, not c.
+  MY_TIArrayAsVector<PHaploDef> gametes;
   MY_TIArrayAsVector<TPhenotype> individuals;
   int line_count = 0;
   double sample_size = 0.0;

@@ -46,7 +46,7 @@ void remap_sample(Population& p, const SurvivorMap& survivor_of) {
     redirect(e);
     auto [it, inserted] = entry_of.emplace(e->hap, e);
     if (inserted) return true;
-    it->second->count += e->count;
+    it->second->add_copies(e->count);
     return false;
   });
   // Gene copies of individuals stay one entry each: only their haplotype changes.

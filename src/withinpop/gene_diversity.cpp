@@ -229,7 +229,7 @@ void finish_locus(PopGenetics& pop, int locus, const LocusTally& tally) {
   int k = 0;
   double sum_p2 = 0.0;
   for (const LocusTally::Seen& s : tally.seen) {
-    TAllele* a = db.InsertAllPos(locus, my_string(s.text), static_cast<int>(s.count));
+    TAllele* a = db.InsertAllPos(locus, my_string(s.text), s.count);
     if (s.missing) continue;
     ++k;
     const double p = tally.n > 0.0 ? s.count / tally.n : 0.0;

@@ -293,4 +293,14 @@ TEST(AlleleCountSums, PermutationsBeyondReachFailTheRunBeforeAllocating) {
   in.s.NumPermutationsAMOVA = 10;
   EXPECT_THROW(in.run(), ExceptionType);
   EXPECT_TRUE(log.has_numbered("MEMORY", "Amova::initialize()", 0));
+  // A design with an individual level reads each individual's copies from one
+  // entry per copy: 2^23 + 1 individuals AB fail the same way without tests.
+  qnd_amova_test::AmovaInput ind("AB");
+  ind.set_d2('A', 'B', 1);
+  Population& p = ind.diploid({"AB"});
+  for (PHaploDef* e : p.gametes) e->count = Amova::kMaxPermutedGeneCopies / 2 + 1;
+  for (PHaploDef* e : p.haplotypes) e->count = Amova::kMaxPermutedGeneCopies / 2 + 1;
+  ind.genotypic(true);
+  ind.s.IncludeIndividualLevel = 1;
+  EXPECT_THROW(ind.run(), ExceptionType);
 }

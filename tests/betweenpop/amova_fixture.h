@@ -63,15 +63,22 @@ class AmovaInput {
   }
 
   // A diploid sample in the last group: each string of two letters is an
-  // individual (its two gene copies).
+  // individual (its two gene copies). Like individuals in a row share one pair
+  // of entries with their count, as the gene-copy conversion lists them.
   Population& diploid(const std::vector<std::string>& individuals) {
     Population& p = new_pop();
     p.profile.GenotypicData = 1;
     std::map<HaploDef*, PHaploDef*> entry;
-    for (const std::string& ind : individuals) {
+    for (size_t i = 0; i < individuals.size(); ++i) {
+      const std::string& ind = individuals[i];
+      if (i > 0 && ind == individuals[i - 1]) {
+        const int n = p.gametes.size();
+        ++p.gametes[n - 2]->count;
+        ++p.gametes[n - 1]->count;
+      }
       for (char c : ind) {
         HaploDef* h = by_name.at(c);
-        p.gametes.Add(new PHaploDef(h, 1));
+        if (i == 0 || ind != individuals[i - 1]) p.gametes.Add(new PHaploDef(h, 1));
         if (entry.count(h) == 0) {
           entry[h] = new PHaploDef(h, 0);
           p.haplotypes.Add(entry[h]);

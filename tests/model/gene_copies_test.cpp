@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/errors.h"
 #include "model/haplotypes.h"
 #include "model/population.h"
 #include "model/sample_builders.h"
@@ -143,7 +144,7 @@ TEST_F(GeneCopies, ReconversionRebuildsEntriesWithoutDuplicates) {
   EXPECT_EQ(list_.size(), 2);
   EXPECT_EQ(list_[0]->total, 4);  // the list only accumulates
   EXPECT_EQ(entries_of(p), (Entries{{"h1", 2}, {"h2", 2}}));
-  EXPECT_EQ(p.gametes.size(), 4);
+  EXPECT_EQ(p.gametes.size(), 2);
 }
 
 TEST_F(GeneCopies, SampleWithoutIndividualsGetsNoEntries) {
@@ -184,18 +185,25 @@ TEST_F(GeneCopyKey, SeparatorRunsCollapseToOne) {
   }
 }
 
+// One pair of entries per individual line, with its count: a count of 10^9
+// takes two entries, not two billion.
 TEST_F(GeneCopyList, AmovaListsEachIndividualsCopiesInPairs) {
   s_.TaskNumber = 512;
-  Population p = genotypic_sample("pop", {{"X", "Y", 2}});
+  Population p = genotypic_sample("pop", {{"X", "Y", 2}, {"Z", "Z", 1e9}});
   p.phen_to_gam(&list_, &profile_, &s_);
 
   ASSERT_EQ(p.gametes.size(), 4);
-  const std::vector<std::string> expected = {"X", "Y", "X", "Y"};
+  const std::vector<std::string> expected = {"X", "Y", "Z", "Z"};
+  const std::vector<int> counts = {2, 2, 1000000000, 1000000000};
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(p.gametes[i]->hap->content, expected[static_cast<size_t>(i)]);
-    EXPECT_EQ(p.gametes[i]->count, 1);
+    EXPECT_EQ(p.gametes[i]->count, counts[static_cast<size_t>(i)]);
   }
   EXPECT_EQ(p.gametes[0]->hap, list_[0]);
+  EXPECT_EQ(entries_of(p), (Entries{{"h1", 2}, {"h2", 2}, {"h3", 2000000000}}));
+  // A count beyond the int range fails the run ("not enough memory").
+  Population q = genotypic_sample("pop", {{"W", "W", 1.5e9}});
+  EXPECT_THROW(q.phen_to_gam(&list_, &profile_, &s_), ExceptionType);
 }
 
 TEST_F(GeneCopyList, PairwiseFstAlsoListsCopies) {

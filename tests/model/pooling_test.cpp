@@ -372,7 +372,7 @@ TEST_F(PoolSamples, GenotypicGroupsCopyIndividualsThenBuildGeneCopies) {
   EXPECT_EQ(entries_of(g), (Entries{{"h1", 2}, {"h2", 3}, {"h3", 1}}));
   EXPECT_EQ(g.line_count, 3);
   EXPECT_EQ(g.gametes_built, 1);
-  EXPECT_EQ(g.gametes.size(), 6);
+  EXPECT_EQ(g.gametes.size(), 4);
   ASSERT_EQ(list_.size(), 3);
   EXPECT_EQ(list_[1]->content, "AG");
   // The members keep their own individuals and get no gene copies.
