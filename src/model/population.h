@@ -151,7 +151,7 @@ class PopGenetics {
   // haplotypic data; for genotypic data, whose sample size counts individuals,
   // the copies of their gametes (twice the individuals).
   double gene_copies() const;
-  void theta_S(const int& n, const int& S);
+  void theta_S(double n, const int& S);
   void theta_pi(const double& pi);
   void theta_k(const int& n, const int& k, const double& precision);
   static double k_est(const double& theta, const int& n);
@@ -220,6 +220,10 @@ class PopGenetics {
   // its p-value from coalescent samples simulated at theta(pi). Results go to
   // the log.
   void run_fu_test(const settings& s);
+  // The gene copies of the sample, rounded down.
+  double whole_gene_copies() const;
+  // Fails the run with error 0 when n gene copies are too many to simulate.
+  static void check_simulated_sample(double n, const char* source);
 
   // ---------------------------------------------------------------------------
   // Distances between haplotypes (betweenpop/distances.cpp,

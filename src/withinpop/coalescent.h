@@ -14,6 +14,10 @@
 
 class CoalescentSimulator {
  public:
+  // A genealogy of n genes takes 2n - 1 nodes of 24 bytes: up to this many
+  // genes (about 200 MB) a sample can be simulated.
+  static constexpr int kMaxGenes = 1 << 22;
+
   // Draws a new genealogy of n genes (n >= 1) with mutations at rate theta.
   void simulate(int n, double theta);
 

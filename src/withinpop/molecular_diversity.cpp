@@ -18,6 +18,8 @@
 #include "model/population.h"
 #include "model/samples.h"
 #include "settings/settings.h"
+#include "withinpop/ewens.h"
+#include "withinpop/special_functions.h"
 
 namespace {
 
@@ -406,14 +408,12 @@ void PopulRFLP::compute_molecular_diversity(settings&) {
 
 // theta(S) = S / a1 (Watterson 1975) with the standard deviation
 // sqrt((S^2 a2 + S a1^2) / (a1^2 (a1^2 + a2))). n < 2 gives 0 and 0.
-void PopGenetics::theta_S(const int& n, const int& S) {
+void PopGenetics::theta_S(double n, const int& S) {
   theta_s_value = theta_s_sd = 0.0;
+  if (!(n > 1)) return;
   double a1 = 0.0, a2 = 0.0;
-  for (int i = 1; i < n; ++i) {
-    a1 += 1.0 / i;
-    a2 += 1.0 / (static_cast<double>(i) * i);
-  }
-  if (n <= 1 || !(a1 > 0)) return;
+  harmonic_sums(std::floor(n) - 1, a1, a2);
+  if (!(a1 > 0)) return;
   const double s = S;
   theta_s_value = s / a1;
   const double var = (s * s * a2 + s * a1 * a1) / (a1 * a1 * (a1 * a1 + a2));
@@ -446,6 +446,8 @@ void PopGenetics::theta_pi(const double& pi) {
 double PopGenetics::k_est(const double& theta, const int& n) {
   if (n < 1) return 0.0;
   if (theta <= 0) return 1.0;
+  // Beyond the loop's reach, the sum of a cost independent of n.
+  if (n > kHarmonicLoopTerms) return ewens::expected_alleles(n, theta);
   double e = 0.0;
   for (int i = 0; i < n; ++i) e += theta / (theta + i);
   return e;

@@ -201,14 +201,11 @@ int PopGenetics::Fu_Fs(const double& theta, const int& k, double& Fs, bool repor
 // Tajima's D.
 // ---------------------------------------------------------------------------
 
-bool neutrality::tajima_d(int n, double pi, double S, bool fast, double& D) {
+bool neutrality::tajima_d(double n, double pi, double S, bool fast, double& D) {
   D = 0.0;
-  if (!(S > 0) || n < 2) return false;
+  if (!(S > 0) || !(n >= 2)) return false;
   double a1 = 0.0, a2 = 0.0;
-  for (int i = 1; i < n; ++i) {
-    a1 += 1.0 / i;
-    a2 += 1.0 / (static_cast<double>(i) * i);
-  }
+  harmonic_sums(n - 1, a1, a2);
   const double nd = n;
   const double b1 = (nd + 1) / (3 * (nd - 1));
   const double b2 = 2 * (nd * nd + nd + 3) / (9 * nd * (nd - 1));
@@ -248,15 +245,32 @@ void PopGenetics::fast_tajimaD(const int& n, const double& pi, const double& S) 
 // Tests with simulated null distributions.
 // ---------------------------------------------------------------------------
 
+// Gene copies of the sample as a whole number (it may pass the int range).
+double PopGenetics::whole_gene_copies() const {
+  const double copies = gene_copies();
+  return copies > 0 ? std::floor(copies) : 0.0;
+}
+
+// The simulated null distributions need one tree node per gene copy: a sample
+// beyond the simulator's reach fails the run ("not enough memory") before
+// anything is allocated.
+void PopGenetics::check_simulated_sample(double n, const char* source) {
+  if (n > CoalescentSimulator::kMaxGenes) {
+    E.error(Memory, source, 0);
+    throw MemoryException;  // also when no log is open to report it
+  }
+}
+
 void PopGenetics::run_tajima_test(const settings& s) {
-  const int n = static_cast<int>(gene_copies());
+  const double n = whole_gene_copies();
   const int S = ProfileSettings::DataType == RFLP ? num_rflp_poly_sites : num_subst_sites;
   double D = 0.0;
   const bool defined = neutrality::tajima_d(n, mean_pair_diff, S, false, D);
-  tajimaD(n, mean_pair_diff, S);
+  tajima_d = D;
+  if (!defined) tajima_d_pvalue = -1.0;
   std::ostream& log = *_AOS_;
   log << "\nTajima's test of selective neutrality (" << name << ")\n"
-      << "  Sample size                   : " << n << '\n'
+      << "  Sample size                   : " << static_cast<long long>(n) << '\n'
       << "  S                             : " << S << '\n'
       << "  Pi                            : " << mean_pair_diff << '\n'
       << "  Tajima's D                    : " << tajima_d << '\n';
@@ -264,6 +278,7 @@ void PopGenetics::run_tajima_test(const settings& s) {
     if (!defined) log << "  P-value                       : -1\n";
     return;
   }
+  check_simulated_sample(n, "PopGenetics::run_tajima_test()");
   theta_S(n, S);
   const double theta = theta_s_value;
   CoalescentSimulator sim;
@@ -271,7 +286,7 @@ void PopGenetics::run_tajima_test(const settings& s) {
   int below = 0, below_zero = 0;
   double sum = 0.0, sum2 = 0.0;
   for (int r = 0; r < rounds; ++r) {
-    sim.simulate(n, theta);
+    sim.simulate(static_cast<int>(n), theta);
     double d = 0.0;
     (void)neutrality::tajima_d(n, sim.mean_pairwise_differences(), sim.segregating_sites(), true,
                                d);
@@ -292,7 +307,7 @@ void PopGenetics::run_tajima_test(const settings& s) {
 // simulated values. One beyond reach of the Ewens tails (many thousands of
 // haplotypes among more than 20,000 genes) is left out of the proportions too.
 void PopGenetics::run_fu_test(const settings& s) {
-  const int n = static_cast<int>(gene_copies());
+  const double copies = whole_gene_copies();
   const int k = num_haplotypes();
   theta_pi(mean_pair_diff);
   std::ostream& log = *_AOS_;
@@ -305,6 +320,8 @@ void PopGenetics::run_fu_test(const settings& s) {
   }
   log << "  Fs                            : " << fu_fs << '\n';
   if (s.NumSimulFuTest <= 0) return;
+  check_simulated_sample(copies, "PopGenetics::run_fu_test()");
+  const int n = static_cast<int>(copies);
   CoalescentSimulator sim;
   const int rounds = s.NumSimulFuTest;
   int below = 0, below_zero = 0, defined = 0, counted = 0;

@@ -35,10 +35,11 @@ class BnumMat {
 
 namespace neutrality {
 
-// Tajima's D from the sample size n, pi and S. Returns false (D undefined)
-// when S <= 0, n < 2 or the variance is not above 0. `fast` leaves out the
-// test of pi against S/a1 and of e2 (as used for simulated samples).
-bool tajima_d(int n, double pi, double S, bool fast, double& D);
+// Tajima's D from the sample size n (a whole number of gene copies, which may
+// pass the int range), pi and S. Returns false (D undefined) when S <= 0,
+// n < 2 or the variance is not above 0. `fast` leaves out the test of pi
+// against S/a1 and of e2 (as used for simulated samples).
+bool tajima_d(double n, double pi, double S, bool fast, double& D);
 
 }  // namespace neutrality
 

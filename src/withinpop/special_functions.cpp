@@ -153,6 +153,30 @@ double euler_maclaurin_sum(int r, double a, double count) {
 
 }  // namespace
 
+void harmonic_sums(double m, double& a1, double& a2) {
+  a1 = a2 = 0.0;
+  if (!(m >= 1)) return;
+  if (m <= kHarmonicLoopTerms) {
+    const int terms = static_cast<int>(m);
+    for (int i = 1; i <= terms; ++i) {
+      a1 += 1.0 / i;
+      a2 += 1.0 / (static_cast<double>(i) * i);
+    }
+    return;
+  }
+  // H(m) = ln m + gamma + 1/(2m) - 1/(12m^2) + 1/(120m^4) - ..., and
+  // sum_{i<=m} 1/i^2 = pi^2/6 - 1/m + 1/(2m^2) - 1/(6m^3) + 1/(30m^5) - ...;
+  // the first omitted terms are below 1e-30 for m > 65536.
+  constexpr long double kEulerGamma = 0.577215664901532860606512090082402431L;
+  constexpr long double kZeta2 = 1.644934066848226436472415166646025189L;
+  const long double x = std::floor(m);
+  const long double u = 1.0L / x;
+  const long double u2 = u * u;
+  a1 = static_cast<double>(std::log(x) + kEulerGamma +
+                           u * (0.5L - u * (1.0L / 12 - u2 * (1.0L / 120))));
+  a2 = static_cast<double>(kZeta2 - u * (1.0L - u * (0.5L - u * (1.0L / 6 - u2 * (1.0L / 30)))));
+}
+
 double inverse_power_sum(int r, double a, double count) {
   const double direct = std::min(count, std::max(0.0, std::ceil(2.0 * r + 40 - a)));
   double sum = 0.0;

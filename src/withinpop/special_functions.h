@@ -28,6 +28,15 @@ void gcf(float* gammcf, float a, float x, float* gln);
 // that count may be as large as 2^31 at a cost that does not depend on it.
 double inverse_power_sum(int r, double a, double count);
 
+// a1 = sum_{i=1}^{m} 1/i and a2 = sum_{i=1}^{m} 1/i^2 for a whole m >= 0 (the
+// constants of Watterson's theta and Tajima's D for m + 1 gene copies). Up to
+// kHarmonicLoopTerms terms they are summed one by one in increasing i; beyond,
+// they come from the asymptotic expansions of digamma and trigamma, evaluated
+// in extended precision, so that their cost does not grow with m and the
+// doubles are correct to the last bit.
+constexpr double kHarmonicLoopTerms = 65536;
+void harmonic_sums(double m, double& a1, double& a2);
+
 // Upper-tail probability of a chi-square value with df degrees of freedom;
 // -1 for negative df and for a chi-square value not above 0.
 double Prob_of_chi_sq(float df, float chi2);

@@ -360,6 +360,9 @@ TEST(ThetaEstimators, ExpectedNumberOfAlleles) {
   EXPECT_DOUBLE_EQ(PopGenetics::k_est(0.0, 50), 1.0);
   EXPECT_DOUBLE_EQ(PopGenetics::k_est(2.0, 0), 0.0);
   EXPECT_DOUBLE_EQ(PopGenetics::k_est(5.0, 1), 1.0);
+  // Beyond the term-by-term sum: theta (psi(theta + n) - psi(theta)), 40 digits.
+  EXPECT_NEAR(PopGenetics::k_est(2.5, 1000000000), 50.05027299575291992, 1e-13);
+  EXPECT_NEAR(PopGenetics::k_est(0.001, 70000), 1.011731815324253463, 1e-15);
 }
 
 TEST(ThetaEstimators, ThetaKSolvesExpectedAllelesEqualsK) {

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <set>
@@ -25,6 +26,7 @@
 #include "withinpop/ewens.h"
 #include "withinpop/log_capture.h"
 #include "withinpop/random.h"
+#include "withinpop/special_functions.h"
 
 namespace {
 
@@ -81,6 +83,51 @@ TEST(TajimaD, ReferenceValuesAndUndefinedCases) {
     EXPECT_NEAR(q.tajima_d, c.d, c.tol);
     EXPECT_EQ(q.tajima_d_pvalue, c.pvalue);
   }
+}
+
+// a1, a2 and D against 40-digit values (harmonic_reference.txt). Up to the
+// loop's last term count the sums are the term-by-term sums the program always
+// printed (their rounding grows with m, so a loose bound); beyond, the closed
+// forms must give the correctly rounded double, and D its digits.
+TEST(TajimaD, HarmonicConstantsAndHugeSamplesMatch40DigitValues) {
+  std::ifstream in(std::string(QND_TEST_DATA) + "/withinpop/harmonic_reference.txt");
+  std::string text;
+  int sums = 0, samples = 0;
+  while (std::getline(in, text)) {
+    std::istringstream fields(text);
+    std::string kind;
+    fields >> kind;
+    SCOPED_TRACE(text);
+    if (kind == "sums") {
+      double m = 0.0;
+      std::string a1_text, a2_text;
+      fields >> m >> a1_text >> a2_text;
+      const double a1_ref = std::strtod(a1_text.c_str(), nullptr);
+      const double a2_ref = std::strtod(a2_text.c_str(), nullptr);
+      double a1 = -1.0, a2 = -1.0;
+      harmonic_sums(m, a1, a2);
+      if (m > kHarmonicLoopTerms) {
+        EXPECT_EQ(a1, a1_ref);
+        EXPECT_EQ(a2, a2_ref);
+      } else {
+        EXPECT_NEAR(a1, a1_ref, 1e-16 * m);
+        EXPECT_NEAR(a2, a2_ref, 1e-16 * m);
+      }
+      ++sums;
+    } else if (kind == "tajima") {
+      double n = 0.0, pi = 0.0, S = 0.0, d_ref = 0.0;
+      fields >> n >> pi >> S >> d_ref;
+      double D = 0.0;
+      ASSERT_TRUE(neutrality::tajima_d(n, pi, S, false, D));
+      EXPECT_NEAR(D, d_ref, 1e-14 * std::fabs(d_ref));
+      ++samples;
+    }
+  }
+  EXPECT_GE(sums, 14);
+  EXPECT_GE(samples, 5);
+  double a1 = -1.0, a2 = -1.0;
+  harmonic_sums(0, a1, a2);
+  EXPECT_EQ(a1 + a2, 0.0);
 }
 
 // ---------------------------------------------------------------------------
@@ -400,4 +447,12 @@ TEST(SimulatedPValues, UndefinedOrNoSimulationLeavesPValue) {
   some.pop.tajima_d_pvalue = 0.25;
   some.pop.run_tajima_test(s);
   EXPECT_EQ(some.pop.tajima_d_pvalue, 0.25);
+  // Beyond the simulator's reach: D and Fs are still computed; simulations,
+  // which need one node per gene copy, fail the run ("not enough memory").
+  NeutralitySample huge(2000000000, 4, 3.0, 8);
+  huge.pop.run_tajima_test(s);
+  EXPECT_NEAR(huge.pop.tajima_d, 7.441758657135111, 1e-13);
+  s.NumSimulFuTest = 10;
+  EXPECT_THROW(huge.pop.run_tajima_test(s), ExceptionType);
+  EXPECT_TRUE(log.has_numbered("MEMORY", "PopGenetics::run_tajima_test()", 0));
 }
