@@ -21,6 +21,7 @@
 #include <limits>
 #include <memory>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -604,18 +605,10 @@ namespace {
 // written in place into a buffer sized beforehand (at most 20 + width + tail).
 char* put_padded(char* out, long long value, int width, std::string_view tail) {
   char digits[24];
-  char* const end = digits + sizeof digits;
-  char* p = end;
-  unsigned long long v = value < 0 ? 0ULL - static_cast<unsigned long long>(value)
-                                   : static_cast<unsigned long long>(value);
-  do {
-    *--p = static_cast<char>('0' + v % 10);
-    v /= 10;
-  } while (v != 0);
-  if (value < 0) *--p = '-';
-  for (long pad = width - (end - p); pad > 0; --pad) *out++ = ' ';
-  std::memcpy(out, p, static_cast<size_t>(end - p));
-  out += end - p;
+  const long len = std::to_chars(digits, digits + sizeof digits, value).ptr - digits;
+  for (long pad = width - len; pad > 0; --pad) *out++ = ' ';
+  std::memcpy(out, digits, static_cast<size_t>(len));
+  out += len;
   std::memcpy(out, tail.data(), tail.size());
   return out + tail.size();
 }
@@ -672,10 +665,14 @@ void write_missing_per_locus(std::ostream& file, const std::vector<double>& frac
 
 // Usable loci and missing data per locus, in the log and in
 // "MissDataPerLocus.txt" of the result directory (never the working
-// directory, so that concurrent runs of other projects cannot collide).
+// directory, so that concurrent runs of other projects cannot collide). The
+// log text and the file's path are kept in log_text and file_path: a later pass
+// on the same population repeats the text from there (repeat_usable_loci).
 void report_usable_loci(const settings& s, const my_string& result_directory,
-                        const Population& pop) {
-  std::ostream& out = *_AOS_;
+                        const Population& pop, std::string& log_text, std::string& file_path) {
+  std::ostream& log = *_AOS_;
+  std::ostringstream out;
+  out.copyfmt(log);  // the log's number format
   std::vector<int> usable, unusable;
   for (size_t k = 0; k < pop.locus_usable.size(); ++k) {
     (pop.locus_usable[k] ? usable : unusable).push_back(static_cast<int>(k) + 1);
@@ -687,10 +684,30 @@ void report_usable_loci(const settings& s, const my_string& result_directory,
   out << "\n\nList of loci with too much missing data :";
   print_locus_list(out, unusable);
   out << '\n';
+  log_text = std::move(out).str();
+  log.write(log_text.data(), static_cast<std::streamsize>(log_text.size()));
+  file_path.clear();
   if (result_directory.length() == 0) return;
-  std::ofstream file(std::string(result_directory.c_str()) + "MissDataPerLocus.txt");
+  const std::string path = std::string(result_directory.c_str()) + "MissDataPerLocus.txt";
+  std::ofstream file(path);
   if (!file) return;
   write_missing_per_locus(file, pop.missing_fraction);
+  file.close();
+  if (file) file_path = path;
+}
+
+// The report of report_usable_loci again, from its kept text, when there is
+// one: the file holds the same lines already when it was written to the same
+// path. False when the report must be made anew.
+bool repeat_usable_loci(const my_string& result_directory, const std::string& log_text,
+                        const std::string& file_path) {
+  const bool same_file = result_directory.length() == 0
+                             ? file_path.empty()
+                             : file_path == std::string(result_directory.c_str()) +
+                                                "MissDataPerLocus.txt";
+  if (log_text.empty() || !same_file) return false;
+  _AOS_->write(log_text.data(), static_cast<std::streamsize>(log_text.size()));
+  return true;
 }
 
 }  // namespace
@@ -792,7 +809,10 @@ int calc_haplotype_dist_matrix(const Haplo_DB& list, const ProfileSettings& prof
   distmat.labels.assign(static_cast<size_t>(n), my_string());
   for (int i = 0; i < n; ++i) distmat.labels[static_cast<size_t>(i)] = list[i]->name;
 
-  if (reports_usable_loci(s, distmat)) report_usable_loci(s, result_directory, *pop);
+  distmat.usable_loci_log.clear();
+  distmat.usable_loci_file.clear();
+  if (reports_usable_loci(s, distmat))
+    report_usable_loci(s, result_directory, *pop, distmat.usable_loci_log, distmat.usable_loci_file);
   return 1;
 }
 
@@ -810,7 +830,9 @@ void report_count_sums(const ListCountSums& run, const settings& s,
                        const my_string& result_directory) {
   *_AOS_ << "\t\t\tDistances summed from allele counts per site or locus: no distance matrix\n";
   const bool amova = (s.TaskNumber & kTaskAmova) && (s.HaplAMOVA || s.LocByLocAMOVA);
-  if (amova || (s.TaskNumber & kTaskPairwiseFst)) report_usable_loci(s, result_directory, *run.pop);
+  if ((amova || (s.TaskNumber & kTaskPairwiseFst)) &&
+      !repeat_usable_loci(result_directory, run.usable_loci_log, run.usable_loci_file))
+    report_usable_loci(s, result_directory, *run.pop, run.usable_loci_log, run.usable_loci_file);
 }
 
 std::vector<int> pooled_copies(const Project& project) {
@@ -864,11 +886,13 @@ int Project::calc_dist_matrix(int method, double alpha) {
     // whichever pass made the matrix.
     if (!distmat.tri.is_constant())
       *_AOS_ << "\t\t\tBeginning distance computations ...\n\t\t\tdone ! (0 ms)\n";
-    if (reports_usable_loci(s, distmat)) {
+    if (reports_usable_loci(s, distmat) &&
+        !repeat_usable_loci(result_directory, distmat.usable_loci_log, distmat.usable_loci_file)) {
       std::unique_ptr<Population> pop = working_population(haplotypes, profile, copies);
       pop->allowed_missing = s.AllowedLevelOfMissingData;
       pop->evaluate_usable_mask();
-      report_usable_loci(s, result_directory, *pop);
+      report_usable_loci(s, result_directory, *pop, distmat.usable_loci_log,
+                         distmat.usable_loci_file);
     }
     return 1;
   }

@@ -464,17 +464,22 @@ CategoryTable::CategoryTable(char missing) : cells_(65536) {
     if (cls[static_cast<size_t>(c)] == kOther) other[found++] = static_cast<char>(c);
   representative[kOther] = other[0];
   const size_t num_classes = representative.size();
+  // Class against class: a representative of each. Against its own class the
+  // other representative (a different character of the class) stands in;
+  // single-character classes are fixed on the diagonal below.
+  std::vector<std::uint8_t> between(num_classes * num_classes);
+  for (size_t k = 0; k < num_classes; ++k) {
+    for (size_t j = 0; j < num_classes; ++j) {
+      const char rep_b = j == kOther && k == kOther ? other[1] : representative[j];
+      between[k * num_classes + j] = site_category(representative[k], rep_b, missing);
+    }
+  }
   // Row of a class: its representative against every character.
   std::vector<std::uint8_t> rows(num_classes * 256);
   for (size_t k = 0; k < num_classes; ++k) {
-    const char a = representative[k];
-    for (int b = 0; b < 256; ++b) {
-      const size_t kb = static_cast<size_t>(cls[static_cast<size_t>(b)]);
-      // Against its own class: the other representative (a different character
-      // of the class); single-character classes are fixed on the diagonal below.
-      const char rep_b = kb == kOther && kOther == k ? other[1] : representative[kb];
-      rows[k * 256 + static_cast<size_t>(b)] = site_category(a, rep_b, missing);
-    }
+    for (int b = 0; b < 256; ++b)
+      rows[k * 256 + static_cast<size_t>(b)] =
+          between[k * num_classes + static_cast<size_t>(cls[static_cast<size_t>(b)])];
   }
   for (int a = 0; a < 256; ++a) {
     std::uint8_t* row = &cells_[static_cast<size_t>(a) * 256u];

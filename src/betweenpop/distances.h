@@ -142,6 +142,10 @@ int calc_haplotype_dist_matrix(const Haplo_DB& list, const ProfileSettings& prof
 struct ListCountSums {
   std::unique_ptr<Population> pop;
   std::unique_ptr<AlleleCountSums> sums;
+  // The usable-loci report of the first pass that used these sums (log text and
+  // the file of missing data written), repeated by the later ones.
+  mutable std::string usable_loci_log;
+  mutable std::string usable_loci_file;
 };
 ListCountSums count_sums_over_list(const Haplo_DB& list, const ProfileSettings& profile,
                                    const std::vector<int>& copies, const settings& s, int method);

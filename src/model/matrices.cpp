@@ -87,4 +87,6 @@ void DistMat::reset() {
   computed_from.clear();
   count_sums.reset();
   count_sums_from.clear();
+  usable_loci_log.clear();
+  usable_loci_file.clear();
 }

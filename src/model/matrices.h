@@ -90,6 +90,10 @@ class DistMat {
   // object of the between-population code), with the same kind of key.
   std::shared_ptr<const void> count_sums;
   std::string count_sums_from;
+  // The usable-loci report made with the computed matrix (its log text and the
+  // file of missing data it wrote), repeated by a later pass that reuses it.
+  std::string usable_loci_log;
+  std::string usable_loci_file;
 };
 
 #endif  // QND_MODEL_MATRICES_H
