@@ -72,52 +72,65 @@ int site_count(const MY_TIArrayAsVector<PHaploDef>& haplotypes) {
   return static_cast<int>(len);
 }
 
-// Reads the characters of a sample's sites: calls visit(i, c) for the
-// non-missing characters c met at each site i < L, haplotype by haplotype, and
-// returns the gene copies with missing data per site (a haplotype shorter than L
-// is missing beyond its end). Within a pass whose variable sites are known, a
-// site outside them holds one character in every haplotype: it is visited once
-// and only the variable sites are read haplotype by haplotype. visit must
-// therefore give the same result when called again with the same (i, c).
-template <class Visit>
-std::vector<double> scan_sites(const MY_TIArrayAsVector<PHaploDef>& haplotypes, int L, char missing,
-                               Visit visit) {
+// The sites of a sample that are read haplotype by haplotype, and the gene
+// copies with missing data at each (a haplotype shorter than L is missing
+// beyond its end). Index t of the arrays stands for site sites[t].
+struct ExaminedSites {
+  std::vector<int> sites;
+  std::vector<double> missing_copies;
+};
+
+// The sites below L to examine: all of them, except within a pass whose
+// variable sites are known (`restricted`): a site outside them holds one
+// character in every haplotype, the character of the first haplotype's content
+// there. Each run [begin, end) of such sites is handed to
+// invariant(begin, end, content, copies), with the sample's gene copies.
+template <class Invariant>
+ExaminedSites examined_sites(const MY_TIArrayAsVector<PHaploDef>& haplotypes, int L,
+                             bool restricted, Invariant invariant) {
   const size_t num_sites = static_cast<size_t>(L);
-  std::vector<double> missing_copies(num_sites, 0.0);
-  const auto read_site = [&](const std::string& seq, double copies, size_t i) {
-    const char c = i < seq.size() ? seq[i] : missing;
-    if (c == missing)
-      missing_copies[i] += copies;
-    else
-      visit(i, c);
-  };
-  if (!PopGenetics::pass_sites_restricted || haplotypes.GetItemsInContainer() == 0) {
-    for (const PHaploDef* h : haplotypes)
-      for (size_t i = 0; i < num_sites; ++i) read_site(h->hap->content, h->count, i);
-    return missing_copies;
-  }
-  const std::vector<int>& variable = PopGenetics::pass_variable_sites;
-  double all_copies = 0.0;  // a sum of whole numbers: exact in any order
-  for (const PHaploDef* h : haplotypes) all_copies += h->count;
-  const std::string& first = haplotypes[0]->hap->content;
-  size_t next = 0;
-  for (size_t i = 0; i < num_sites; ++i) {
-    if (next < variable.size() && static_cast<size_t>(variable[next]) == i) {
-      ++next;
-      continue;
+  ExaminedSites ex;
+  if (!restricted || !PopGenetics::pass_sites_restricted ||
+      haplotypes.GetItemsInContainer() == 0) {
+    ex.sites.resize(num_sites);
+    for (size_t i = 0; i < num_sites; ++i) ex.sites[i] = static_cast<int>(i);
+  } else {
+    double all_copies = 0.0;  // a sum of whole numbers: exact in any order
+    for (const PHaploDef* h : haplotypes) all_copies += h->count;
+    // A site beyond the first content's end varies in the pass.
+    const std::string& first = haplotypes[0]->hap->content;
+    size_t i = 0;
+    for (const int v : PopGenetics::pass_variable_sites) {
+      const size_t stop = std::min(static_cast<size_t>(v), num_sites);
+      if (i < stop) invariant(i, stop, first, all_copies);
+      if (stop == num_sites) break;
+      ex.sites.push_back(v);
+      i = stop + 1;
     }
-    const char c = i < first.size() ? first[i] : missing;
-    if (c == missing)
-      missing_copies[i] = all_copies;
-    else
-      visit(i, c);
+    if (i < num_sites) invariant(i, num_sites, first, all_copies);
   }
-  for (const PHaploDef* h : haplotypes)
-    for (const int i : variable) {
-      if (static_cast<size_t>(i) >= num_sites) break;
-      read_site(h->hap->content, h->count, static_cast<size_t>(i));
+  ex.missing_copies.assign(ex.sites.size(), 0.0);
+  return ex;
+}
+
+// Reads the examined sites haplotype by haplotype: calls visit(t, c) for each
+// non-missing character c at site sites[t] and counts the missing ones.
+template <class Visit>
+void read_examined_sites(const MY_TIArrayAsVector<PHaploDef>& haplotypes, char missing,
+                         ExaminedSites& ex, Visit visit) {
+  const size_t examined = ex.sites.size();
+  for (const PHaploDef* h : haplotypes) {
+    const std::string& seq = h->hap->content;
+    const double copies = h->count;
+    for (size_t t = 0; t < examined; ++t) {
+      const size_t i = static_cast<size_t>(ex.sites[t]);
+      const char c = i < seq.size() ? seq[i] : missing;
+      if (c == missing)
+        ex.missing_copies[t] += copies;
+      else
+        visit(t, c);
     }
-  return missing_copies;
+  }
 }
 
 void mark_global_subst_site(int site) {
@@ -159,26 +172,52 @@ void PopulDNA::compare_DNA_sequences(const settings& s) {
   if (L == 0) return;
 
   const char missing = profile.MissingData;
+  const double n = gene_copies();
   const auto& bit_of = alphabet_bits();
-  std::vector<char> reference(static_cast<size_t>(L), missing);
-  std::vector<std::uint32_t> present(static_cast<size_t>(L), 0);
-  const std::vector<double> missing_copies =
-      scan_sites(haplotypes, L, missing, [&](size_t i, char c) {
-        const std::uint32_t bit = bit_of[static_cast<unsigned char>(c)];
-        present[i] |= bit;
-        char& ref = reference[i];
-        if (ref == missing ||
-            ((bit & kPlainBases) && !(bit_of[static_cast<unsigned char>(ref)] & kPlainBases)))
-          ref = c;
-      });
-  for (size_t i = 0; i < static_cast<size_t>(L); ++i) {
-    const std::uint32_t others = present[i] & ~bit_of[static_cast<unsigned char>(reference[i])];
+  // A site with one character in every haplotype: usable unless that character
+  // is missing or a gap, and never polymorphic.
+  // Sites with one character in every haplotype: usable unless that character
+  // is missing or a gap (a gap against nothing carries no information), and
+  // never polymorphic; no copy is missing unless the character is.
+  const auto invariant = [&](size_t begin, size_t end, const std::string& content,
+                             double copies) {
+    const char* c = content.data();
+    std::uint8_t* usable = locus_usable.data();
+    bool any_missing = false;
+    int count = 0;
+    const bool allowed = !(0.0 > allowed_missing);
+    for (size_t i = begin; i < end; ++i) {
+      const bool u = allowed & (c[i] != missing) & (c[i] != '-');
+      usable[i] = u;
+      count += u;
+      any_missing |= c[i] == missing;
+    }
+    num_usable_loci += count;
+    if (!any_missing || !(n > 0)) return;
+    for (size_t i = begin; i < end; ++i)
+      if (c[i] == missing) missing_fraction[i] = copies / n;
+  };
+  ExaminedSites ex = examined_sites(haplotypes, L, true, invariant);
+  std::vector<char> reference(ex.sites.size(), missing);
+  std::vector<std::uint32_t> present(ex.sites.size(), 0);
+  read_examined_sites(haplotypes, missing, ex, [&](size_t t, char c) {
+    const std::uint32_t bit = bit_of[static_cast<unsigned char>(c)];
+    present[t] |= bit;
+    char& ref = reference[t];
+    if (ref == missing ||
+        ((bit & kPlainBases) && !(bit_of[static_cast<unsigned char>(ref)] & kPlainBases)))
+      ref = c;
+  });
+  const size_t examined = ex.sites.size();
+  for (size_t t = 0; t < examined; ++t) {
+    const std::uint32_t others = present[t] & ~bit_of[static_cast<unsigned char>(reference[t])];
     if (others == 0) continue;  // one character at the site
+    const size_t i = static_cast<size_t>(ex.sites[t]);
     for (int b = 0; b < kAlphabetSize; ++b) {
       if (!(others & (1U << b))) continue;
       const char c = kAlphabet[b];
       if (c == missing) continue;
-      switch (compare_nucleotides(reference[i], c)) {
+      switch (compare_nucleotides(reference[t], c)) {
         case 1:
           site_diff[i] |= kSiteTransition;
           break;
@@ -197,16 +236,16 @@ void PopulDNA::compare_DNA_sequences(const settings& s) {
     }
   }
 
-  const double n = gene_copies();
   const bool count_ts = s.TransitionWeight > 0;
   const bool count_tv = s.TranversionWeight > 0;
   const bool count_del = s.DeletionWeight > 0;
-  for (size_t i = 0; i < static_cast<size_t>(L); ++i) {
-    if (n > 0) missing_fraction[i] = missing_copies[i] / n;
-    if (reference[i] == missing || missing_fraction[i] > allowed_missing) continue;
+  for (size_t t = 0; t < examined; ++t) {
+    const size_t i = static_cast<size_t>(ex.sites[t]);
+    if (n > 0) missing_fraction[i] = ex.missing_copies[t] / n;
+    if (reference[t] == missing || missing_fraction[i] > allowed_missing) continue;
     const std::uint8_t diff = site_diff[i];
     // A site of gaps only (no base against the gap) carries no information.
-    if (reference[i] == '-' && !(diff & kSiteIndel)) continue;
+    if (reference[t] == '-' && !(diff & kSiteIndel)) continue;
     locus_usable[i] = 1;
     ++num_usable_loci;
 
@@ -273,21 +312,23 @@ void PopulRFLP::compare_RFLP_haplotypes(const settings& s) {
   constexpr std::uint8_t kGap = 1, kState = 2, kStatesDiffer = 4;
   std::vector<char> first_state(static_cast<size_t>(L), missing);
   std::vector<std::uint8_t> seen(static_cast<size_t>(L), 0);
-  const std::vector<double> missing_copies =
-      scan_sites(haplotypes, L, missing, [&](size_t i, char c) {
-        if (c == '-') {
-          seen[i] |= kGap;
-        } else if (first_state[i] == missing) {
-          first_state[i] = c;
-          seen[i] |= kState;
-        } else if (c != first_state[i]) {
-          seen[i] |= kStatesDiffer;
-        }
-      });
+  // Every site is read (the pass's variable sites are known for DNA only).
+  ExaminedSites ex =
+      examined_sites(haplotypes, L, false, [](size_t, size_t, const std::string&, double) {});
+  read_examined_sites(haplotypes, missing, ex, [&](size_t i, char c) {
+    if (c == '-') {
+      seen[i] |= kGap;
+    } else if (first_state[i] == missing) {
+      first_state[i] = c;
+      seen[i] |= kState;
+    } else if (c != first_state[i]) {
+      seen[i] |= kStatesDiffer;
+    }
+  });
 
   const double n = gene_copies();
   for (size_t i = 0; i < static_cast<size_t>(L); ++i) {
-    if (n > 0) missing_fraction[i] = missing_copies[i] / n;
+    if (n > 0) missing_fraction[i] = ex.missing_copies[i] / n;
     const std::uint8_t f = seen[i];
     if (f == 0 || missing_fraction[i] > allowed_missing) continue;  // all missing or too many
     const bool indel = (f & kGap) && (f & kState);
