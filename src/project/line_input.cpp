@@ -10,13 +10,12 @@
 namespace qnd_input {
 
 bool read_line(std::istream& in, my_string& line) {
-  std::string text;
+  std::string& text = line.unbounded_text();  // a line reused keeps its room
   if (!std::getline(in, text)) {
-    line.clear();
+    text.clear();
     return false;
   }
   if (!text.empty() && text.back() == '\r') text.pop_back();
-  line.assign_unbounded(std::move(text));
   return true;
 }
 

@@ -110,6 +110,19 @@ std::size_t find_non_letter(std::string_view text, std::size_t from) {
     const std::uint64_t above = ((x & kLow7) + kOnes * (127 - 'z')) | x;
     return (below | above) & kHighs;
   };
+  // Long runs go 128 bytes at a time: a letter is a byte whose distance from
+  // 'a', with the case bit set, is at most 25, and the largest distance of the
+  // block is a maximum the compiler takes over many bytes at once.
+  constexpr std::size_t kBlock = 128;
+  const auto* u = reinterpret_cast<const unsigned char*>(p);
+  for (; i + kBlock <= n; i += kBlock) {
+    unsigned char worst = 0;
+    for (std::size_t k = 0; k < kBlock; ++k) {
+      const auto d = static_cast<unsigned char>((u[i + k] | 0x20) - 'a');
+      worst = d > worst ? d : worst;
+    }
+    if (worst > 'z' - 'a') break;
+  }
   for (; i + 16 <= n; i += 16)
     if ((word_hit(i) | word_hit(i + 8)) != 0) break;
   for (; i + 8 <= n; i += 8)

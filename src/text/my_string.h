@@ -45,6 +45,9 @@ class my_string {
   void clear() { s_.clear(); }
   // Moves a std::string in without the length limit (used by line readers).
   void assign_unbounded(std::string&& text) { s_ = std::move(text); }
+  // The text itself, of any length, for readers that fill it in place (its
+  // room is kept from one line to the next).
+  std::string& unbounded_text() { return s_; }
 
   // Queries (byte-exact, case-sensitive).
   bool is_null() const { return s_.empty(); }
