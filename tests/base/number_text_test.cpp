@@ -27,6 +27,19 @@ TEST(NumberText, SameTextAsPrintfAndAsTheClassicLocale) {
     std::memcpy(&v, &bits, sizeof v);
     values.push_back(v);
     values.push_back(nice(rng));
+    // Halfway cases of every precision and their neighbours: d.ddd5 with 1 to
+    // 17 digits at exponents around the switch to exponential notation, and
+    // whole numbers, where the decimal rounding is hardest to get right.
+    char text[64];
+    const int digits = 1 + static_cast<int>(rng() % 17);
+    const unsigned long long mantissa = rng() % 100000000000000000ULL;
+    std::snprintf(text, sizeof text, "%.*llu5e%d", digits, mantissa,
+                  static_cast<int>(rng() % 40) - 20);
+    const double tie = std::strtod(text, nullptr);
+    for (const double t : {tie, std::nextafter(tie, 0.0), std::nextafter(tie, HUGE_VAL)}) {
+      values.push_back(t);
+      values.push_back(std::floor(t * 1e6));
+    }
   }
   const std::vector<void (*)(std::ostream&)> formats = {
       [](std::ostream&) {},
