@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <ios>
 #include <iterator>
 
@@ -32,10 +34,12 @@ constexpr int kMaxFastPrecision = 15;
 char* fast_general(char* out, double v, int P) {
   if (P > kMaxFastPrecision || !std::isnormal(v)) return nullptr;
   const double a = std::fabs(v);
-  int binary_exponent = 0;
-  (void)std::frexp(a, &binary_exponent);
-  // floor(log10(a)), or one less: a lies in [2^(b-1), 2^b).
-  int e = static_cast<int>(std::floor((binary_exponent - 1) * 0.30102999566398120));
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &a, sizeof a);
+  // a lies in [2^b, 2^(b+1)); floor(b log10(2)) is floor(log10(a)) or one less
+  // (78913 / 2^18 is log10(2) to better than 1e-6, exact in floor for |b| < 1024).
+  const int b = static_cast<int>(bits >> 52) - 1023;
+  int e = b >= 0 ? (b * 78913) >> 18 : -((-b * 78913 + (1 << 18) - 1) >> 18);
   double s = 0.0;
   for (int tries = 0;; ++tries) {
     const int k = P - 1 - e;
@@ -49,20 +53,26 @@ char* fast_general(char* out, double v, int P) {
       break;
     }
   }
-  const double whole = std::floor(s);
-  const double fraction = s - whole;
+  auto r = static_cast<unsigned long long>(s);  // s is positive: truncation is its floor
+  const double fraction = s - static_cast<double>(r);
   if (fraction == 0.5) return nullptr;
-  auto r = static_cast<unsigned long long>(whole) + (fraction > 0.5 ? 1 : 0);
+  r += fraction > 0.5 ? 1 : 0;
   if (r == static_cast<unsigned long long>(kPow10[P])) {
     r /= 10;
     ++e;
   }
-  // The P digits of r, most significant first.
-  char digits[kMaxFastPrecision];
-  for (int i = P - 1; i >= 0; --i) {
-    digits[i] = static_cast<char>('0' + r % 10);
-    r /= 10;
+  // The P digits of r, most significant first, two at a time.
+  static constexpr char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
+  char digits[kMaxFastPrecision + 1];
+  int left = P;
+  for (; left >= 2; left -= 2) {
+    std::memcpy(digits + left - 2, kPairs + 2 * (r % 100), 2);
+    r /= 100;
   }
+  if (left == 1) digits[0] = static_cast<char>('0' + r);
   int kept = P;  // trailing zeros of the digits are dropped in %g
   while (kept > 1 && digits[kept - 1] == '0') --kept;
   if (v < 0) *out++ = '-';

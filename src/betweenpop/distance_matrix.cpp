@@ -68,7 +68,8 @@ static char site_char(const std::string& seq, size_t k, char missing) {
   return k < seq.size() ? seq[k] : missing;
 }
 
-VariableSites find_variable_sites(const PopGenetics& pop, size_t len, char missing) {
+VariableSites find_variable_sites(const PopGenetics& pop, size_t len, char missing,
+                                  const std::vector<int>* candidates) {
   VariableSites vs;
   const int n = pop.num_haplotypes();
   vs.reference.assign(len, missing);
@@ -76,19 +77,36 @@ VariableSites find_variable_sites(const PopGenetics& pop, size_t len, char missi
   const std::string& first = pop.haplotypes[0]->hap->content;
   std::copy(first.begin(), first.begin() + static_cast<std::ptrdiff_t>(std::min(len, first.size())),
             vs.reference.begin());
-  std::vector<std::uint8_t> varies(len, 0);
   const char* ref = vs.reference.data();
-  std::uint8_t* v = varies.data();
-  for (int h = 1; h < n; ++h) {
-    const std::string& seq = pop.haplotypes[h]->hap->content;
-    const size_t common = std::min(len, seq.size());
-    const char* c = seq.data();
-    // Branch-free so that the compiler can compare many sites at once.
-    for (size_t k = 0; k < common; ++k) v[k] |= static_cast<std::uint8_t>(c[k] != ref[k]);
-    for (size_t k = common; k < len; ++k) v[k] |= static_cast<std::uint8_t>(missing != ref[k]);
-  }
-  for (size_t k = 0; k < len; ++k) {
-    if (varies[k] && pop.site_usable(k)) vs.sites.push_back(k);
+  if (candidates != nullptr) {
+    std::vector<size_t> sites;
+    for (const int k : *candidates) {
+      if (static_cast<size_t>(k) >= len) break;
+      sites.push_back(static_cast<size_t>(k));
+    }
+    std::vector<std::uint8_t> varies(sites.size(), 0);
+    for (int h = 1; h < n; ++h) {
+      const std::string& seq = pop.haplotypes[h]->hap->content;
+      for (size_t t = 0; t < sites.size(); ++t)
+        varies[t] |= static_cast<std::uint8_t>(site_char(seq, sites[t], missing) != ref[sites[t]]);
+    }
+    for (size_t t = 0; t < sites.size(); ++t) {
+      if (varies[t] && pop.site_usable(sites[t])) vs.sites.push_back(sites[t]);
+    }
+  } else {
+    std::vector<std::uint8_t> varies(len, 0);
+    std::uint8_t* v = varies.data();
+    for (int h = 1; h < n; ++h) {
+      const std::string& seq = pop.haplotypes[h]->hap->content;
+      const size_t common = std::min(len, seq.size());
+      const char* c = seq.data();
+      // Branch-free so that the compiler can compare many sites at once.
+      for (size_t k = 0; k < common; ++k) v[k] |= static_cast<std::uint8_t>(c[k] != ref[k]);
+      for (size_t k = common; k < len; ++k) v[k] |= static_cast<std::uint8_t>(missing != ref[k]);
+    }
+    for (size_t k = 0; k < len; ++k) {
+      if (varies[k] && pop.site_usable(k)) vs.sites.push_back(k);
+    }
   }
   vs.packed.resize(static_cast<size_t>(n) * vs.sites.size());
   for (int h = 0; h < n; ++h) {
@@ -470,7 +488,9 @@ int PopulDNA::compute_distance_matrix(std::ostream* out, settings&, bool scale) 
   begin_matrix(*this);
 
   const CategoryTable& table = category_table_for(m);
-  const VariableSites vs = find_variable_sites(*this, len, m);
+  // Within a pass only the pass's variable sites can vary in the sample.
+  const VariableSites vs = find_variable_sites(
+      *this, len, m, pass_sites_restricted ? &pass_variable_sites : nullptr);
   // Invariant usable sites: the same character in every haplotype.
   SiteCounts invariant{};
   std::vector<std::uint8_t> variable(len, 0);

@@ -118,7 +118,11 @@ struct VariableSites {
   size_t width() const { return sites.size(); }
   const char* row(int h) const { return packed.data() + static_cast<size_t>(h) * sites.size(); }
 };
-VariableSites find_variable_sites(const PopGenetics& pop, size_t len, char missing);
+// `candidates`, when given, lists in increasing order every site that may vary
+// (the variable sites of the pass the sample belongs to): the others hold the
+// reference character in every haplotype and are not compared.
+VariableSites find_variable_sites(const PopGenetics& pop, size_t len, char missing,
+                                  const std::vector<int>* candidates = nullptr);
 
 }  // namespace qnd_dist
 

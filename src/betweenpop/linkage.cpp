@@ -24,6 +24,7 @@
 #include <string_view>
 
 #include "base/errors.h"
+#include "base/number_text.h"
 #include "globals.h"
 #include "model/profile.h"
 #include "settings/settings.h"
@@ -588,7 +589,9 @@ class LineWriter {
         precision_(out.precision() < 0 ? 6 : static_cast<int>(out.precision())),
         plain_((out.flags() & (std::ios_base::floatfield | std::ios_base::showpoint |
                                std::ios_base::showpos | std::ios_base::uppercase)) == 0 &&
-               out.width() == 0 && out.getloc() == std::locale::classic()) {}
+               out.width() == 0 &&
+               (out.getloc() == std::locale::classic() ||
+                out.getloc() == qnd_number::fast_number_locale())) {}
   ~LineWriter() { out_ << line_; }
   LineWriter& operator<<(const char* text) {
     line_ += text;
@@ -606,9 +609,7 @@ class LineWriter {
       line_.clear();
       return *this;
     }
-    char buf[64];
-    line_.append(
-        buf, std::to_chars(buf, buf + sizeof buf, x, std::chars_format::general, precision_).ptr);
+    qnd_number::append_general(line_, x, precision_);
     return *this;
   }
 
