@@ -44,12 +44,22 @@ TAllele* TAlleleDB::find(int locus, const my_string& allele) const {
 }
 
 TAllele* TAlleleDB::InsertAllPos(int locus, const my_string& allele, double count) {
+  return InsertAllPos(locus, allele.view(), count);
+}
+
+TAllele* TAlleleDB::InsertAllPos(int locus, std::string_view allele, double count) {
   if (locus < 0) return nullptr;
   if (locus >= num_loci()) resize(locus + 1);
   TLocus& l = loci[static_cast<size_t>(locus)];
-  TAllele* a = l.find_allele_by_name(allele);
+  TAllele* a = nullptr;
+  for (TAllele* b : l.alleles) {
+    if (b->name.view() == allele) {
+      a = b;
+      break;
+    }
+  }
   if (a == nullptr) {
-    a = new TAllele(allele);
+    a = new TAllele(my_string(allele));
     a->number = l.alleles.size();
     a->pop_freq.assign(static_cast<size_t>(TAllele::numPop > 0 ? TAllele::numPop : 0), 0.0);
     l.alleles.Add(a);

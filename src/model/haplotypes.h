@@ -59,6 +59,8 @@ class TAlleleDB {
   // Records allele text at a locus (inserting it when new) and adds count to it.
   // Returns the allele.
   TAllele* InsertAllPos(int locus, const my_string& allele, double count);
+  // The same for an allele text given as a view (no string made unless new).
+  TAllele* InsertAllPos(int locus, std::string_view allele, double count);
   TAllele* find(int locus, const my_string& allele) const;
   // Sizes every allele's per-sample (per-group) frequency vector.
   void create_pop_freq_vector(int num_pops);

@@ -10,6 +10,7 @@
 #include "withinpop/gene_diversity.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -178,6 +179,51 @@ struct LocusTally {
   }
 };
 
+// The same tally where every allele is one character (or nothing, beyond the
+// end of a content): alleles are found by their byte instead of by a search.
+class CharTally {
+ public:
+  CharTally(char missing, TDataType type) {
+    slot_.fill(-1);
+    for (int c = 0; c < 256; ++c) {
+      const char ch = static_cast<char>(c);
+      missing_[static_cast<size_t>(c)] = is_missing_allele(std::string_view(&ch, 1), missing, type);
+    }
+    missing_[kNothing] = true;
+  }
+  // Tallies the alleles of the rows at one locus into tally (which it clears).
+  void count(const AlleleRows& rows, const std::vector<double>& copies, size_t locus,
+             LocusTally& tally) {
+    tally.clear();
+    codes_.clear();
+    for (int r = 0; r < rows.num_rows(); ++r) {
+      const std::string& content = rows.content(r);
+      const bool inside = locus < content.size();
+      const size_t code = inside ? static_cast<unsigned char>(content[locus]) : kNothing;
+      const bool missing = missing_[code];
+      const double w = copies[static_cast<size_t>(r)];
+      if (!missing) tally.n += w;
+      int& s = slot_[code];
+      if (s < 0) {
+        s = static_cast<int>(tally.seen.size());
+        codes_.push_back(code);
+        const std::string_view text =
+            inside ? std::string_view(content.data() + locus, 1) : std::string_view();
+        tally.seen.push_back({text, missing ? 0.0 : w, missing});
+      } else if (!missing) {
+        tally.seen[static_cast<size_t>(s)].count += w;
+      }
+    }
+    for (const size_t code : codes_) slot_[code] = -1;
+  }
+
+ private:
+  static constexpr size_t kNothing = 256;
+  std::array<int, 257> slot_;
+  std::array<bool, 257> missing_{};
+  std::vector<size_t> codes_;
+};
+
 // The alleles of a sample's distinct haplotypes that carry copies, with their
 // copies.
 AlleleRows haplotype_rows(const PopGenetics& pop, std::vector<double>& copies) {
@@ -229,7 +275,7 @@ void finish_locus(PopGenetics& pop, int locus, const LocusTally& tally) {
   int k = 0;
   double sum_p2 = 0.0;
   for (const LocusTally::Seen& s : tally.seen) {
-    TAllele* a = db.InsertAllPos(locus, my_string(s.text), s.count);
+    TAllele* a = db.InsertAllPos(locus, s.text, s.count);
     if (s.missing) continue;
     ++k;
     const double p = tally.n > 0.0 ? s.count / tally.n : 0.0;
@@ -387,14 +433,19 @@ void PopGenetics::OutputAllelelNumberAndHetPerLocusHapl(std::ostream& out, const
   for (double c : copies) total_copies += c;
 
   LocusTally tally;
+  CharTally by_char(missing, type);
   int first_locus_k = 0;
   for (size_t i = 0; i < listed; ++i) {
     const int locus = restricted ? pass_variable_sites[i] : static_cast<int>(i);
     if (locus >= loci) break;
-    tally.clear();
-    for (int r = 0; r < rows.num_rows(); ++r) {
-      const std::string_view a = rows.at(r, locus);
-      tally.add(a, copies[static_cast<size_t>(r)], is_missing_allele(a, missing, type));
+    if (rows.char_mode()) {
+      by_char.count(rows, copies, static_cast<size_t>(locus), tally);
+    } else {
+      tally.clear();
+      for (int r = 0; r < rows.num_rows(); ++r) {
+        const std::string_view a = rows.at(r, locus);
+        tally.add(a, copies[static_cast<size_t>(r)], is_missing_allele(a, missing, type));
+      }
     }
     if (restricted) locus_ids.push_back(locus);
     finish_locus(*this, locus, tally);

@@ -56,6 +56,9 @@ class AlleleRows {
   int num_loci() const { return num_loci_; }
   // The allele of a row at a locus; empty (missing) beyond the row's end.
   std::string_view at(int row, int locus) const;
+  // True when every allele is one character, the one at the locus's position.
+  bool char_mode() const { return char_mode_; }
+  const std::string& content(int row) const { return *contents_[static_cast<size_t>(row)]; }
 
  private:
   bool char_mode_;
