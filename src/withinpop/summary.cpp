@@ -191,7 +191,14 @@ void store_k_and_h(const Samples& samples, const settings& s) {
   const TAlleleDB& db = PopGenetics::globalAllelicDB;
   std::vector<double> pooled_k;
   std::vector<double> pooled_h;
+  pooled_k.reserve(db.loci.size());
+  pooled_h.reserve(db.loci.size());
   for (const TLocus& locus : db.loci) {
+    if (locus.alleles.size() == 0) {  // a site constant in the pass: no allele entered
+      pooled_k.push_back(0.0);
+      pooled_h.push_back(0.0);
+      continue;
+    }
     pooled_k.push_back(qnd_diversity::pooled_num_alleles(locus, missing, type));
     pooled_h.push_back(qnd_diversity::pooled_gene_diversity(locus, missing, type));
   }
@@ -241,7 +248,7 @@ void store_molecular_diversity(Samples& samples, settings& s) {
   const TAlleleDB& db = PopGenetics::globalAllelicDB;
   int segregating_sites = 0;
   for (size_t l = 0; l < db.loci.size(); ++l) {
-    if (!polymorphic_in_some_sample(samples, l)) continue;
+    if (db.loci[l].alleles.size() == 0 || !polymorphic_in_some_sample(samples, l)) continue;
     if (qnd_diversity::pooled_informative_alleles(db.loci[l], missing) >= 2) ++segregating_sites;
   }
   SumStat.totS = segregating_sites;
