@@ -128,11 +128,19 @@ int pooled_num_alleles(const TLocus& locus, char missing, TDataType type) {
 }
 
 double pooled_gene_diversity(const TLocus& locus, char missing, TDataType type) {
-  std::vector<double> counts;
+  // gene_diversity_of_counts over the counted alleles, in their order, without
+  // gathering them first.
+  const auto counted = [&](const TAllele* a) {
+    return a->count > 0 && !is_missing_allele(a->name.view(), missing, type);
+  };
+  double n = 0.0;
   for (const TAllele* a : locus.alleles)
-    if (a->count > 0 && !is_missing_allele(a->name.view(), missing, type))
-      counts.push_back(a->count);
-  return gene_diversity_of_counts(counts);
+    if (counted(a)) n += a->count;
+  if (n <= 1.0) return 0.0;
+  double sum_p2 = 0.0;
+  for (const TAllele* a : locus.alleles)
+    if (counted(a)) sum_p2 += (a->count / n) * (a->count / n);
+  return n / (n - 1.0) * (1.0 - sum_p2);
 }
 
 int pooled_informative_alleles(const TLocus& locus, char missing) {

@@ -7,9 +7,10 @@
 // counted, variable sequence sites found), runs every sample's analyses and then
 // WriteSummaryStatistics, which stores the values table by table. Each table
 // empties its lists before refilling them, so nothing of a previous pass leaks.
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <ostream>
-#include <unordered_set>
 
 #include "globals.h"
 #include "model/project.h"
@@ -89,11 +90,16 @@ void find_variable_sites(const std::vector<const std::string*>& contents, char m
     for (size_t l = 0; l < common; ++l) v[l] |= static_cast<std::uint8_t>(a[l] != r[l]);
     for (size_t l = common; l < ref.size(); ++l) varies[l] = 1;
   }
+  std::array<bool, 256> typed{};
+  for (int c = 0; c < 256; ++c) {
+    const char ch = static_cast<char>(c);
+    typed[static_cast<size_t>(c)] =
+        !qnd_diversity::is_missing_allele(std::string_view(&ch, 1), missing, DNA);
+  }
   for (size_t l = 0; l < length; ++l) {
     if (varies[l] != 0) {
       sites.push_back(static_cast<int>(l));
-    } else if (!qnd_diversity::is_missing_allele(std::string_view(ref).substr(l, 1), missing,
-                                                 DNA)) {
+    } else if (typed[static_cast<unsigned char>(ref[l])]) {
       ++PopGenetics::pass_typed_invariant_sites;
     }
   }
@@ -112,18 +118,23 @@ void Samples::begin_allele_pass(const settings& s) {
       a->pop_freq.assign(static_cast<size_t>(TAllele::numPop), 0.0);
     }
   }
-  std::unordered_set<const HaploDef*> distinct;
-  std::vector<const std::string*> contents;
+  // Haplotypes of the pass, each once: those with copies, and all of them.
+  std::vector<const HaploDef*> counted;
+  std::vector<const HaploDef*> listed;
   for (int i = 0; i < units; ++i) {
     Population* p = pops[i];
     p->index = i;
     for (const PHaploDef* h : p->haplotypes) {
       if (h == nullptr || h->hap == nullptr) continue;
-      if (h->count > 0) distinct.insert(h->hap);
-      contents.push_back(&h->hap->content);
+      if (h->count > 0) counted.push_back(h->hap);
+      listed.push_back(h->hap);
     }
   }
-  num_distinct_haplotypes = static_cast<int>(distinct.size());
+  for (std::vector<const HaploDef*>* v : {&counted, &listed}) {
+    std::sort(v->begin(), v->end());
+    v->erase(std::unique(v->begin(), v->end()), v->end());
+  }
+  num_distinct_haplotypes = static_cast<int>(counted.size());
 
   // Sequences in haplotype mode: only the sites that vary in the pass need the
   // per-site allele work (a site constant in every copy has k = 1 and H = 0 in
@@ -131,10 +142,10 @@ void Samples::begin_allele_pass(const settings& s) {
   PopGenetics::pass_sites_restricted = false;
   PopGenetics::pass_variable_sites.clear();
   if (ProfileSettings::DataType == DNA && !locus_mode(s)) {
-    std::unordered_set<const std::string*> seen;
+    // The variable sites do not depend on the order of the contents.
     std::vector<const std::string*> unique;
-    for (const std::string* c : contents)
-      if (seen.insert(c).second) unique.push_back(c);
+    unique.reserve(listed.size());
+    for (const HaploDef* h : listed) unique.push_back(&h->content);
     find_variable_sites(unique, missing_char(*this));
     PopGenetics::pass_sites_restricted = true;
   }
