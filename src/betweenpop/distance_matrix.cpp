@@ -376,6 +376,7 @@ void PopGenetics::copy_distance_settings(const settings& s, bool amova) {
 }
 
 void PopGenetics::evaluate_usable_mask() {
+  usable_from_pass = false;
   const bool per_site = ProfileSettings::DataType == DNA || ProfileSettings::DataType == RFLP;
   const char m = profile.MissingData;
   const std::string missing_text(1, m);
@@ -495,8 +496,24 @@ int PopulDNA::compute_distance_matrix(std::ostream* out, settings&, bool scale) 
   SiteCounts invariant{};
   std::vector<std::uint8_t> variable(len, 0);
   for (size_t k : vs.sites) variable[k] = 1;
-  for (size_t k = 0; k < len; ++k) {
-    if (!variable[k] && site_usable(k)) ++invariant[table(vs.reference[k], vs.reference[k])];
+  const PassInvariantSites& inv = pass_invariant;
+  if (pass_sites_restricted && usable_from_pass && inv.length == len && inv.missing == m) {
+    // The usable sites outside the pass's variable sites, counted by character
+    // for the pass; then those of the pass's variable sites that the sample
+    // does not vary at.
+    for (int c = 0; c < 256; ++c) {
+      const int count = inv.usable_chars[static_cast<size_t>(c)];
+      if (count != 0) invariant[table(static_cast<char>(c), static_cast<char>(c))] += count;
+    }
+    for (const int site : pass_variable_sites) {
+      const size_t k = static_cast<size_t>(site);
+      if (k >= len) break;
+      if (!variable[k] && site_usable(k)) ++invariant[table(vs.reference[k], vs.reference[k])];
+    }
+  } else {
+    for (size_t k = 0; k < len; ++k) {
+      if (!variable[k] && site_usable(k)) ++invariant[table(vs.reference[k], vs.reference[k])];
+    }
   }
   const std::uint8_t* cells = table.data();
   const size_t width = vs.width();

@@ -12,6 +12,7 @@
 #ifndef QND_MODEL_POPULATION_H
 #define QND_MODEL_POPULATION_H
 
+#include <array>
 #include <cstdint>
 #include <istream>
 #include <iosfwd>
@@ -67,6 +68,9 @@ class PopGenetics {
   // indices and the distances.
   std::vector<double> missing_fraction;         // missing gene copies / sample size
   std::vector<std::uint8_t> locus_usable;       // 1 when missing_fraction <= allowed
+  // True when the sites outside the pass's variable sites took their flags
+  // from pass_invariant (compare_DNA_sequences within a pass).
+  bool usable_from_pass = false;
   std::vector<std::uint8_t> locus_polymorphic;  // >= 2 different non-missing alleles
   int num_loci = 0;
   int num_usable_loci = 0;
@@ -143,6 +147,23 @@ class PopGenetics {
   static std::vector<int> pass_variable_sites;
   static int pass_typed_invariant_sites;
   static bool pass_sites_restricted;
+  // The other sites of the pass, for samples whose contents span the whole
+  // pass length: 1 where the site's one character is neither the missing-data
+  // character nor a gap (a usable site of every sample when no missing data
+  // are disallowed), the number of such sites and of each character at them,
+  // and the sites whose character is the missing-data one.
+  struct PassInvariantSites {
+    size_t length = 0;
+    char missing = '\0';
+    std::vector<std::uint8_t> usable;
+    int num_usable = 0;
+    std::array<int, 256> usable_chars{};
+    std::vector<int> missing_sites;
+  };
+  static PassInvariantSites pass_invariant;
+  // Sets the variable sites of a pass and pass_invariant from the contents of
+  // its haplotypes.
+  static void begin_pass_sites(const std::vector<const std::string*>& contents, char missing);
 
   // ---------------------------------------------------------------------------
   // Sequence polymorphism and diversity indices (withinpop/molecular_diversity.cpp).

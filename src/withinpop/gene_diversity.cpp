@@ -26,6 +26,7 @@
 std::vector<int> PopGenetics::pass_variable_sites;
 int PopGenetics::pass_typed_invariant_sites = 0;
 bool PopGenetics::pass_sites_restricted = false;
+PopGenetics::PassInvariantSites PopGenetics::pass_invariant;
 
 namespace qnd_diversity {
 
@@ -627,6 +628,7 @@ void evaluate_loci(PopGenetics& pop, const AlleleRows& rows, const std::vector<d
   pop.num_usable_poly_loci = 0;
   pop.missing_fraction.assign(static_cast<size_t>(loci), 0.0);
   pop.locus_usable.assign(static_cast<size_t>(loci), 0);
+  pop.usable_from_pass = false;
   pop.locus_polymorphic.assign(static_cast<size_t>(loci), 0);
   for (int locus = 0; locus < loci; ++locus) {
     double missing_copies = 0.0;

@@ -146,6 +146,7 @@ void PopGenetics::reset_site_counters(int num_sites) {
   num_loci = static_cast<int>(L);
   missing_fraction.assign(L, 0.0);
   locus_usable.assign(L, 0);
+  usable_from_pass = false;
   locus_polymorphic.assign(L, 0);
   site_diff.assign(L, 0);
   site_counted.assign(L, 0);
@@ -197,7 +198,26 @@ void PopulDNA::compare_DNA_sequences(const settings& s) {
     for (size_t i = begin; i < end; ++i)
       if (c[i] == missing) missing_fraction[i] = copies / n;
   };
-  ExaminedSites ex = examined_sites(haplotypes, L, true, invariant);
+  // Within a pass, the sites outside its variable sites of a sample that spans
+  // the pass take their flags from the pass: the same as the loop above gives.
+  const PassInvariantSites& inv = pass_invariant;
+  const bool from_pass = pass_sites_restricted && num_haplotypes() > 0 &&
+                         inv.length == static_cast<size_t>(L) && inv.missing == missing &&
+                         !(0.0 > allowed_missing);
+  if (from_pass) {
+    std::copy(inv.usable.begin(), inv.usable.end(), locus_usable.begin());
+    num_usable_loci += inv.num_usable;
+    usable_from_pass = true;
+    if (n > 0 && !inv.missing_sites.empty()) {
+      double all_copies = 0.0;  // as examined_sites sums them
+      for (const PHaploDef* h : haplotypes) all_copies += h->count;
+      for (const int i : inv.missing_sites) missing_fraction[static_cast<size_t>(i)] = all_copies / n;
+    }
+  }
+  ExaminedSites ex =
+      from_pass
+          ? examined_sites(haplotypes, L, true, [](size_t, size_t, const std::string&, double) {})
+          : examined_sites(haplotypes, L, true, invariant);
   std::vector<char> reference(ex.sites.size(), missing);
   std::vector<std::uint32_t> present(ex.sites.size(), 0);
   read_examined_sites(haplotypes, missing, ex, [&](size_t t, char c) {

@@ -67,12 +67,16 @@ double mean_where(const std::vector<double>& values, Keep keep) {
   return m > 0 ? sum / m : 0.0;
 }
 
+}  // namespace
+
 // Every sequence site that does not carry the same character in all gene
-// copies of the pass, and how many of the others carry a typed character.
-void find_variable_sites(const std::vector<const std::string*>& contents, char missing) {
+// copies of the pass, how many of the others carry a typed character, and the
+// others' flags (pass_invariant).
+void PopGenetics::begin_pass_sites(const std::vector<const std::string*>& contents, char missing) {
   std::vector<int>& sites = PopGenetics::pass_variable_sites;
   sites.clear();
   PopGenetics::pass_typed_invariant_sites = 0;
+  PopGenetics::pass_invariant.length = 0;
   if (contents.empty()) return;
   size_t length = 0;
   for (const std::string* c : contents) length = std::max(length, c->size());
@@ -96,16 +100,29 @@ void find_variable_sites(const std::vector<const std::string*>& contents, char m
     typed[static_cast<size_t>(c)] =
         !qnd_diversity::is_missing_allele(std::string_view(&ch, 1), missing, DNA);
   }
+  PopGenetics::PassInvariantSites& inv = PopGenetics::pass_invariant;
+  inv.length = length;
+  inv.missing = missing;
+  inv.usable.assign(length, 0);
+  inv.num_usable = 0;
+  inv.usable_chars.fill(0);
+  inv.missing_sites.clear();
   for (size_t l = 0; l < length; ++l) {
     if (varies[l] != 0) {
       sites.push_back(static_cast<int>(l));
-    } else if (typed[static_cast<unsigned char>(ref[l])]) {
-      ++PopGenetics::pass_typed_invariant_sites;
+      continue;
+    }
+    const char c = ref[l];
+    if (typed[static_cast<unsigned char>(c)]) ++PopGenetics::pass_typed_invariant_sites;
+    if (c == missing) {
+      inv.missing_sites.push_back(static_cast<int>(l));
+    } else if (c != '-') {
+      inv.usable[l] = 1;
+      ++inv.num_usable;
+      ++inv.usable_chars[static_cast<unsigned char>(c)];
     }
   }
 }
-
-}  // namespace
 
 void Samples::begin_allele_pass(const settings& s) {
   // The pooled values of a pass come from its own samples only: the counts and
@@ -146,7 +163,7 @@ void Samples::begin_allele_pass(const settings& s) {
     std::vector<const std::string*> unique;
     unique.reserve(listed.size());
     for (const HaploDef* h : listed) unique.push_back(&h->content);
-    find_variable_sites(unique, missing_char(*this));
+    PopGenetics::begin_pass_sites(unique, missing_char(*this));
     PopGenetics::pass_sites_restricted = true;
   }
 }

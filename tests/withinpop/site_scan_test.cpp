@@ -34,6 +34,7 @@ struct SiteState {
   std::vector<double> missing_fraction;
   std::vector<std::uint8_t> usable, polymorphic, diff, counted;
   std::vector<int> counters;
+  double pi;
 };
 
 SiteState state_of(const PopGenetics& p) {
@@ -44,7 +45,8 @@ SiteState state_of(const PopGenetics& p) {
           p.site_counted,
           {p.num_loci, p.num_usable_loci, p.num_usable_poly_loci, p.num_transitions,
            p.num_transversions, p.num_substitutions, p.num_indels, p.num_transition_sites,
-           p.num_transversion_sites, p.num_subst_sites, p.num_indel_sites, p.num_rflp_poly_sites}};
+           p.num_transversion_sites, p.num_subst_sites, p.num_indel_sites, p.num_rflp_poly_sites},
+          p.mean_pair_diff};
 }
 
 void expect_same(const SiteState& a, const SiteState& b) {
@@ -54,6 +56,7 @@ void expect_same(const SiteState& a, const SiteState& b) {
   EXPECT_EQ(a.diff, b.diff);
   EXPECT_EQ(a.counted, b.counted);
   EXPECT_EQ(a.counters, b.counters);
+  EXPECT_EQ(a.pi, b.pi);
 }
 
 // Two units of a pass: a shared ancestor with scattered changes drawn from
@@ -91,6 +94,8 @@ void check_pass(const std::vector<std::vector<std::pair<std::string, int>>>& uni
   for (const auto& unit : units)
     for (const auto& [seq, copies] : unit) contents.push_back(seq);
   const std::vector<int> variable = naive_variable_sites(contents);
+  std::vector<const std::string*> pointers;
+  for (const std::string& c : contents) pointers.push_back(&c);
   settings s;
   s.AllowedLevelOfMissingData = 0.3;
   for (const auto& unit : units) {
@@ -101,7 +106,8 @@ void check_pass(const std::vector<std::vector<std::pair<std::string, int>>>& uni
     PopGenetics::pass_sites_restricted = false;
     evaluate(pop, s);
     const SiteState full = state_of(pop);
-    PopGenetics::pass_variable_sites = variable;
+    PopGenetics::begin_pass_sites(pointers, '?');
+    EXPECT_EQ(PopGenetics::pass_variable_sites, variable);
     PopGenetics::pass_sites_restricted = true;
     evaluate(pop, s);
     const SiteState restricted = state_of(pop);
@@ -120,8 +126,14 @@ TEST(PassSiteScan, DnaSitesMatchTheFullScan) {
   for (int round = 0; round < 12; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
     SampleBuilder type(DNA, '\0');
+    // pi from numbers of differences, and from Jukes-Cantor distances, which
+    // count the invariant sites too.
     check_pass<PopulDNA>(random_pass(gen, "ACGTACGT-?RYN", round % 2 == 1),
-                         [](PopulDNA& p, const settings& s) { p.compare_DNA_sequences(s); });
+                         [round](PopulDNA& p, settings& s) {
+                           s.DistanceMethod = round % 4 < 2 ? 0 : 1;
+                           p.compare_DNA_sequences(s);
+                           p.compute_molecular_diversity(s);
+                         });
   }
 }
 
@@ -131,7 +143,10 @@ TEST(PassSiteScan, RflpSitesMatchTheFullScan) {
     SCOPED_TRACE("round " + std::to_string(round));
     SampleBuilder type(RFLP, '\0');
     check_pass<PopulRFLP>(random_pass(gen, "0101-?", round % 2 == 1),
-                          [](PopulRFLP& p, const settings& s) { p.compare_RFLP_haplotypes(s); });
+                          [](PopulRFLP& p, settings& s) {
+                            p.compare_RFLP_haplotypes(s);
+                            p.compute_molecular_diversity(s);
+                          });
   }
 }
 
