@@ -123,6 +123,7 @@ int HaploDef::read_data(std::string_view text, const ProfileSettings& prof) {
   const qnd_text::ByteTable rules =
       content_rules(type, ProfileSettings::LocusSeparator, prof.MissingData);
   std::string kept;
+  kept.reserve(text.size());
   // Runs of kept bytes are copied whole; only the bytes between them are
   // looked at one by one.
   size_t i = 0;

@@ -160,6 +160,13 @@ TEST(UpperAscii, OnlyTheTwentySixLowerCaseLettersChange) {
   std::string empty;
   qnd_text::upper_ascii(empty);
   EXPECT_EQ(empty, "");
+  // One lower-case letter behind blocks of upper-case ones.
+  for (size_t at : {0, 127, 128, 255, 256, 299}) {
+    std::string long_text(300, 'G');
+    long_text[at] = 'g';
+    qnd_text::upper_ascii(long_text);
+    EXPECT_EQ(long_text, std::string(300, 'G')) << at;
+  }
 }
 
 TEST(ContainsUpper, FindsKeywordsWrittenInAnyCase) {
