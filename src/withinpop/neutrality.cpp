@@ -33,11 +33,16 @@ const char* const kFuSource = "PopulDNA::Fu_Fs()";
 bool ensure_b_matrix(int n, int k) {
   PopGenetics::get_B_num_mat();
   BnumMat& B = BnumMat::shared();
-  if (n <= B.rows() && k <= B.cols()) return true;
-  if (n > BnumMat::kMaxRows || k > BnumMat::kMaxCols) return false;
-  const int rows = std::max(B.rows(), std::min(BnumMat::kMaxRows, std::max(n + 10, 2 * B.rows())));
-  const int cols = std::max(B.cols(), std::min(BnumMat::kMaxCols, std::max(k + 10, 2 * B.cols())));
-  return B.re_allocate_matrix(rows, cols) == 1;
+  if (n > B.rows() || k > B.cols()) {
+    if (n > BnumMat::kMaxRows || k > BnumMat::kMaxCols) return false;
+    const int rows =
+        std::max(B.rows(), std::min(BnumMat::kMaxRows, std::max(n + 10, 2 * B.rows())));
+    const int cols =
+        std::max(B.cols(), std::min(BnumMat::kMaxCols, std::max(k + 10, 2 * B.cols())));
+    if (B.re_size_matrix(rows, cols) == 0) return false;
+  }
+  B.rows_up_to(n);
+  return true;
 }
 
 // Sum over j < k of B(n, j) theta^j / j!, times Gamma(theta) n! / Gamma(n + theta),
@@ -112,6 +117,12 @@ BnumMat& BnumMat::shared() {
 }
 
 int BnumMat::re_allocate_matrix(int rows, int cols) {
+  if (re_size_matrix(rows, cols) == 0) return 0;
+  rows_up_to(rows);
+  return 1;
+}
+
+int BnumMat::re_size_matrix(int rows, int cols) {
   if (rows <= 0 || cols <= 0 || rows > kMaxRows || cols > kMaxCols) return 0;
   row_start_.assign(static_cast<size_t>(rows) + 1, 0);
   size_t total = 0;
@@ -119,31 +130,40 @@ int BnumMat::re_allocate_matrix(int rows, int cols) {
     row_start_[static_cast<size_t>(n)] = total;
     total += static_cast<size_t>(std::min(n, cols));
   }
-  cells_.assign(total, 0.0);
+  cells_.reset(new double[total]);
   rows_ = rows;
   cols_ = cols;
-  cells_[0] = 1.0;  // B(1, 1)
-  for (int n = 2; n <= rows; ++n) {
-    double* row = &cells_[row_start_[static_cast<size_t>(n)]];
-    const double* prev = &cells_[row_start_[static_cast<size_t>(n - 1)]];
-    const int width = std::min(n, cols);
-    const int prev_width = std::min(n - 1, cols);
-    row[0] = 1.0 / n;
+  computed_ = 0;
+  return 1;
+}
+
+void BnumMat::rows_up_to(int n) {
+  n = std::min(n, rows_);
+  if (computed_ < 1 && n >= 1) {
+    cells_[0] = 1.0;  // B(1, 1)
+    computed_ = 1;
+  }
+  for (int m = computed_ + 1; m <= n; ++m) {
+    double* row = &cells_[row_start_[static_cast<size_t>(m)]];
+    const double* prev = &cells_[row_start_[static_cast<size_t>(m - 1)]];
+    const int width = std::min(m, cols_);
+    const int prev_width = std::min(m - 1, cols_);
+    row[0] = 1.0 / m;
     for (int k = 2; k <= width; ++k) {
-      if (k == n) {
+      if (k == m) {
         row[k - 1] = 1.0;
       } else {
         const double stay = k <= prev_width ? prev[k - 1] : 0.0;
-        row[k - 1] = ((n - 1) * stay + k * prev[k - 2]) / n;
+        row[k - 1] = ((m - 1) * stay + k * prev[k - 2]) / m;
       }
     }
   }
-  return 1;
+  computed_ = std::max(computed_, n);
 }
 
 void PopGenetics::get_B_num_mat() {
   BnumMat& B = BnumMat::shared();
-  if (!B.built()) (void)B.re_allocate_matrix(200, 80);
+  if (!B.built()) (void)B.re_size_matrix(200, 80);
 }
 
 // ---------------------------------------------------------------------------

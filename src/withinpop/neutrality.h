@@ -4,20 +4,26 @@
 #define QND_WITHINPOP_NEUTRALITY_H
 
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 // B(n, k) = |s(n, k)| k! / n!, s the Stirling numbers of the first kind, for
 // n = 1..rows and k = 1..min(n, cols). One matrix serves the whole process; it
-// is built once and grown when a sample needs more.
+// is sized once and grown when a sample needs more, and its rows are computed
+// when first needed (each row follows from the one before it).
 class BnumMat {
  public:
-  // Rebuilds the matrix with the given size; refused (0) unless
-  // 0 < rows < 5001 and 0 < cols < 1001.
+  // Rebuilds the matrix with the given size, every row computed; refused (0)
+  // unless 0 < rows < 5001 and 0 < cols < 1001.
   [[nodiscard]] int re_allocate_matrix(int rows, int cols);
+  // The same size without computing the rows: rows_up_to computes them.
+  [[nodiscard]] int re_size_matrix(int rows, int cols);
+  // Computes the rows up to n (at most rows()).
+  void rows_up_to(int n);
   bool built() const { return rows_ > 0; }
   int rows() const { return rows_; }
   int cols() const { return cols_; }
-  // B(n, k) for 1 <= n <= rows and 1 <= k <= min(n, cols).
+  // B(n, k) for 1 <= n <= the rows computed and 1 <= k <= min(n, cols).
   double operator()(int n, int k) const {
     return cells_[row_start_[static_cast<std::size_t>(n)] + static_cast<std::size_t>(k - 1)];
   }
@@ -29,8 +35,9 @@ class BnumMat {
  private:
   int rows_ = 0;
   int cols_ = 0;
+  int computed_ = 0;  // rows 1..computed_ hold their values
   std::vector<std::size_t> row_start_;
-  std::vector<double> cells_;
+  std::unique_ptr<double[]> cells_;  // rows beyond computed_ are not filled
 };
 
 namespace neutrality {
