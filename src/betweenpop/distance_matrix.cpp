@@ -34,6 +34,7 @@
 #include "model/population.h"
 #include "model/project.h"
 #include "settings/settings.h"
+#include "text/byte_table.h"
 
 namespace qnd_dist {
 
@@ -818,7 +819,7 @@ std::string matrix_inputs(const Haplo_DB& list, const ProfileSettings& profile,
     add_number(static_cast<size_t>(i) < copies.size() ? copies[static_cast<size_t>(i)] : 0);
     key.append(reinterpret_cast<const char*>(&h), sizeof h);
     add_number(static_cast<double>(h->content.size()));
-    const size_t content_hash = std::hash<std::string_view>()(h->content);
+    const std::uint64_t content_hash = qnd_text::hash_text(h->content);
     key.append(reinterpret_cast<const char*>(&content_hash), sizeof content_hash);
     add_number(static_cast<double>(h->name.length()));
     key += h->name.c_str();

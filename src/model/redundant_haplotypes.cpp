@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "model/project.h"
+#include "text/byte_table.h"
 
 namespace {
 
@@ -89,7 +90,7 @@ namespace redundant_haplotypes {
 
 int merge_identical_haplotypes(Haplo_DB& list, Samples& samples) {
   const int n = list.size();
-  std::unordered_map<std::string_view, HaploDef*> first_with;
+  std::unordered_map<std::string_view, HaploDef*, qnd_text::TextHash> first_with;
   first_with.reserve(static_cast<size_t>(n));
   SurvivorMap survivor_of;
   std::vector<bool> doomed(static_cast<size_t>(n), false);

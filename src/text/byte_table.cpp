@@ -163,6 +163,35 @@ void upper_ascii(char* text, std::size_t n) {
   }
 }
 
+std::uint64_t hash_text(std::string_view text) {
+  constexpr std::uint64_t kOdd = 0x9E3779B97F4A7C15ULL;
+  const char* p = text.data();
+  const std::size_t n = text.size();
+  std::uint64_t lane[4] = {0x243F6A8885A308D3ULL ^ n, 0x13198A2E03707344ULL, 0xA4093822299F31D0ULL,
+                           0x082EFA98EC4E6C89ULL};
+  const auto word = [p](std::size_t at) {
+    std::uint64_t w = 0;
+    std::memcpy(&w, p + at, 8);
+    return w;
+  };
+  std::size_t i = 0;
+  for (; i + 32 <= n; i += 32) {
+    for (int k = 0; k < 4; ++k) lane[k] = (lane[k] ^ word(i + 8 * static_cast<std::size_t>(k))) * kOdd;
+  }
+  for (int k = 0; i + 8 <= n; i += 8, ++k) lane[k] = (lane[k] ^ word(i)) * kOdd;
+  if (i < n) {
+    std::uint64_t w = 0;
+    std::memcpy(&w, p + i, n - i);
+    lane[3] = (lane[3] ^ w ^ 0xFF) * kOdd;
+  }
+  const auto rotl = [](std::uint64_t x, int r) { return (x << r) | (x >> (64 - r)); };
+  std::uint64_t h = lane[0] ^ rotl(lane[1], 17) ^ rotl(lane[2], 31) ^ rotl(lane[3], 47);
+  h ^= h >> 32;
+  h *= kOdd;
+  h ^= h >> 29;
+  return h;
+}
+
 bool contains_upper(std::string_view text, std::string_view pattern) {
   if (pattern.empty() || pattern.size() > text.size()) return false;
   const char first = pattern[0];

@@ -68,6 +68,18 @@ inline void upper_ascii(std::string& text) { upper_ascii(text.data(), text.size(
 // longer than text, gives false.
 bool contains_upper(std::string_view text, std::string_view pattern);
 
+// A 64-bit hash of a text for hash tables and cache keys over long sequences:
+// four independent products over 32 bytes at a time, then mixed. Any change
+// of one 8-byte word changes the value.
+std::uint64_t hash_text(std::string_view text);
+
+// The same hash as a function object for unordered containers.
+struct TextHash {
+  std::size_t operator()(std::string_view text) const {
+    return static_cast<std::size_t>(hash_text(text));
+  }
+};
+
 }  // namespace qnd_text
 
 #endif  // QND_TEXT_BYTE_TABLE_H

@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cstdint>
 #include <random>
+#include <set>
 #include <string>
 
 namespace {
@@ -197,3 +198,23 @@ TEST(ContainsUpper, AgreesWithSearchingAnUpperCasedCopy) {
 }
 
 }  // namespace
+
+TEST(HashText, EveryOneByteChangeAndEveryLengthGiveAnotherValue) {
+  // A change of any one byte of a text changes exactly one of its 8-byte words;
+  // texts that differ only in length (trailing zero bytes included) differ too.
+  std::string text;
+  for (int k = 0; k < 100; ++k) text += "ACGT"[k % 4];
+  const std::uint64_t base = qnd_text::hash_text(text);
+  for (size_t at = 0; at < text.size(); ++at) {
+    for (const char c : {'A', 'N', '\0', '\xFF'}) {
+      if (text[at] == c) continue;
+      std::string changed = text;
+      changed[at] = c;
+      ASSERT_NE(qnd_text::hash_text(changed), base) << at << " " << int(c);
+    }
+  }
+  std::set<std::uint64_t> by_length;
+  for (size_t n = 0; n <= 70; ++n) by_length.insert(qnd_text::hash_text(std::string(n, '\0')));
+  EXPECT_EQ(by_length.size(), 71u);
+  EXPECT_EQ(qnd_text::hash_text(std::string(text)), base);
+}
