@@ -22,42 +22,53 @@
 namespace qnd_dist {
 namespace {
 
-// The class of every ordered pair of characters (0 to 4), built once.
+// The class of every ordered pair of characters (0 to 4), fixed at compile
+// time. Only the 20 characters below have a class against another; every other
+// pair has class 0.
 class NucleotideClasses {
  public:
-  NucleotideClasses() {
+  constexpr NucleotideClasses() {
+    for (auto& p : position_) p = -1;
+    for (int i = 0; i < kSize; ++i) position_[static_cast<unsigned char>(kChars[i])] = i;
     both('A', 'G', 1);
     both('C', 'T', 1);
-    for (const char* p : {"AC", "AT", "GC", "GT", "AY", "GY", "CR", "TR", "RY"})
-      both(p[0], p[1], 2);
+    const char* const transversions[] = {"AC", "AT", "GC", "GT", "AY", "GY", "CR", "TR", "RY"};
+    for (const char* p : transversions) both(p[0], p[1], 2);
     for (const char* c = "ABCDGHKMNRSTVWY"; *c; ++c) both('-', *c, 3);
     set('0', '-', 3);
     set('3', '-', 3);
-    const char* unknown[][2] = {{"A", "BKS"}, {"C", "DKW"}, {"G", "HMW"}, {"T", "MSV"},
-                                {"K", "ACM"}, {"M", "GKT"}, {"S", "ATW"}, {"W", "CGS"},
-                                {"0", "123"}, {"1", "023"}, {"2", "013"}, {"3", "012"}};
+    const char* const unknown[][2] = {{"A", "BKS"}, {"C", "DKW"}, {"G", "HMW"}, {"T", "MSV"},
+                                      {"K", "ACM"}, {"M", "GKT"}, {"S", "ATW"}, {"W", "CGS"},
+                                      {"0", "123"}, {"1", "023"}, {"2", "013"}, {"3", "012"}};
     for (const auto& row : unknown) {
       for (const char* c = row[1]; *c; ++c) both(row[0][0], *c, 4);
     }
   }
-  int operator()(char a, char b) const { return cells_[index(a, b)]; }
+  constexpr int operator()(char a, char b) const {
+    const int i = position_[static_cast<unsigned char>(a)];
+    const int j = position_[static_cast<unsigned char>(b)];
+    return i < 0 || j < 0 ? 0 : cells_[static_cast<size_t>(i * kSize + j)];
+  }
 
  private:
-  static size_t index(char a, char b) {
-    return static_cast<unsigned char>(a) * 256u + static_cast<unsigned char>(b);
+  static constexpr const char* kChars = "ACGT-BDHKMNRSVWY0123";
+  static constexpr int kSize = 20;
+  constexpr void set(char a, char b, int c) {
+    const int i = position_[static_cast<unsigned char>(a)];
+    const int j = position_[static_cast<unsigned char>(b)];
+    cells_[static_cast<size_t>(i * kSize + j)] = static_cast<std::uint8_t>(c);
   }
-  void set(char a, char b, int c) { cells_[index(a, b)] = static_cast<std::uint8_t>(c); }
-  void both(char a, char b, int c) {
+  constexpr void both(char a, char b, int c) {
     set(a, b, c);
     set(b, a, c);
   }
-  std::array<std::uint8_t, 65536> cells_{};
+  std::array<int, 256> position_{};
+  std::array<std::uint8_t, kSize * kSize> cells_{};
 };
 
-const NucleotideClasses& nucleotide_classes() {
-  static const NucleotideClasses classes;
-  return classes;
-}
+constexpr NucleotideClasses kNucleotideClasses;
+
+const NucleotideClasses& nucleotide_classes() { return kNucleotideClasses; }
 
 bool is_acgt(char c) { return c == 'A' || c == 'C' || c == 'G' || c == 'T'; }
 
@@ -445,7 +456,7 @@ const CategoryTable& category_table_for(char missing) {
 // one row is worked out per character class (each alphabet character, the
 // missing character, and "any other character") and copied to every character
 // of the class, with the diagonal (a character against itself) set apart.
-CategoryTable::CategoryTable(char missing) : cells_(65536) {
+CategoryTable::CategoryTable(char missing) : cells_(new std::uint8_t[65536]) {
   constexpr int kOther = 0;  // class of the characters outside the alphabet
   std::array<int, 256> cls{};
   std::vector<char> representative{'\0'};  // one character per class
@@ -482,7 +493,7 @@ CategoryTable::CategoryTable(char missing) : cells_(65536) {
           between[k * num_classes + static_cast<size_t>(cls[static_cast<size_t>(b)])];
   }
   for (int a = 0; a < 256; ++a) {
-    std::uint8_t* row = &cells_[static_cast<size_t>(a) * 256u];
+    std::uint8_t* row = cells_.get() + static_cast<size_t>(a) * 256u;
     std::memcpy(row, &rows[static_cast<size_t>(cls[static_cast<size_t>(a)]) * 256], 256);
     row[a] = site_category(static_cast<char>(a), static_cast<char>(a), missing);
   }

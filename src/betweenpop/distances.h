@@ -75,10 +75,10 @@ class CategoryTable {
   std::uint8_t operator()(char a, char b) const {
     return cells_[static_cast<unsigned char>(a) * 256u + static_cast<unsigned char>(b)];
   }
-  const std::uint8_t* data() const { return cells_.data(); }
+  const std::uint8_t* data() const { return cells_.get(); }
 
  private:
-  std::vector<std::uint8_t> cells_;
+  std::unique_ptr<std::uint8_t[]> cells_;  // 256 x 256, every cell written by the constructor
 };
 
 // The table for a missing-data character, built once per process.
