@@ -637,41 +637,70 @@ int PopulStandard::compute_distance_matrix(std::ostream* out, settings&, bool) {
 
 namespace {
 
-// Writes value right-aligned in a field of width characters (wider values take
-// their own width), as setw does for a stream with default flags, then tail (at
-// most 4 characters), at out; returns the end. The lists run to thousands of
-// loci, so each entry is built with fixed-size copies in a staging buffer and
-// copied out as a block: out must have kEntryRoom bytes of room, of which the
-// bytes after the returned end are scratch.
+// Writes numbers right-aligned in a field of width characters (wider values
+// take their own width), as setw does for a stream with default flags, each
+// followed by a tail of at most 4 characters. The lists run to thousands of
+// loci, mostly consecutive: the digits are kept in a staging block, where the
+// next number is one increment away, and each entry is copied out as a block
+// of kEntryRoom bytes (the bytes after the returned end are scratch).
 constexpr size_t kEntryRoom = 32;
-template <size_t N>
-char* put_padded(char* out, unsigned long long value, int width, const char (&tail)[N]) {
-  static_assert(N >= 1 && N <= 5, "a tail of at most 4 characters");
-  static constexpr char kPairs[] =
-      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-      "8081828384858687888990919293949596979899";
-  constexpr int kDigitsEnd = 24;  // room for 20 digits and 4 of padding before them
-  char stage[kDigitsEnd + kEntryRoom];
-  std::memset(stage, ' ', sizeof stage);
-  char* first = stage + kDigitsEnd;
-  while (value >= 100) {
-    first -= 2;
-    std::memcpy(first, kPairs + 2 * (value % 100), 2);
-    value /= 100;
+class PaddedNumbers {
+ public:
+  PaddedNumbers() { std::memset(stage_, ' ', sizeof stage_); }
+
+  template <size_t N>
+  char* put(char* out, unsigned long long value, int width, const char (&tail)[N]) {
+    static_assert(N >= 1 && N <= 5, "a tail of at most 4 characters");
+    if (value == last_ + 1 && last_ != kNone)
+      increment();
+    else
+      set(value);
+    last_ = value;
+    const int digits = static_cast<int>(stage_ + kDigitsEnd - first_);
+    const int field = std::min(kDigitsEnd - 4, std::max(width, digits));
+    std::memcpy(stage_ + kDigitsEnd, tail, N - 1);
+    std::memcpy(out, stage_ + kDigitsEnd - field, kEntryRoom);
+    return out + field + (N - 1);
   }
-  if (value >= 10) {
-    first -= 2;
-    std::memcpy(first, kPairs + 2 * value, 2);
-  } else {
-    *--first = static_cast<char>('0' + value);
+
+ private:
+  static constexpr int kDigitsEnd = 24;  // room for 20 digits and 4 of padding before them
+  static constexpr unsigned long long kNone = ~0ULL;
+
+  void set(unsigned long long value) {
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    std::memset(stage_, ' ', kDigitsEnd);
+    first_ = stage_ + kDigitsEnd;
+    while (value >= 100) {
+      first_ -= 2;
+      std::memcpy(first_, kPairs + 2 * (value % 100), 2);
+      value /= 100;
+    }
+    if (value >= 10) {
+      first_ -= 2;
+      std::memcpy(first_, kPairs + 2 * value, 2);
+    } else {
+      *--first_ = static_cast<char>('0' + value);
+    }
   }
-  const int digits = static_cast<int>(stage + kDigitsEnd - first);
-  const int field = std::min(kDigitsEnd - 4, std::max(width, digits));
-  std::memcpy(stage + kDigitsEnd, tail, N - 1);
-  std::memcpy(out, stage + kDigitsEnd - field, kEntryRoom);
-  return out + field + (N - 1);
-}
+  void increment() {
+    char* p = stage_ + kDigitsEnd - 1;
+    while (*p == '9') *p-- = '0';
+    if (*p == ' ') {
+      *p = '1';
+      first_ = p;
+    } else {
+      ++*p;
+    }
+  }
+
+  char stage_[kDigitsEnd + kEntryRoom];
+  char* first_ = stage_ + kDigitsEnd;
+  unsigned long long last_ = kNone;
+};
 
 // The list, fifteen loci a line. A long sequence has thousands of loci, so the
 // text is built in one string and written once.
@@ -693,9 +722,10 @@ void print_locus_list(std::ostream& out, const std::vector<int>& loci) {
   // Left uninitialised: every byte written out is put there first.
   const std::unique_ptr<char[]> text(new char[(loci.size() + 1) * kEntryRoom]);
   char* end = text.get();
+  PaddedNumbers numbers;
   for (size_t i = 0; i < loci.size(); ++i) {
     const auto locus = static_cast<unsigned long long>(loci[i]);  // numbers from 1
-    end = (i + 1) % 15 == 0 ? put_padded(end, locus, 4, ", \n") : put_padded(end, locus, 4, ", ");
+    end = (i + 1) % 15 == 0 ? numbers.put(end, locus, 4, ", \n") : numbers.put(end, locus, 4, ", ");
   }
   out.write(text.get(), end - text.get());
 }
@@ -708,12 +738,13 @@ void write_missing_per_locus(std::ostream& file, const std::vector<double>& frac
   const std::unique_ptr<char[]> text(new char[(fractions.size() + 1) * kEntryRoom]);
   char* const begin = text.get();
   char* end = begin;
+  PaddedNumbers numbers;
   for (size_t k = 0; k < fractions.size(); ++k) {
     if (fractions[k] == 0.0 && !std::signbit(fractions[k])) {
-      end = put_padded(end, k + 1, 0, "\t0\n");
+      end = numbers.put(end, k + 1, 0, "\t0\n");
       continue;
     }
-    end = put_padded(end, k + 1, 0, "\t");
+    end = numbers.put(end, k + 1, 0, "\t");
     file.write(begin, end - begin);
     end = begin;
     file << fractions[k] << '\n';
