@@ -7,11 +7,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <string_view>
 
 #include "base/number_text.h"
@@ -202,17 +205,44 @@ void TSumStat::readDefSSFile(const my_string& fileName) {
   }
 }
 
+namespace {
+
+// One bit per pair of adjacent bytes: a text can contain a keyword only when
+// it holds every pair of the keyword's bytes.
+std::uint64_t byte_pairs(std::string_view text) {
+  std::uint64_t bits = 0;
+  for (size_t i = 1; i < text.size(); ++i) {
+    const auto a = static_cast<unsigned char>(text[i - 1]);
+    const auto b = static_cast<unsigned char>(text[i]);
+    bits |= std::uint64_t{1} << ((a * 31u + b) & 63u);
+  }
+  return bits;
+}
+
+}  // namespace
+
 void TSumStat::checkForStat(const my_string& line) {
+  static const std::array<std::uint64_t, std::size(kKeywords)> keyword_pairs = [] {
+    std::array<std::uint64_t, std::size(kKeywords)> pairs{};
+    for (size_t k = 0; k < pairs.size(); ++k) pairs[k] = byte_pairs(kKeywords[k].text);
+    return pairs;
+  }();
   std::string text = line.str();
   const size_t pound = text.find('#');
   if (pound != std::string::npos) text.erase(pound);
   for (char& c : text)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  for (const Keyword& k : kKeywords) {
-    const size_t at = text.find(k.text);
+  std::uint64_t text_pairs = byte_pairs(text);
+  for (size_t k = 0; k < std::size(kKeywords); ++k) {
+    if ((text_pairs & keyword_pairs[k]) != keyword_pairs[k]) continue;
+    const Keyword& keyword = kKeywords[k];
+    const size_t at = text.find(keyword.text);
     if (at == std::string::npos) continue;
-    this->*k.flag = true;
-    if (k.delete_after_match) text.erase(at, std::string_view(k.text).size());
+    this->*keyword.flag = true;
+    if (keyword.delete_after_match) {
+      text.erase(at, std::string_view(keyword.text).size());
+      text_pairs = byte_pairs(text);  // the erasure joins two bytes into a new pair
+    }
   }
 }
 
