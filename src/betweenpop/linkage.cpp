@@ -591,7 +591,9 @@ class LineWriter {
                                std::ios_base::showpos | std::ios_base::uppercase)) == 0 &&
                out.width() == 0 &&
                (out.getloc() == std::locale::classic() ||
-                out.getloc() == qnd_number::fast_number_locale())) {}
+                out.getloc() == qnd_number::fast_number_locale())) {
+    line_.reserve(256);
+  }
   ~LineWriter() { out_ << line_; }
   LineWriter& operator<<(const char* text) {
     line_ += text;

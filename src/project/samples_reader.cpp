@@ -60,9 +60,12 @@ BlockLine next_block_line(std::istream& in, my_string& line, int& lineNo) {
 // hold a sequence of millions of characters.
 bool opens_new_section(const my_string& line) {
   const std::string_view text = line.view();
-  return qnd_text::contains_upper(text, "SAMPLENAME") ||
-         qnd_text::contains_upper(text, "[STRUCTURE]") ||
-         qnd_text::contains_upper(text, "[MANTEL]");
+  if (qnd_text::contains_upper(text, "SAMPLENAME")) return true;
+  // Both section names start with '[': the rest of the line from the first one.
+  const size_t bracket = text.find('[');
+  if (bracket == std::string_view::npos) return false;
+  const std::string_view rest = text.substr(bracket);
+  return qnd_text::contains_upper(rest, "[STRUCTURE]") || qnd_text::contains_upper(rest, "[MANTEL]");
 }
 
 void report_missing_brace_before_section(const my_string& sample, int lineNo, const char* context) {
