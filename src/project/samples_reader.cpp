@@ -181,7 +181,17 @@ int Population::New_read_gametic_data(std::istream& in, Haplo_DB& list, int exte
     }
     if (has_content && tokens.size() > 2) {
       int copy_loci = 0;
-      const std::string content = qnd_reader::rebuild_content(tokens, 2, copy_loci);
+      // A content written as one token is that token: no copy is made of it.
+      std::string joined;
+      std::string_view content;
+      if (tokens.size() == 3 &&
+          (ProfileSettings::DataType == DNA || ProfileSettings::LocusSeparator == '\0')) {
+        content = tokens[2];
+        copy_loci = static_cast<int>(content.size());
+      } else {
+        joined = qnd_reader::rebuild_content(tokens, 2, copy_loci);
+        content = joined;
+      }
       if (block_loci < 0) {
         block_loci = copy_loci;
       } else if (copy_loci != block_loci) {
