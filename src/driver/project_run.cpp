@@ -400,6 +400,7 @@ int Project::run() {
 
   start_clock = std::clock();
   ++run_counter;
+  run_serial = next_run_serial();
   run_log() << kSlashLine << "RUN NUMBER " << run_counter << " (" << time_text() << ")\n"
             << kSlashLine << std::flush;
   run_log() << "\nReading Project: " << project_name << std::endl;

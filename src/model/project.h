@@ -55,6 +55,11 @@ class Project {
 
   int runnable = 0;
   int run_counter = 0;
+  // Distinct for every run of every project object of the process (0: none
+  // yet), so that what one run derives from its data is never taken for
+  // another's.
+  unsigned long long run_serial = 0;
+  static unsigned long long next_run_serial();
   std::clock_t start_clock = 0;
   bool run_from_batch = false;
 

@@ -66,7 +66,9 @@ class Samples {
   // database (the alleles met stay), gives every sample its position, counts the
   // distinct haplotypes and, for sequences in haplotype mode, finds the sites
   // that vary among the samples.
-  void begin_allele_pass(const settings& s);
+  // run_serial (Project::run_serial, 0 for none) lets a pass on the same
+  // haplotypes as the previous pass of the run take over its variable sites.
+  void begin_allele_pass(const settings& s, unsigned long long run_serial = 0);
 };
 
 #endif  // QND_MODEL_SAMPLES_H

@@ -124,7 +124,29 @@ void PopGenetics::begin_pass_sites(const std::vector<const std::string*>& conten
   }
 }
 
-void Samples::begin_allele_pass(const settings& s) {
+namespace {
+
+// The variable sites of the last pass, with what they were found from: the
+// run, the missing-data character and the distinct haplotypes (objects and
+// content lengths). Within a run a haplotype object keeps its content, so the
+// group pass and the population pass over the same haplotypes share them.
+struct PassSitesCache {
+  unsigned long long run_serial = 0;
+  char missing = '\0';
+  std::vector<std::pair<const HaploDef*, size_t>> haplotypes;
+  std::vector<int> variable_sites;
+  int typed_invariant_sites = 0;
+  PopGenetics::PassInvariantSites invariant;
+};
+
+PassSitesCache& pass_sites_cache() {
+  static PassSitesCache cache;
+  return cache;
+}
+
+}  // namespace
+
+void Samples::begin_allele_pass(const settings& s, unsigned long long run_serial) {
   // The pooled values of a pass come from its own samples only: the counts and
   // frequencies of earlier passes go, the alleles met stay.
   const int units = size();
@@ -160,17 +182,35 @@ void Samples::begin_allele_pass(const settings& s) {
   PopGenetics::pass_variable_sites.clear();
   if (ProfileSettings::DataType == DNA && !locus_mode(s)) {
     // The variable sites do not depend on the order of the contents.
-    std::vector<const std::string*> unique;
-    unique.reserve(listed.size());
-    for (const HaploDef* h : listed) unique.push_back(&h->content);
-    PopGenetics::begin_pass_sites(unique, missing_char(*this));
+    const char missing = missing_char(*this);
+    std::vector<std::pair<const HaploDef*, size_t>> key;
+    key.reserve(listed.size());
+    for (const HaploDef* h : listed) key.emplace_back(h, h->content.size());
+    PassSitesCache& cache = pass_sites_cache();
+    if (run_serial != 0 && cache.run_serial == run_serial && cache.missing == missing &&
+        cache.haplotypes == key) {
+      PopGenetics::pass_variable_sites = cache.variable_sites;
+      PopGenetics::pass_typed_invariant_sites = cache.typed_invariant_sites;
+      PopGenetics::pass_invariant = cache.invariant;
+    } else {
+      std::vector<const std::string*> unique;
+      unique.reserve(listed.size());
+      for (const HaploDef* h : listed) unique.push_back(&h->content);
+      PopGenetics::begin_pass_sites(unique, missing);
+      cache.run_serial = run_serial;
+      cache.missing = missing;
+      cache.haplotypes = std::move(key);
+      cache.variable_sites = PopGenetics::pass_variable_sites;
+      cache.typed_invariant_sites = PopGenetics::pass_typed_invariant_sites;
+      cache.invariant = PopGenetics::pass_invariant;
+    }
     PopGenetics::pass_sites_restricted = true;
   }
 }
 
 int Samples::compute_stuff(Project* project, settings& s) {
   if (size() == 0) return 1;
-  begin_allele_pass(s);
+  begin_allele_pass(s, project != nullptr ? project->run_serial : 0);
   for (Population* p : pops) {
     *_AOS_ << "\nPopulation '" << p->name.c_str() << "' :";
     const auto start = std::chrono::steady_clock::now();
