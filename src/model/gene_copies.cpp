@@ -3,6 +3,8 @@
 // project's haplotype list, and the sample gets haplotype entries with counts as
 // if it had been read as haplotypic data. Used by the run preparation on the
 // project's samples and by the pooling of samples into groups.
+#include <algorithm>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <memory>
@@ -16,9 +18,20 @@
 
 namespace {
 
+// True when the content holds two locus separators in a row (content read
+// through the line rules never does when the separator is a blank).
+bool has_separator_run(const std::string& content, char separator) {
+  // Bytes and a byte-wide flag, so that the compiler compares many at once.
+  const auto* p = reinterpret_cast<const unsigned char*>(content.data());
+  const auto s = static_cast<unsigned char>(separator);
+  unsigned char run = 0;
+  for (size_t i = 1; i < content.size(); ++i)
+    run |= static_cast<unsigned char>((p[i] == s) & (p[i - 1] == s));
+  return run != 0;
+}
+
 // The lookup key of a gene copy: runs of consecutive locus separators count as one.
 std::string collapse_separators(const std::string& content, char separator) {
-  if (separator == '\0') return content;
   std::string key;
   key.reserve(content.size());
   for (char ch : content) {
@@ -40,15 +53,21 @@ int whole_count(double count) {
 // The haplotype whose content equals the gene copy's key; a new one ("h" + N) is
 // appended to the list when the key is new. Either way c copies are added to its total.
 HaploDef* enter_gene_copy(Haplo_DB& list, const std::string& copy, int c, int& running_number) {
-  std::string key = collapse_separators(copy, ProfileSettings::LocusSeparator);
+  const char separator = ProfileSettings::LocusSeparator;
+  std::string collapsed;
+  const bool collapse = separator != '\0' && has_separator_run(copy, separator);
+  if (collapse) collapsed = collapse_separators(copy, separator);
+  const std::string& key = collapse ? collapsed : copy;
   if (HaploDef* h = list.find(key)) {
     h->total += c;
     return h;
   }
   ++running_number;
-  auto h = std::make_unique<HaploDef>(my_string("h" + std::to_string(running_number)));
+  char name[24] = "h";
+  const auto end = std::to_chars(name + 1, name + sizeof name, running_number).ptr;
+  auto h = std::make_unique<HaploDef>(my_string(std::string_view(name, static_cast<size_t>(end - name))));
   h->number = running_number;
-  h->content = std::move(key);
+  h->content = key;
   h->total = c;
   if (list.add(h.get()) == 0) return nullptr;  // out of memory: the list emptied itself
   return h.release();
@@ -100,5 +119,12 @@ void Population::phen_to_gam(Haplo_DB* list, ProfileSettings* /*profile*/, setti
 }
 
 void Samples::phen_to_gam(Haplo_DB* list, ProfileSettings* prof, settings* s) {
+  // Room for every gene copy at once: growing the list's indexes sample by
+  // sample would rehash them each time.
+  if (list != nullptr) {
+    long long copies = list->size();
+    for (const Population* p : pops) copies += 2LL * p->num_individuals();
+    list->reserve(static_cast<int>(std::min<long long>(copies, INT_MAX)));
+  }
   for (Population* p : pops) p->phen_to_gam(list, prof, s);
 }

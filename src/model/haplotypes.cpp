@@ -110,6 +110,13 @@ HaploDef* Haplo_DB::find_by_name(const my_string& id) const {
   return it == by_name_.end() ? nullptr : it->second;
 }
 
+void Haplo_DB::reserve(int n) {
+  if (n <= size()) return;
+  haplotypes.Reserve(n);
+  by_name_.reserve(static_cast<size_t>(n));
+  if (content_index_valid_) by_content_.reserve(static_cast<size_t>(n));
+}
+
 int Haplo_DB::add(HaploDef* h) {
   const int n = haplotypes.Add(h);
   if (n == 0) {

@@ -16,6 +16,7 @@
 
 #include "model/containers.h"
 #include "model/profile.h"
+#include "text/byte_table.h"
 #include "text/my_string.h"
 
 class TAllele {
@@ -128,6 +129,8 @@ class Haplo_DB {
   int remove_haplotypes(const std::vector<bool>& doomed);
   // Must be called after changing the content of a listed haplotype.
   void invalidate_content_index() { content_index_valid_ = false; }
+  // Makes room for n haplotypes in the list and its indexes.
+  void reserve(int n);
   int size() const { return haplotypes.GetItemsInContainer(); }
   HaploDef* operator[](int i) const { return haplotypes[i]; }
 
@@ -137,7 +140,7 @@ class Haplo_DB {
 
  private:
   std::unordered_map<std::string, HaploDef*> by_name_;
-  std::unordered_map<std::string, HaploDef*> by_content_;
+  std::unordered_map<std::string, HaploDef*, qnd_text::TextHash> by_content_;
   bool content_index_valid_ = false;
 };
 

@@ -83,7 +83,15 @@ void clean_line(std::string& line, const qnd_text::ByteTable& classes, char sepa
   while (read < text.size()) {
     const size_t run_end = rule_bytes.next(read);
     if (run_end > read) {
-      if (written != read) std::memmove(out + written, out + read, run_end - read);
+      if (written != read) {
+        // Short runs (tokens of sizes or names) byte by byte, long ones whole;
+        // the copy moves bytes towards the start, so it is safe in place.
+        if (run_end - read < 32) {
+          for (size_t i = read; i < run_end; ++i) out[written + (i - read)] = out[i];
+        } else {
+          std::memmove(out + written, out + read, run_end - read);
+        }
+      }
       written += run_end - read;
       last_was_blank = false;
       read = run_end;

@@ -63,21 +63,12 @@ ByteSetFinder::ByteSetFinder(std::string_view text, std::string_view bytes) : te
     bytes_[count_] = c;
     found_[count_] = std::string_view::npos;  // not looked for yet
     ++count_;
-    const auto u = static_cast<unsigned char>(c);
-    member_[u >> 6] |= std::uint64_t{1} << (u & 63);
+    member_[static_cast<unsigned char>(c)] = 1;
   }
 }
 
-std::size_t ByteSetFinder::next(std::size_t from) {
-  constexpr std::size_t kNearBytes = 16;
+std::size_t ByteSetFinder::next_far(std::size_t from) {
   const std::size_t n = text_.size();
-  const std::size_t near_end = std::min(n, from + kNearBytes);
-  for (std::size_t i = from; i < near_end; ++i) {
-    const auto u = static_cast<unsigned char>(text_[i]);
-    if ((member_[u >> 6] >> (u & 63)) & 1) return i;
-  }
-  if (near_end == n) return n;
-  from = near_end;
   std::size_t nearest = n;
   for (std::size_t k = 0; k < count_; ++k) {
     std::size_t& at = found_[k];

@@ -40,14 +40,24 @@ class ByteSetFinder {
   ByteSetFinder(std::string_view text, std::string_view bytes);
   // Position of the first byte of the set at or after from, or text.size();
   // from must not decrease from one call to the next.
-  std::size_t next(std::size_t from);
+  std::size_t next(std::size_t from) {
+    const std::size_t n = text_.size();
+    const std::size_t near_end = from + kNearBytes < n ? from + kNearBytes : n;
+    for (std::size_t i = from; i < near_end; ++i)
+      if (member_[static_cast<unsigned char>(text_[i])] != 0) return i;
+    return near_end == n ? n : next_far(near_end);
+  }
 
  private:
+  static constexpr std::size_t kNearBytes = 16;
+  // The search beyond the near bytes, by memchr for each byte of the set.
+  std::size_t next_far(std::size_t from);
+
   std::string_view text_;
   std::size_t count_ = 0;
   std::array<char, kMaxBytes> bytes_{};
   std::array<std::size_t, kMaxBytes> found_{};  // last position found (or text.size())
-  std::array<std::uint64_t, 4> member_{};       // the set as 256 bits
+  ByteTable member_{};                          // 1 for the bytes of the set
 };
 
 // Position of the first byte at or after from that is no ASCII letter, or

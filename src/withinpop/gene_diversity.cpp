@@ -93,16 +93,18 @@ int AlleleRows::add(const std::string& content) {
     loci = static_cast<int>(content.size());
   } else {
     row_start_.push_back(tokens_.size());
-    std::string_view rest(content);
-    while (!rest.empty()) {
-      const size_t cut = rest.find(separator_);
-      const std::string_view token = rest.substr(0, cut);
-      if (!token.empty()) {
-        tokens_.push_back(token);
+    // Tokens are short (allele sizes, names): the separators are found byte by
+    // byte rather than by a library search per token.
+    const char* const text = content.data();
+    const size_t n = content.size();
+    size_t start = 0;
+    for (size_t i = 0; i <= n; ++i) {
+      if (i < n && text[i] != separator_) continue;
+      if (i > start) {
+        tokens_.emplace_back(text + start, i - start);
         ++loci;
       }
-      if (cut == std::string_view::npos) break;
-      rest.remove_prefix(cut + 1);
+      start = i + 1;
     }
     row_loci_.push_back(loci);
   }
