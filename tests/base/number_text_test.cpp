@@ -16,9 +16,10 @@
 #include <vector>
 
 TEST(NumberText, SameTextAsPrintfAndAsTheClassicLocale) {
-  std::vector<double> values = {0.0, -0.0, 1e-5, 123456.0, 1234567.0, 999999.5, 9.9999995,
-                                1.0 / 3, 1e21, DBL_MAX, DBL_TRUE_MIN, -22.2962, 2.5e-7,
-                                0.000123456499999, HUGE_VAL, -HUGE_VAL, std::nan("")};
+  std::vector<double> values = {
+      0.0,      -0.0,      1e-5,        123456.0,     1234567.0, 999999.5, 9.9999995,
+      1.0 / 3,  1e21,      DBL_MAX,     DBL_TRUE_MIN, -22.2962,  2.5e-7,   0.000123456499999,
+      HUGE_VAL, -HUGE_VAL, std::nan("")};
   std::mt19937_64 rng(7);
   std::uniform_real_distribution<double> nice(-1000.0, 1000.0);
   for (int i = 0; i < 20000; ++i) {
@@ -42,8 +43,7 @@ TEST(NumberText, SameTextAsPrintfAndAsTheClassicLocale) {
     }
   }
   const std::vector<void (*)(std::ostream&)> formats = {
-      [](std::ostream&) {},
-      [](std::ostream& o) { o << std::setprecision(0); },
+      [](std::ostream&) {}, [](std::ostream& o) { o << std::setprecision(0); },
       [](std::ostream& o) { o << std::fixed << std::setprecision(3); },
       [](std::ostream& o) { o << std::scientific << std::uppercase << std::showpos; },
       [](std::ostream& o) { o << std::showpoint << std::setw(12) << std::setfill('*'); }};
