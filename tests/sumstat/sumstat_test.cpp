@@ -1,0 +1,319 @@
+// The summary record: which keywords a definition line selects
+// (keyword_lines.txt), the header and value lines of a pass (pass_cases.txt),
+// the number format, very long lines, the bookkeeping of failed runs in a batch,
+// and writing the output file (header modes, append, concurrent writers).
+#include "sumstat/sumstat.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "base/case_table.h"
+#include "cli/temp_dir.h"
+
+using qnd_test::read_file;
+using qnd_test::write_file;
+
+namespace {
+
+#define QND_FLAGS(X)                                                                               \
+  X(ALL_K)                                                                                         \
+  X(ALLSD_K) X(MEAN_K) X(SD_K) X(TOT_K) X(ALL_H) X(ALLSD_H) X(MEAN_H) X(SD_H) X(TOT_H) X(ALL_S)    \
+      X(ALLSD_S) X(PRIVATE_S) X(MEAN_S) X(SD_S) X(TOT_S) X(ALL_TAJIMAD) X(ALLSD_TAJIMAD)           \
+          X(MEAN_TAJIMAD) X(SD_TAJIMAD) X(TOT_TAJIMAD) X(ALL_FUFS) X(ALLSD_FUFS) X(MEAN_FUFS)      \
+              X(SD_FUFS) X(TOT_FUFS) X(ALL_PI) X(MEAN_PI) X(SD_PI) X(TOT_PI) X(ALL_GW) X(ALLSD_GW) \
+                  X(MEAN_GW) X(SD_GW) X(TOT_GW) X(ALL_NGW) X(ALLSD_NGW) X(MEAN_NGW) X(SD_NGW)      \
+                      X(ALL_RANGE) X(ALLSD_RANGE) X(MEAN_RANGE) X(SD_RANGE) X(TOT_RANGE)           \
+                          X(GLOBAL_FSTAT) X(GLOBALSD_FSTAT) X(PAIRWISE_FST) X(PAIRWISE_PI)         \
+                              X(PAIRWISE_DMUSQR) X(MEAN_ALL_DPRIME) X(MEAN_ALL_R2)                 \
+                                  X(ALL_ADJ_DPRIME) X(ALL_ADJ_R2) X(MEAN_ADJ_DPRIME)               \
+                                      X(MEAN_ADJ_R2) X(FLANK_DPRIME) X(FLANK_R2) X(POP_LEVEL)      \
+                                          X(GROUP_LEVEL)
+#define QND_MARKS(X) X(hasFIS) X(hasFST) X(hasFCT) X(hasFSC) X(hasFIT) X(groupPass)
+#define QND_LISTS(X)                                                                              \
+  X(K)                                                                                            \
+  X(Ksd) X(H) X(Hsd) X(S) X(Ssd) X(privS) X(D) X(Dsd) X(FS) X(FSsd) X(Pi) X(GW) X(GWsd) X(NGW)    \
+      X(NGWsd) X(R) X(Rsd) X(pairFST) X(pairPI) X(pairDMUSQ) X(meanDprime) X(meanR2) X(adjDprime) \
+          X(adjR2) X(meanAdjDprime) X(meanAdjR2) X(flankDprime) X(flankR2)
+#define QND_VALUES(X)                                                                              \
+  X(meanK)                                                                                         \
+  X(sdK) X(totK) X(meanH) X(sdH) X(totH) X(meanS) X(sdS) X(totS) X(meanD) X(sdD) X(meanFS) X(sdFS) \
+      X(meanPi) X(sdPi) X(meanGW) X(sdGW) X(totGW) X(meanNGW) X(sdNGW) X(meanR) X(sdR) X(totR)     \
+          X(FIS) X(FST) X(FCT) X(FSC) X(FIT)
+#define QND_MEMBER(m) {#m, &TSumStat::m},
+const std::map<std::string, bool TSumStat::*> kFlags = {QND_FLAGS(QND_MEMBER)};
+const std::map<std::string, bool TSumStat::*> kMarks = {QND_MARKS(QND_MEMBER)};
+const std::map<std::string, MY_TArrayAsVector<double> TSumStat::*> kLists = {QND_LISTS(QND_MEMBER)};
+const std::map<std::string, double TSumStat::*> kValues = {QND_VALUES(QND_MEMBER)};
+#undef QND_MEMBER
+
+std::string selected(const TSumStat& s) {
+  std::string out;
+  for (const auto& [name, flag] : kFlags)
+    if (s.*flag) out += name + " ";
+  return out;
+}
+
+std::string sorted_words(const std::string& text) {
+  std::istringstream in(text);
+  std::map<std::string, int> words;
+  for (std::string w; in >> w;) ++words[w];
+  std::string out;
+  for (const auto& [w, n] : words) out += w + " ";
+  return out;
+}
+
+// Applies "list=v1,v2 field=v mark=1" to s.
+void set_values(TSumStat& s, const std::string& text) {
+  std::istringstream in(text);
+  for (std::string item; in >> item;) {
+    const std::string name = item.substr(0, item.find('='));
+    std::istringstream values(item.substr(name.size() + 1));
+    for (std::string v; std::getline(values, v, ',');) {
+      const double x = std::strtod(v.c_str(), nullptr);
+      if (kLists.count(name)) (s.*kLists.at(name)).Add(x);
+      if (kValues.count(name)) s.*kValues.at(name) = x;
+      if (kMarks.count(name)) s.*kMarks.at(name) = x != 0;
+    }
+  }
+}
+
+TDataType type_named(const std::string& name) {
+  const std::map<std::string, TDataType> types = {{"DNA", DNA},
+                                                  {"RFLP", RFLP},
+                                                  {"MICROSAT", MICROSAT},
+                                                  {"STANDARD", STANDARD},
+                                                  {"FREQUENCY", FREQUENCY}};
+  return types.at(name);
+}
+
+// Simulates one project of a batch: its header (only while the header is not
+// complete, as the run sequence adds it) and value text, then the outcome.
+void project(TSumStat& sum, bool ran, const std::string& header, const std::string& values) {
+  sum.begin_project();
+  if (!sum.header_complete) sum.headerLine += header;
+  sum.statsLine += values;
+  sum.end_project(ran);
+}
+
+}  // namespace
+
+TEST(SumStatKeywords, EachKeywordAloneSelectsOnlyItsOwnFlag) {
+  for (const auto& [name, flag] : kFlags) {
+    TSumStat s;
+    s.checkForStat(my_string(name.c_str()));
+    EXPECT_EQ(selected(s), name + " ");
+  }
+}
+
+TEST(SumStatKeywords, DefinitionLinesOnTheCaseTable) {
+  for (const qnd_test::CaseRow& row : qnd_test::read_cases("sumstat/keyword_lines.txt")) {
+    TSumStat s;
+    std::istringstream lines(row[0]);
+    for (std::string line; std::getline(lines, line);) s.checkForStat(my_string(line.c_str()));
+    EXPECT_EQ(selected(s), sorted_words(row[1])) << "keyword_lines.txt line " << row.line;
+    EXPECT_FALSE(s.hasFIS || s.hasFST || s.hasFCT || s.hasFSC || s.hasFIT);
+  }
+}
+
+TEST(SumStatKeywords, DefinitionFileIsReadWholeAndAMissingOneResetsTheRecord) {
+  qnd_test::TempDir dir;
+  const std::string path = dir.file("ssdefs.txt");
+  write_file(path, "# with ALL_K\r\nPOP_LEVEL\r\nmean_h  SD_H\n" + std::string(2'000'000, ' ') +
+                       "PAIRWISE_FST\nTOT_S");
+  TSumStat s;
+  s.readDefSSFile(my_string(path.c_str()));
+  EXPECT_EQ(selected(s), "MEAN_H PAIRWISE_FST POP_LEVEL SD_H TOT_S ");
+  EXPECT_EQ(s.defFileName, path);
+  s.hasFST = s.groupPass = s.appendOutput = s.sumStatMode = true;
+  s.headerLine = "x\t\n";
+  s.statsLine = "1\t\n";
+  s.readDefSSFile(my_string(dir.file("absent.txt").c_str()));
+  EXPECT_EQ(selected(s), "");
+  EXPECT_FALSE(s.hasFST || s.groupPass);
+  EXPECT_EQ(s.headerLine + s.statsLine, "");
+  EXPECT_TRUE(s.appendOutput && s.sumStatMode);  // chosen by main, not by the file
+  s.checkForStat("ALL_K PAIRWISE_FST");
+  s.pairFST.Add(0.1);
+  s.flankR2.Add(0.2);
+  s.meanNGW = s.FIT = 2.5;
+  s.hasFIT = true;
+  s.clearValues();  // values go, selections stay
+  EXPECT_EQ(s.pairFST.size() + s.flankR2.size(), 0);
+  EXPECT_EQ(s.meanNGW + s.FIT, 0.0);
+  EXPECT_FALSE(s.hasFIT);
+  EXPECT_EQ(selected(s), "ALL_K PAIRWISE_FST ");
+}
+
+TEST(SumStatPass, HeaderAndValuesOnTheCaseTable) {
+  for (const qnd_test::CaseRow& row : qnd_test::read_cases("sumstat/pass_cases.txt")) {
+    SCOPED_TRACE(testing::Message() << "pass_cases.txt line " << row.line);
+    TSumStat s;
+    s.checkForStat(my_string(row[0].c_str()));
+    const TDataType type = type_named(row[1]);
+    std::istringstream passes(row[2]);
+    for (std::string pass; std::getline(passes, pass, '|');) {
+      s.clearValues();
+      set_values(s, pass);
+      s.outputHeader(type);
+      s.outputStats(type);
+    }
+    EXPECT_EQ(s.headerLine, row[3]);
+    EXPECT_EQ(s.statsLine, row[4]);
+    std::istringstream after(row.fields.size() > 5 ? row[5] : "");
+    for (std::string item; after >> item;) {
+      const std::string name = item.substr(0, item.find('='));
+      EXPECT_NEAR(s.*kValues.at(name), std::strtod(item.c_str() + name.size() + 1, nullptr), 1e-12)
+          << name;
+    }
+  }
+}
+
+TEST(SumStatPass, ValuesPrintAsADefaultFormattedStreamDoes) {
+  std::mt19937_64 gen(12345);
+  std::uniform_real_distribution<double> mantissa(-10.0, 10.0);
+  TSumStat s;
+  s.checkForStat("POP_LEVEL ALL_H");
+  std::ostringstream expected;
+  for (int i = 0; i < 2000; ++i) {
+    const double v = i < 4 ? std::vector<double>{999999.5, 0.00009999995, HUGE_VAL, NAN}[i]
+                           : mantissa(gen) * std::pow(10.0, static_cast<int>(gen() % 25) - 12);
+    s.H.Add(v);
+    expected << v << '\t';
+  }
+  expected << '\n';
+  s.outputStats(STANDARD);
+  EXPECT_EQ(s.statsLine, expected.str());
+}
+
+TEST(SumStatPass, HundredsOfThousandsOfPairwiseColumnsAreNeverCut) {
+  TSumStat s;
+  s.checkForStat("POP_LEVEL PAIRWISE_FST");
+  std::string header, values;
+  for (int i = 2; i <= 775; ++i) {  // 299,925 pairs
+    for (int j = 1; j < i; ++j) {
+      s.pairFST.Add(0.125);
+      header += "FST_" + std::to_string(i) + "_" + std::to_string(j) + "\t";
+      values += "0.125\t";
+    }
+  }
+  s.outputHeader(DNA);
+  s.outputStats(DNA);
+  EXPECT_TRUE(s.headerLine == header + "\n") << "header differs";
+  EXPECT_TRUE(s.statsLine == values + "\n") << "values differ";
+}
+
+TEST(SumStatBatch, FailedRunsKeepTheirLineAsNAFields) {
+  TSumStat single;
+  project(single, false, "a\t\n", "1\t\n");
+  single.finish_batch();
+  EXPECT_EQ(single.headerLine + single.statsLine, "");  // outside batch mode: nothing
+  TSumStat sum;
+  sum.batch_mode = true;
+  project(sum, false, "partial\t", "9\t");  // failed part way: none of it stays
+  project(sum, false, "", "");
+  sum.begin_project();  // columns of the group and population passes count
+  sum.headerLine += "x\t";
+  sum.headerLine += "y\tz\t\n";
+  sum.statsLine += "1\t2\t3\t\n";
+  sum.end_project(true);
+  project(sum, false, "ignored\t\n", "8\t");
+  project(sum, true, "ignored\t\n", "4\t5\t6\t\n");
+  sum.finish_batch();
+  EXPECT_EQ(sum.headerLine, "x\ty\tz\t\n");
+  EXPECT_EQ(sum.statsLine, "NA\tNA\tNA\t\nNA\tNA\tNA\t\n1\t2\t3\t\nNA\tNA\tNA\t\n4\t5\t6\t\n");
+  TSumStat next;
+  next.batch_mode = true;
+  project(next, true, "a\t\n", "1\t\n");
+  project(next, false, "", "");
+  next.resetComputationFlags();  // a new batch
+  EXPECT_FALSE(next.header_complete);
+  project(next, false, "", "");
+  project(next, true, "a\tb\t\n", "1\t2\t\n");
+  EXPECT_EQ(next.statsLine, "NA\tNA\t\n1\t2\t\n");
+  TSumStat none;  // without any run each failure gets one NA column, at the end
+  none.batch_mode = true;
+  project(none, false, "a\t", "");
+  project(none, false, "", "");
+  EXPECT_EQ(none.statsLine, "");
+  none.finish_batch();
+  EXPECT_EQ(none.headerLine + none.statsLine, "NA\t\nNA\t\n");
+}
+
+TEST(SumStatWrite, HeaderModesAppendAndUnopenableNames) {
+  qnd_test::TempDir dir;
+  const std::string path = dir.file("out.txt");
+  // Mode 0: values, 1: header and values, 2: header, others: nothing.
+  const std::map<int, std::string> written = {
+      {0, "v\t\n"}, {1, "h\t\nv\t\n"}, {2, "h\t\n"}, {5, ""}, {-1, ""}};
+  for (const bool append : {false, true}) {
+    for (const auto& [mode, text] : written) {
+      write_file(path, "old\n");
+      TSumStat s;
+      s.outFileName = path;
+      s.appendOutput = append;
+      s.headerLine = "h\t\n";
+      s.statsLine = "v\t\n";
+      s.writeToFile(mode);
+      EXPECT_EQ(read_file(path), (append ? "old\n" : "") + text) << mode << " " << append;
+    }
+  }
+  TSumStat s;
+  s.appendOutput = true;
+  s.outFileName = dir.file("new.txt");  // created when missing
+  s.headerLine = std::string(1'500'000, 'h') + "\n";
+  s.statsLine = std::string(2'500'000, 'v') + "\n";
+  s.writeToFile(1);
+  s.writeToFile(0);
+  EXPECT_TRUE(read_file(s.outFileName) == s.headerLine + s.statsLine + s.statsLine);
+  for (const std::string name : {"", "no_such_dir/out.txt"}) {
+    s.outFileName = name.empty() ? name : dir.file(name);
+    s.writeToFile(0);  // nothing written, no failure
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.file("no_such_dir")));
+}
+
+TEST(SumStatWrite, LinesOfSeveralProcessesNeverInterleave) {
+  qnd_test::TempDir dir;
+  const std::string path = dir.file("shared.txt");
+  constexpr int kProcesses = 6, kLinesEach = 4;
+  constexpr size_t kLineLength = 400'000;  // far beyond any pipe or stdio buffer
+  std::vector<pid_t> children;
+  for (int p = 0; p < kProcesses; ++p) {
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      for (int l = 0; l < kLinesEach; ++l) {
+        TSumStat s;
+        s.outFileName = path;
+        s.appendOutput = true;
+        s.statsLine = std::string(kLineLength, static_cast<char>('a' + p)) + "\n";
+        s.writeToFile(0);
+      }
+      ::_exit(0);
+    }
+    children.push_back(pid);
+  }
+  for (const pid_t pid : children) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  std::istringstream text(read_file(path));
+  std::map<char, int> lines_of;
+  for (std::string line; std::getline(text, line);) {
+    ASSERT_EQ(line.size(), kLineLength) << "a line is cut or mixed";
+    ASSERT_EQ(line.find_first_not_of(line[0]), std::string::npos) << "a line mixes two writers";
+    ++lines_of[line[0]];
+  }
+  EXPECT_EQ(lines_of.size(), static_cast<size_t>(kProcesses));
+  for (const auto& [c, n] : lines_of) EXPECT_EQ(n, kLinesEach) << c;
+}
