@@ -1,7 +1,8 @@
-// Gene copies from genotypic data: haplotype list entries, sample entries, the
-// per-gene-copy list and the separator-collapsed lookup key.
+// Gene copies from genotypic data against a naive recount: the haplotype list,
+// the samples' entries, the per-gene-copy list and the separator-collapsed key.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -20,7 +21,7 @@ using Entries = std::vector<std::pair<std::string, int>>;
 
 namespace {
 
-class GeneCopiesTest : public ::testing::Test {
+class GeneCopies : public ::testing::Test {
  protected:
   void SetUp() override { ProfileSettings::LocusSeparator = '\0'; }
   test_model::ProfileGlobalsGuard guard_;
@@ -29,203 +30,110 @@ class GeneCopiesTest : public ::testing::Test {
   settings s_;
 };
 
-using GeneCopies = GeneCopiesTest;
-using GeneCopyKey = GeneCopiesTest;
-using GeneCopyList = GeneCopiesTest;
+}  // namespace
 
-TEST_F(GeneCopies, HeterozygoteGivesTwoNewHaplotypes) {
-  Population p = genotypic_sample("pop", {{"AC", "AG", 1}});
-  p.phen_to_gam(&list_, &profile_, &s_);
-
-  ASSERT_EQ(list_.size(), 2);
-  EXPECT_EQ(list_[0]->name, "h1");
-  EXPECT_EQ(list_[0]->number, 1);
-  EXPECT_EQ(list_[0]->content, "AC");
-  EXPECT_EQ(list_[0]->total, 1);
-  EXPECT_EQ(list_[1]->name, "h2");
-  EXPECT_EQ(list_[1]->number, 2);
-  EXPECT_EQ(list_[1]->content, "AG");
-  EXPECT_EQ(list_[1]->total, 1);
-  EXPECT_EQ(entries_of(p), (Entries{{"h1", 1}, {"h2", 1}}));
-  EXPECT_EQ(p.haplotypes[0]->hap, list_[0]);
-  EXPECT_EQ(p.line_count, 2);
-  EXPECT_EQ(p.gametes_built, 1);
-  EXPECT_EQ(p.sample_size, 1.0);  // still the number of individuals
-}
-
-TEST_F(GeneCopies, HomozygoteAddsTwiceItsCountToOneEntry) {
-  Population p = genotypic_sample("pop", {{"AC", "AC", 3}});
-  p.phen_to_gam(&list_, &profile_, &s_);
-
-  ASSERT_EQ(list_.size(), 1);
-  EXPECT_EQ(list_[0]->total, 6);
-  EXPECT_EQ(entries_of(p), (Entries{{"h1", 6}}));
-  EXPECT_EQ(p.line_count, 1);
-}
-
-TEST_F(GeneCopies, FractionalCountContributesNothingButCreatesTheHaplotype) {
-  Population p = genotypic_sample("pop", {{"AT", "GG", 0.7}, {"AT", "CC", 2.9}});
-  p.phen_to_gam(&list_, &profile_, &s_);
-
-  ASSERT_EQ(list_.size(), 3);
-  EXPECT_EQ(list_[0]->content, "AT");
-  EXPECT_EQ(list_[0]->total, 2);  // 0 + 2 (2.9 truncated)
-  EXPECT_EQ(list_[1]->content, "GG");
-  EXPECT_EQ(list_[1]->total, 0);
-  EXPECT_EQ(list_[2]->content, "CC");
-  EXPECT_EQ(list_[2]->total, 2);
-  EXPECT_EQ(entries_of(p), (Entries{{"h1", 2}, {"h2", 0}, {"h3", 2}}));
-  EXPECT_EQ(p.line_count, 3);
-}
-
-TEST_F(GeneCopies, KnownContentIsFoundAndNumberingContinuesFromListLength) {
-  test_model::add_haplotype(list_, "read1", "AC", 5);
+TEST_F(GeneCopies, ListAndEntriesMatchANaiveRecount) {
+  test_model::add_haplotype(list_, "read1", "A", 5);  // read before: found, totals add up
   test_model::add_haplotype(list_, "read2", "TT", 0);
-  Population p = genotypic_sample("pop", {{"AC", "GG", 1}, {"CA", "GG", 2}});
-  p.phen_to_gam(&list_, &profile_, &s_);
+  // Whole copies count; a fraction of an individual counts nothing but still
+  // creates the haplotype. Later samples reuse earlier copies.
+  const std::vector<std::vector<Individual>> samples = {
+      {{"B", "A", 2.5}, {"B", "B", 1}, {"C", "A", 4}, {"D", "A", 0.2}},
+      {{"B", "C", 3.0}, {"A", "A", 1.99}, {"E", "C", 2}}};
+  Samples all;
+  for (const auto& individuals : samples)
+    all.pops.Add(new Population(genotypic_sample("pop", individuals)));
+  all.phen_to_gam(&list_, &profile_, &s_);
 
-  ASSERT_EQ(list_.size(), 4);
-  EXPECT_EQ(list_[0]->total, 6);  // 5 read + 1
-  EXPECT_EQ(list_[2]->name, "h3");
-  EXPECT_EQ(list_[2]->number, 3);
-  EXPECT_EQ(list_[2]->total, 3);
-  EXPECT_EQ(list_[3]->name, "h4");
-  EXPECT_EQ(list_[3]->content, "CA");
-  EXPECT_EQ(entries_of(p), (Entries{{"read1", 1}, {"h3", 3}, {"h4", 2}}));
-}
-
-TEST_F(GeneCopies, LaterSamplesReuseEarlierCopiesAndContinueNumbering) {
-  Samples samples;
-  samples.pops.Add(new Population(genotypic_sample("a", {{"AA", "CC", 1}})));
-  samples.pops.Add(new Population(genotypic_sample("b", {{"CC", "GG", 2}})));
-  samples.phen_to_gam(&list_, &profile_, &s_);
-
-  ASSERT_EQ(list_.size(), 3);
-  EXPECT_EQ(list_[1]->total, 1 + 2);  // CC in both samples
-  EXPECT_EQ(list_[2]->name, "h3");
-  EXPECT_EQ(entries_of(*samples[0]), (Entries{{"h1", 1}, {"h2", 1}}));
-  EXPECT_EQ(entries_of(*samples[1]), (Entries{{"h2", 2}, {"h3", 2}}));
-  EXPECT_EQ(samples[1]->gametes_built, 1);
-}
-
-TEST_F(GeneCopies, EntryCountsSumToTwiceTheWholeIndividuals) {
-  const std::vector<Individual> inds = {{"A", "B", 2.5}, {"B", "B", 1},   {"C", "A", 4},
-                                        {"D", "A", 0.2}, {"B", "C", 3.0}, {"A", "A", 1.99}};
-  Population p = genotypic_sample("pop", inds);
-  p.phen_to_gam(&list_, &profile_, &s_);
-
-  // Naive recount of the copies by content, in order of first appearance.
-  std::map<std::string, int> expected;
-  int whole = 0;
-  for (const Individual& ind : inds) {
-    const int c = static_cast<int>(ind.count);
-    whole += c;
-    expected[ind.copy1] += c;
-    expected[ind.copy2] += c;
+  std::map<std::string, int> total = {{"A", 5}};
+  std::vector<std::string> order = {"A", "TT"};  // contents in order of first appearance
+  for (size_t p = 0; p < samples.size(); ++p) {
+    Entries expected;
+    double individuals = 0;
+    for (const Individual& ind : samples[p]) {
+      individuals += ind.count;
+      for (const std::string& copy : {ind.copy1, ind.copy2}) {
+        const int c = static_cast<int>(ind.count);
+        total[copy] += c;
+        if (std::find(order.begin(), order.end(), copy) == order.end()) order.push_back(copy);
+        const size_t k = std::find(order.begin(), order.end(), copy) - order.begin();
+        const std::string name = k == 0 ? "read1" : "h" + std::to_string(k + 1);
+        auto it = std::find_if(expected.begin(), expected.end(),
+                               [&](const auto& e) { return e.first == name; });
+        if (it == expected.end())
+          expected.emplace_back(name, c);
+        else
+          it->second += c;
+      }
+    }
+    EXPECT_EQ(entries_of(*all[static_cast<int>(p)]), expected) << p;
+    EXPECT_EQ(all[static_cast<int>(p)]->line_count, static_cast<int>(expected.size()));
+    EXPECT_EQ(all[static_cast<int>(p)]->gametes_built, 1);
+    EXPECT_EQ(all[static_cast<int>(p)]->sample_size, individuals);  // not the gene copies
   }
-  int sum = 0;
-  std::map<std::string, int> got;
-  for (const PHaploDef* e : p.haplotypes) {
-    sum += e->count;
-    got[e->hap->content] += e->count;
-    EXPECT_EQ(e->hap->total, expected[e->hap->content]);
+  ASSERT_EQ(list_.size(), static_cast<int>(order.size()));
+  for (int k = 0; k < list_.size(); ++k) {
+    EXPECT_EQ(list_[k]->content, order[static_cast<size_t>(k)]);
+    EXPECT_EQ(list_[k]->number, k + 1);
+    EXPECT_EQ(list_[k]->total, total[order[static_cast<size_t>(k)]]) << k;
   }
-  EXPECT_EQ(sum, 2 * whole);
-  EXPECT_EQ(got, expected);
-  EXPECT_EQ(p.num_haplotypes(), 4);  // one entry per distinct copy
 }
 
-TEST_F(GeneCopies, ReconversionRebuildsEntriesWithoutDuplicates) {
-  s_.TaskNumber = 512;
-  Population p = genotypic_sample("pop", {{"X", "Y", 2}});
-  p.phen_to_gam(&list_, &profile_, &s_);
-  p.phen_to_gam(&list_, &profile_, &s_);
-
-  EXPECT_EQ(list_.size(), 2);
-  EXPECT_EQ(list_[0]->total, 4);  // the list only accumulates
-  EXPECT_EQ(entries_of(p), (Entries{{"h1", 2}, {"h2", 2}}));
-  EXPECT_EQ(p.gametes.size(), 2);
-}
-
-TEST_F(GeneCopies, SampleWithoutIndividualsGetsNoEntries) {
-  Population p = genotypic_sample("pop", {});
-  p.phen_to_gam(&list_, &profile_, &s_);
-  EXPECT_EQ(list_.size(), 0);
-  EXPECT_EQ(p.num_haplotypes(), 0);
-  EXPECT_EQ(p.line_count, 0);
-  EXPECT_EQ(p.gametes_built, 1);
-}
-
-// The lookup key of a gene copy: runs of the locus separator collapse to one,
-// other characters and data without a separator are left as they are.
-TEST_F(GeneCopyKey, SeparatorRunsCollapseToOne) {
+// The lookup key: runs of the locus separator collapse to one; copies with the
+// same key share one entry.
+TEST_F(GeneCopies, SeparatorRunsCollapseToOne) {
   struct Case {
     char separator;
-    const char* copy1;
-    const char* copy2;
+    const char *copy1, *copy2;
     std::vector<std::string> contents;
   };
-  const Case cases[] = {
-      {':', "1::2", "1:2", {"1:2"}},
-      {':', "::12:::3::", "12:3", {":12:3:", "12:3"}},
-      {'\0', "1::2", "1:2", {"1::2", "1:2"}},
-      {' ', "AA  BB", "AA B", {"AA BB", "AA B"}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.copy1) + " / " + c.copy2);
+  for (const Case& c :
+       {Case{':', "1::2", "1:2", {"1:2"}}, Case{':', "::12:::3::", "12:3", {":12:3:", "12:3"}},
+        Case{'\0', "1::2", "1:2", {"1::2", "1:2"}},
+        Case{' ', "AA  BB", "AA B", {"AA BB", "AA B"}}}) {
     ProfileSettings::LocusSeparator = c.separator;
     Haplo_DB list;
     Population p = genotypic_sample("pop", {{c.copy1, c.copy2, 1}});
     p.phen_to_gam(&list, &profile_, &s_);
     std::vector<std::string> contents;
     for (int i = 0; i < list.size(); ++i) contents.push_back(list[i]->content);
-    EXPECT_EQ(contents, c.contents);
-    // Copies with the same key share one entry.
-    EXPECT_EQ(list[0]->total, c.contents.size() == 1 ? 2 : 1);
+    EXPECT_EQ(contents, c.contents) << c.copy1;
+    EXPECT_EQ(list[0]->total, c.contents.size() == 1 ? 2 : 1) << c.copy1;
   }
 }
 
-// One pair of entries per individual line, with its count: a count of 10^9
-// takes two entries, not two billion.
-TEST_F(GeneCopyList, AmovaListsEachIndividualsCopiesInPairs) {
-  s_.TaskNumber = 512;
-  Population p = genotypic_sample("pop", {{"X", "Y", 2}, {"Z", "Z", 1e9}});
-  p.phen_to_gam(&list_, &profile_, &s_);
-
-  ASSERT_EQ(p.gametes.size(), 4);
-  const std::vector<std::string> expected = {"X", "Y", "Z", "Z"};
-  const std::vector<int> counts = {2, 2, 1000000000, 1000000000};
-  for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(p.gametes[i]->hap->content, expected[static_cast<size_t>(i)]);
-    EXPECT_EQ(p.gametes[i]->count, counts[static_cast<size_t>(i)]);
+// AMOVA and pairwise FST list each individual's two copies once, with its count:
+// a count of 10^9 takes two entries, not two billion; other tasks list nothing.
+TEST_F(GeneCopies, GeneCopyListForAmovaAndPairwiseFst) {
+  for (const int task : {512, 1024 | 1, 1 | 2 | 2048}) {
+    s_.TaskNumber = task;
+    Haplo_DB list;
+    Population p = genotypic_sample("pop", {{"X", "Y", 2}, {"Z", "Z", 1e9}, {"W", "X", 0.5}});
+    p.phen_to_gam(&list, &profile_, &s_);
+    EXPECT_EQ(entries_of(p), (Entries{{"h1", 2}, {"h2", 2}, {"h3", 2000000000}, {"h4", 0}}));
+    if (task == 1 + 2 + 2048) {
+      EXPECT_EQ(p.gametes.size(), 0);
+      continue;
+    }
+    ASSERT_EQ(p.gametes.size(), 4) << task;
+    const std::vector<std::pair<std::string, int>> copies = {
+        {"X", 2}, {"Y", 2}, {"Z", 1000000000}, {"Z", 1000000000}};
+    for (int i = 0; i < 4; ++i)
+      EXPECT_EQ(std::make_pair(p.gametes[i]->hap->content, p.gametes[i]->count),
+                copies[static_cast<size_t>(i)]);
+    EXPECT_EQ(p.gametes[0]->hap, list[0]);
   }
-  EXPECT_EQ(p.gametes[0]->hap, list_[0]);
-  EXPECT_EQ(entries_of(p), (Entries{{"h1", 2}, {"h2", 2}, {"h3", 2000000000}}));
-  // A count beyond the int range fails the run ("not enough memory").
-  Population q = genotypic_sample("pop", {{"W", "W", 1.5e9}});
+  s_.TaskNumber = 512;
+  Population r = genotypic_sample("pop", {{"X", "Y", 2}});
+  r.phen_to_gam(&list_, &profile_, &s_);
+  r.phen_to_gam(&list_, &profile_, &s_);  // converted again: rebuilt, not doubled
+  EXPECT_EQ(entries_of(r), (Entries{{"h1", 2}, {"h2", 2}}));
+  EXPECT_EQ(r.gametes.size(), 2);
+  EXPECT_EQ(list_[0]->total, 4);                                // the list only accumulates
+  Population q = genotypic_sample("pop", {{"W", "W", 1.5e9}});  // past the int range
   EXPECT_THROW(q.phen_to_gam(&list_, &profile_, &s_), ExceptionType);
+  Population empty = genotypic_sample("pop", {});
+  empty.phen_to_gam(&list_, &profile_, &s_);
+  EXPECT_EQ(empty.num_haplotypes() + empty.line_count, 0);
+  EXPECT_EQ(empty.gametes_built, 1);
 }
-
-TEST_F(GeneCopyList, PairwiseFstAlsoListsCopies) {
-  s_.TaskNumber = 1024 | 1;
-  Population p = genotypic_sample("pop", {{"X", "Y", 1}, {"Z", "Z", 1}});
-  p.phen_to_gam(&list_, &profile_, &s_);
-
-  ASSERT_EQ(p.gametes.size(), 4);
-  EXPECT_EQ(p.gametes[2]->hap->content, "Z");
-  EXPECT_EQ(p.gametes[3]->hap->content, "Z");
-}
-
-TEST_F(GeneCopyList, OtherTasksAndZeroCountsListNothing) {
-  s_.TaskNumber = 1 | 2 | 2048;
-  Population p = genotypic_sample("pop", {{"X", "Y", 2}});
-  p.phen_to_gam(&list_, &profile_, &s_);
-  EXPECT_EQ(p.gametes.size(), 0);
-
-  s_.TaskNumber = 512;
-  Population q = genotypic_sample("pop", {{"X", "Y", 0.5}});
-  q.phen_to_gam(&list_, &profile_, &s_);
-  EXPECT_EQ(q.gametes.size(), 0);
-}
-
-}  // namespace

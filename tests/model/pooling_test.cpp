@@ -1,8 +1,10 @@
-// Pooling samples into groups and the merge of one sample into another.
+// Pooling samples into groups, and the merge of one sample into another against
+// a plain nested scan.
 #include "model/pooling.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -22,197 +24,116 @@ using Entries = std::vector<std::pair<std::string, int>>;
 
 namespace {
 
-// The merge as a plain nested scan: the first entry with the same content gets the
-// count, otherwise a new entry is appended. Returns (haplotype, count) pairs.
-std::vector<std::pair<HaploDef*, int>> naive_merge(const Population& into, const Population& from) {
-  std::vector<std::pair<HaploDef*, int>> out;
-  for (const PHaploDef* e : into.haplotypes) out.emplace_back(e->hap, e->count);
+using Refs = std::vector<std::pair<const HaploDef*, int>>;
+
+Refs refs(const Population& p) {
+  Refs out;
+  for (const PHaploDef* e : p.haplotypes) out.emplace_back(e->hap, e->count);
+  return out;
+}
+
+// The merge as a plain nested scan: the first entry with the same content (the
+// same name for frequency data, which have no content) gets the count, otherwise
+// a new entry is appended.
+Refs naive_merge(Refs out, const Population& from, bool by_name) {
   for (const PHaploDef* e : from.haplotypes) {
-    bool found = false;
-    for (auto& [h, c] : out) {
-      if (h->content == e->hap->content) {
-        c += e->count;
-        found = true;
-        break;
-      }
-    }
-    if (!found) out.emplace_back(e->hap, e->count);
+    auto same = [&](const auto& o) {
+      return by_name ? o.first->name == e->hap->name : o.first->content == e->hap->content;
+    };
+    const auto it = std::find_if(out.begin(), out.end(), same);
+    if (it == out.end())
+      out.emplace_back(e->hap, e->count);
+    else
+      it->second += e->count;
   }
   return out;
 }
 
-TEST(PopulationMerge, SumsSharedHaplotypesKeepingFirstMetOrder) {
-  Haplo_DB list;
-  HaploDef* h1 = add_haplotype(list, "h1", "AAA");
-  HaploDef* h2 = add_haplotype(list, "h2", "AAC");
-  HaploDef* h3 = add_haplotype(list, "h3", "AGC");
-  Population a = haplotypic_sample("A", {{h1, 3}, {h2, 1}});
-  Population b = haplotypic_sample("B", {{h2, 2}, {h3, 5}});
+}  // namespace
 
-  Population pooled;
-  pooled += a;
-  pooled += b;
-
-  EXPECT_EQ(entries_of(pooled), (Entries{{"h1", 3}, {"h2", 3}, {"h3", 5}}));
-  EXPECT_EQ(pooled.line_count, 3);
-  EXPECT_DOUBLE_EQ(pooled.sample_size, 11.0);
-  EXPECT_DOUBLE_EQ(pooled.inverse_size, 1.0 / 11.0);
-  // New entries, same haplotypes; the members are untouched.
-  EXPECT_NE(pooled.haplotypes[0], a.haplotypes[0]);
-  EXPECT_EQ(pooled.haplotypes[0]->hap, h1);
-  EXPECT_EQ(entries_of(a), (Entries{{"h1", 3}, {"h2", 1}}));
-  EXPECT_EQ(entries_of(b), (Entries{{"h2", 2}, {"h3", 5}}));
-}
-
-TEST(PopulationMerge, MatchesByContentNotIdentifier) {
-  Haplo_DB list;
-  HaploDef* h1 = add_haplotype(list, "h1", "ACGT");
-  HaploDef* h4 = add_haplotype(list, "h4", "ACGT");
-  Population a = haplotypic_sample("A", {{h1, 2}});
-  Population b = haplotypic_sample("B", {{h4, 7}});
-
-  Population pooled;
-  pooled += a;
-  pooled += b;
-
-  EXPECT_EQ(entries_of(pooled), (Entries{{"h1", 9}}));
-  EXPECT_EQ(pooled.haplotypes[0]->hap, h1);
-  EXPECT_EQ(pooled.line_count, 1);
-}
-
-// Frequency data have identifiers and counts but no content: every haplotype
-// would match every other by content.
-TEST(PopulationMerge, FrequencyDataMatchByIdentifier) {
-  const TDataType kept = ProfileSettings::DataType;
-  ProfileSettings::DataType = FREQUENCY;
-  Haplo_DB list;
-  HaploDef* h1 = add_haplotype(list, "R1b", "");
-  HaploDef* h2 = add_haplotype(list, "I2", "");
-  HaploDef* h3 = add_haplotype(list, "J2", "");
-  Population a = haplotypic_sample("A", {{h1, 9}, {h2, 7}});
-  Population b = haplotypic_sample("B", {{h2, 8}, {h3, 2}, {h1, 6}});
-  Population pooled;
-  pooled += a;
-  pooled += b;
-  EXPECT_EQ(entries_of(pooled), (Entries{{"R1b", 15}, {"I2", 15}, {"J2", 2}}));
-  EXPECT_EQ(pooled.line_count, 3);
-
-  // Enough entries for the indexed merge: 30 names in each sample, 10 shared.
-  Haplo_DB many;
-  std::vector<std::pair<HaploDef*, int>> first, second;
-  for (int i = 0; i < 50; ++i) {
-    HaploDef* h = add_haplotype(many, "f" + std::to_string(i), "");
-    if (i < 30) first.emplace_back(h, 1);
-    if (i >= 20) second.emplace_back(h, 2);
-  }
-  Population big;
-  big += haplotypic_sample("C", first);
-  big += haplotypic_sample("D", second);
-  EXPECT_EQ(big.num_haplotypes(), 50);
-  EXPECT_EQ(big.haplotypes[25]->count, 3);  // f25 is in both
-  ProfileSettings::DataType = kept;
-}
-
-TEST(PopulationMerge, LargeSamplesGiveTheSameResultAsAPlainScan) {
-  // Contents repeat under different identifiers, also within one sample, so the
-  // rule "first entry with the same content" is exercised on both sides.
+TEST(PopulationMerge, SameResultAsAPlainScan) {
+  test_model::ProfileGlobalsGuard guard;
   std::mt19937 rng(12345);
-  for (int size : {3, 20, 400}) {
-    Haplo_DB list;
-    std::vector<HaploDef*> haps;
-    for (int i = 0; i < size; ++i) {
-      haps.push_back(add_haplotype(list, "id" + std::to_string(i),
-                                   "c" + std::to_string(rng() % (size / 2 + 1))));
+  for (const TDataType type : {DNA, FREQUENCY}) {
+    ProfileSettings::DataType = type;
+    for (const int size : {3, 20, 400}) {
+      // Contents repeat under different names, also within one sample.
+      Haplo_DB list;
+      std::vector<HaploDef*> haps;
+      for (int i = 0; i < size; ++i) {
+        const std::string content =
+            type == FREQUENCY ? "" : "c" + std::to_string(rng() % (size / 2 + 1));
+        haps.push_back(add_haplotype(list, "id" + std::to_string(i), content));
+      }
+      std::vector<std::pair<HaploDef*, int>> ea, eb;
+      for (int i = 0; i < size; ++i) {
+        ea.emplace_back(haps[rng() % haps.size()], 1 + static_cast<int>(rng() % 5));
+        eb.emplace_back(haps[rng() % haps.size()], 1 + static_cast<int>(rng() % 5));
+      }
+      const Population a = haplotypic_sample("A", ea), b = haplotypic_sample("B", eb);
+      const bool by_name = type == FREQUENCY;
+      const Refs before = refs(a);
+      Population pooled, into = a;
+      pooled += a;
+      pooled += b;
+      into += b;  // duplicates inside the receiving sample: the first one takes the count
+      ASSERT_EQ(refs(pooled), naive_merge(naive_merge({}, a, by_name), b, by_name)) << size;
+      ASSERT_EQ(refs(into), naive_merge(refs(a), b, by_name)) << size;
+      EXPECT_EQ(refs(a), before);
+      EXPECT_EQ(pooled.line_count, pooled.num_haplotypes());
+      EXPECT_EQ(into.line_count, into.num_haplotypes());
+      EXPECT_DOUBLE_EQ(pooled.sample_size, a.sample_size + b.sample_size);
+      EXPECT_DOUBLE_EQ(pooled.inverse_size, 1.0 / pooled.sample_size);
+      EXPECT_NE(pooled.haplotypes[0], a.haplotypes[0]);  // new entries
     }
-    std::vector<std::pair<HaploDef*, int>> ea, eb;
-    for (int i = 0; i < size; ++i) {
-      ea.emplace_back(haps[rng() % haps.size()], 1 + static_cast<int>(rng() % 5));
-      eb.emplace_back(haps[rng() % haps.size()], 1 + static_cast<int>(rng() % 5));
-    }
-    Population a = haplotypic_sample("A", ea);
-    Population b = haplotypic_sample("B", eb);
-    const auto expected = naive_merge(a, b);
-
-    a += b;
-    ASSERT_EQ(a.num_haplotypes(), static_cast<int>(expected.size())) << "size " << size;
-    for (int i = 0; i < a.num_haplotypes(); ++i) {
-      EXPECT_EQ(a.haplotypes[i]->hap, expected[static_cast<size_t>(i)].first);
-      EXPECT_EQ(a.haplotypes[i]->count, expected[static_cast<size_t>(i)].second);
-    }
-    EXPECT_EQ(a.line_count, a.num_haplotypes());
   }
 }
 
-TEST(PopulationMerge, GenotypicMembersAddCopiesOfTheirIndividuals) {
+TEST(PopulationMerge, GenotypicMembersSharedReferencesEmptyAndSelf) {
   Population a = genotypic_sample("A", {{"AC", "AG", 2}, {"CC", "CC", 1}});
-  Population pooled;
-  pooled.line_count = 7;
-  pooled += a;
-
-  ASSERT_EQ(pooled.num_individuals(), 2);
-  EXPECT_NE(pooled.individuals[0], a.individuals[0]);  // deep copies
-  EXPECT_EQ(pooled.individuals[0]->copy1, "AC");
-  EXPECT_EQ(pooled.individuals[0]->copy2, "AG");
-  EXPECT_DOUBLE_EQ(pooled.individuals[0]->count, 2.0);
-  EXPECT_DOUBLE_EQ(pooled.individuals[1]->count, 1.0);
-  EXPECT_EQ(pooled.num_haplotypes(), 0);
-  EXPECT_EQ(pooled.line_count, 7);  // not changed for genotypic data
-  EXPECT_DOUBLE_EQ(pooled.sample_size, 3.0);
-  EXPECT_DOUBLE_EQ(pooled.inverse_size, 1.0 / 3.0);
-}
-
-TEST(PopulationMerge, TakesTheMembersSharedReferences) {
   TAlleleDB db;
   int estimated = 0;
-  Population a;
   a.allele_db = &db;
   a.estimated_haplotypes = &estimated;
   a.recessive_data = 1;
   Population pooled;
+  pooled.line_count = 7;
   pooled += a;
+  ASSERT_EQ(pooled.num_individuals(), 2);
+  EXPECT_NE(pooled.individuals[0], a.individuals[0]);  // deep copies
+  EXPECT_EQ(pooled.individuals[0]->copy2, "AG");
+  EXPECT_DOUBLE_EQ(pooled.individuals[0]->count, 2.0);
+  EXPECT_EQ(pooled.num_haplotypes(), 0);
+  EXPECT_EQ(pooled.line_count, 7);  // not changed for genotypic data
+  EXPECT_DOUBLE_EQ(pooled.inverse_size, 1.0 / 3.0);
   EXPECT_EQ(pooled.allele_db, &db);
   EXPECT_EQ(pooled.estimated_haplotypes, &estimated);
   EXPECT_EQ(pooled.recessive_data, 1);
-}
-
-TEST(PopulationMerge, EmptyMemberGivesZeroInverseSize) {
-  Population pooled;
-  Population empty;
-  pooled += empty;
-  EXPECT_DOUBLE_EQ(pooled.sample_size, 0.0);
-  EXPECT_DOUBLE_EQ(pooled.inverse_size, 0.0);
-  EXPECT_EQ(pooled.line_count, 0);
-}
-
-TEST(PopulationMerge, MergingASampleIntoItselfDoublesIt) {
+  a += a;  // into itself: doubled
+  ASSERT_EQ(a.num_individuals(), 4);
+  EXPECT_EQ(a.individuals[3]->copy1, "CC");
   Haplo_DB list;
-  HaploDef* h1 = add_haplotype(list, "h1", "A");
-  HaploDef* h2 = add_haplotype(list, "h2", "C");
-  Population a = haplotypic_sample("A", {{h1, 1}, {h2, 4}});
-  a += a;
-  EXPECT_EQ(entries_of(a), (Entries{{"h1", 2}, {"h2", 8}}));
-  EXPECT_DOUBLE_EQ(a.sample_size, 10.0);
-
-  Population g = genotypic_sample("G", {{"A", "C", 1}, {"A", "A", 2}});
-  g += g;
-  EXPECT_EQ(g.num_individuals(), 4);
-  EXPECT_EQ(g.individuals[3]->copy1, "A");
-  EXPECT_DOUBLE_EQ(g.individuals[3]->count, 2.0);
+  Population h = haplotypic_sample(
+      "H", {{add_haplotype(list, "h1", "A"), 1}, {add_haplotype(list, "h2", "C"), 4}});
+  h += h;
+  EXPECT_EQ(entries_of(h), (Entries{{"h1", 2}, {"h2", 8}}));
+  EXPECT_DOUBLE_EQ(h.sample_size, 10.0);
+  Population empty, none;
+  empty += none;
+  EXPECT_DOUBLE_EQ(empty.inverse_size, 0.0);
 }
 
-class PoolSamplesTest : public ::testing::Test {
+class PoolSamples : public ::testing::Test {
  protected:
   void SetUp() override {
     ProfileSettings::DataType = DNA;
     ProfileSettings::LocusSeparator = '\0';
   }
-  // Adds a sample to the source and returns it.
   Population* add_source(const Population& p) {
     auto* q = new Population(p);
     source_.pops.Add(q);
     return q;
   }
-  // Adds a group holding the given samples to the structure.
   void add_group(const std::vector<Population*>& members) {
     structure_.add_group();
     for (Population* p : members) structure_.groups.back()->Add(p);
@@ -226,46 +147,13 @@ class PoolSamplesTest : public ::testing::Test {
 
   test_model::ProfileGlobalsGuard guard_;
   Haplo_DB list_;
-  Samples source_;
-  Structure structure_;
-  Samples pooled_;
-  Structure flat_;
+  Samples source_, pooled_;
+  Structure structure_, flat_;
   ProfileSettings project_profile_;
   settings s_;
 };
 
-using PoolSamples = PoolSamplesTest;
-
-TEST_F(PoolSamples, OnePooledSamplePerGroupNamedInOrder) {
-  HaploDef* h1 = add_haplotype(list_, "h1", "AC");
-  Population* a = add_source(haplotypic_sample("A", {{h1, 1}}));
-  Population* b = add_source(haplotypic_sample("B", {{h1, 2}}));
-  Population* c = add_source(haplotypic_sample("C", {{h1, 4}}));
-  add_group({a});
-  add_group({b});
-  add_group({c});
-
-  EXPECT_FALSE(pool());
-
-  ASSERT_EQ(pooled_.size(), 3);
-  for (int g = 0; g < 3; ++g) {
-    EXPECT_EQ(pooled_[g]->name, ("Group" + std::to_string(g + 1)).c_str());
-    EXPECT_EQ(pooled_[g]->index, g);
-  }
-  EXPECT_DOUBLE_EQ(pooled_[2]->sample_size, 4.0);
-  EXPECT_EQ(flat_.name, "Pooled flat structure");
-  EXPECT_EQ(flat_.NbGroups, 1);
-  EXPECT_EQ(flat_.NbSamples, 3);
-  ASSERT_EQ(flat_.groups.size(), 1u);
-  ASSERT_EQ(flat_.group_sizes.size(), 1u);
-  EXPECT_EQ(flat_.group_sizes[0], 3);
-  const auto& members = *flat_.groups[0];
-  ASSERT_EQ(members.size(), 3);
-  for (int g = 0; g < 3; ++g) EXPECT_EQ(members[g], pooled_[g]);
-  EXPECT_EQ(members.OwnsElements(), 0);  // the pooled samples belong to `pooled`
-}
-
-TEST_F(PoolSamples, GroupMembersAreMergedInMemberOrder) {
+TEST_F(PoolSamples, OneSamplePerGroupMergedInMemberOrderAndAFlatStructure) {
   HaploDef* h1 = add_haplotype(list_, "h1", "AAA");
   HaploDef* h2 = add_haplotype(list_, "h2", "AAC");
   HaploDef* h3 = add_haplotype(list_, "h3", "AGC");
@@ -275,59 +163,36 @@ TEST_F(PoolSamples, GroupMembersAreMergedInMemberOrder) {
   Population* c = add_source(haplotypic_sample("C", {{h4, 6}}));
   add_group({a, b});
   add_group({c, a});
-
-  pool();
-
-  ASSERT_EQ(pooled_.size(), 2);
-  EXPECT_EQ(entries_of(*pooled_[0]), (Entries{{"h1", 3}, {"h2", 3}, {"h3", 5}}));
-  EXPECT_EQ(pooled_[0]->line_count, 3);
-  EXPECT_DOUBLE_EQ(pooled_[0]->sample_size, 11.0);
-  EXPECT_DOUBLE_EQ(pooled_[0]->inverse_size, 1.0 / 11.0);
-  // h4 comes first in group 2 and takes in h1's copies (same content).
-  EXPECT_EQ(entries_of(*pooled_[1]), (Entries{{"h4", 9}, {"h2", 1}}));
-  // The source samples are unchanged.
-  EXPECT_EQ(entries_of(*a), (Entries{{"h1", 3}, {"h2", 1}}));
-}
-
-TEST_F(PoolSamples, GroupWithoutMembersGivesAnEmptySample) {
-  HaploDef* h1 = add_haplotype(list_, "h1", "A");
-  Population* a = add_source(haplotypic_sample("A", {{h1, 2}}));
-  add_group({a});
   add_group({});
-
-  pool();
-
-  ASSERT_EQ(pooled_.size(), 2);
-  EXPECT_EQ(pooled_[1]->name, "Group2");
-  EXPECT_EQ(pooled_[1]->num_haplotypes(), 0);
-  EXPECT_EQ(pooled_[1]->num_individuals(), 0);
-  EXPECT_EQ(pooled_[1]->line_count, 0);
-  EXPECT_DOUBLE_EQ(pooled_[1]->sample_size, 0.0);
-  EXPECT_EQ(flat_.NbSamples, 2);
-}
-
-TEST_F(PoolSamples, NoGroupsGiveNoPooledSamplesAndAnEmptyFlatGroup) {
-  HaploDef* h1 = add_haplotype(list_, "h1", "A");
-  add_source(haplotypic_sample("A", {{h1, 2}}));
-
   EXPECT_FALSE(pool());
-
-  EXPECT_EQ(pooled_.size(), 0);
-  EXPECT_EQ(flat_.NbGroups, 1);
-  EXPECT_EQ(flat_.NbSamples, 0);
-  ASSERT_EQ(flat_.groups.size(), 1u);
-  EXPECT_EQ(flat_.groups[0]->size(), 0);
-  EXPECT_EQ(flat_.group_sizes[0], 0);
+  ASSERT_EQ(pooled_.size(), 3);
+  EXPECT_EQ(entries_of(*pooled_[0]), (Entries{{"h1", 3}, {"h2", 3}, {"h3", 5}}));
+  EXPECT_EQ(entries_of(*pooled_[1]), (Entries{{"h4", 9}, {"h2", 1}}));  // h1 has h4's content
+  EXPECT_EQ(pooled_[2]->num_haplotypes() + pooled_[2]->line_count, 0);
+  for (int g = 0; g < 3; ++g) {
+    EXPECT_EQ(pooled_[g]->name, ("Group" + std::to_string(g + 1)).c_str());
+    EXPECT_EQ(pooled_[g]->index, g);
+  }
+  EXPECT_EQ(entries_of(*a), (Entries{{"h1", 3}, {"h2", 1}}));  // sources unchanged
   EXPECT_EQ(flat_.name, "Pooled flat structure");
+  EXPECT_EQ(flat_.NbGroups, 1);
+  EXPECT_EQ(flat_.NbSamples, 3);
+  ASSERT_EQ(flat_.groups.size(), 1u);
+  EXPECT_EQ(flat_.group_sizes, std::vector<int>{3});
+  const auto& members = *flat_.groups[0];
+  ASSERT_EQ(members.size(), 3);
+  for (int g = 0; g < 3; ++g) EXPECT_EQ(members[g], pooled_[g]);
+  EXPECT_EQ(members.OwnsElements(), 0);  // the pooled samples belong to `pooled`
 }
 
-TEST_F(PoolSamples, PooledSamplesHaveTheSourceProfileAndDataTypeClass) {
+TEST_F(PoolSamples, NoGroupsAndTheDataTypeClassOfEachPooledSample) {
+  EXPECT_FALSE(pool());
+  EXPECT_EQ(pooled_.size(), 0);
+  EXPECT_EQ(flat_.NbGroups + flat_.NbSamples, 1);
+  ASSERT_EQ(flat_.group_sizes, std::vector<int>{0});
   source_.profile.MissingData = '-';
-  source_.profile.Title = "source title";
   add_group({});
-
-  const std::vector<TDataType> types = {DNA, RFLP, MICROSAT, STANDARD, FREQUENCY};
-  for (TDataType type : types) {
+  for (const TDataType type : {DNA, RFLP, MICROSAT, STANDARD, FREQUENCY}) {
     ProfileSettings::DataType = type;
     Samples pooled;
     Structure flat;
@@ -336,54 +201,33 @@ TEST_F(PoolSamples, PooledSamplesHaveTheSourceProfileAndDataTypeClass) {
     ASSERT_EQ(pooled.size(), 1);
     const Population* p = pooled[0];
     EXPECT_EQ(p->profile.MissingData, '-');
-    EXPECT_EQ(p->profile.Title, "source title");
-    switch (type) {
-      case DNA:
-        EXPECT_NE(dynamic_cast<const PopulDNA*>(p), nullptr);
-        break;
-      case RFLP:
-        EXPECT_NE(dynamic_cast<const PopulRFLP*>(p), nullptr);
-        break;
-      case MICROSAT:
-        EXPECT_NE(dynamic_cast<const PopulMicrosat*>(p), nullptr);
-        break;
-      default:
-        EXPECT_NE(dynamic_cast<const PopulStandard*>(p), nullptr);
-        break;
-    }
+    EXPECT_EQ(dynamic_cast<const PopulDNA*>(p) != nullptr, type == DNA) << type;
+    EXPECT_EQ(dynamic_cast<const PopulRFLP*>(p) != nullptr, type == RFLP) << type;
+    EXPECT_EQ(dynamic_cast<const PopulMicrosat*>(p) != nullptr, type == MICROSAT) << type;
+    EXPECT_EQ(dynamic_cast<const PopulStandard*>(p) != nullptr, type >= STANDARD) << type;
   }
 }
 
 TEST_F(PoolSamples, GenotypicGroupsCopyIndividualsThenBuildGeneCopies) {
   project_profile_.GenotypicData = 1;
+  Samples none;
+  Structure flat;
+  EXPECT_TRUE(pooling::pool_samples_in_groups(source_, structure_, none, flat, project_profile_,
+                                              list_, &s_));  // processed even without groups
   s_.TaskNumber = 512;
   Population* a = add_source(genotypic_sample("A", {{"AC", "AG", 2}}));
   Population* b = add_source(genotypic_sample("B", {{"AG", "TT", 1}}));
   add_group({a, b});
-
   EXPECT_TRUE(pool());
-
   ASSERT_EQ(pooled_.size(), 1);
   const Population& g = *pooled_[0];
   ASSERT_EQ(g.num_individuals(), 2);
-  EXPECT_EQ(g.individuals[1]->copy2, "TT");
   EXPECT_DOUBLE_EQ(g.sample_size, 3.0);
   // Gene copies: AC x2, AG x2 + 1, TT x1, entered in the project's list.
   EXPECT_EQ(entries_of(g), (Entries{{"h1", 2}, {"h2", 3}, {"h3", 1}}));
   EXPECT_EQ(g.line_count, 3);
-  EXPECT_EQ(g.gametes_built, 1);
   EXPECT_EQ(g.gametes.size(), 4);
   ASSERT_EQ(list_.size(), 3);
   EXPECT_EQ(list_[1]->content, "AG");
-  // The members keep their own individuals and get no gene copies.
-  EXPECT_EQ(a->num_individuals(), 1);
-  EXPECT_EQ(a->num_haplotypes(), 0);
+  EXPECT_EQ(a->num_individuals() + a->num_haplotypes(), 1);  // members unchanged
 }
-
-TEST_F(PoolSamples, GenotypicDataWithoutGroupsStillCountAsProcessed) {
-  project_profile_.GenotypicData = 1;
-  EXPECT_TRUE(pool());
-  EXPECT_EQ(pooled_.size(), 0);
-}
-
-}  // namespace
