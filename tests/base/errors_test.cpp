@@ -8,6 +8,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -49,32 +51,35 @@ TEST(ErrorsMessageTable, TwoHundredElevenTextsAtTheirIndices) {
   }
 }
 
-TEST_F(ErrorsLog, LinesCountEveryKindAndResetAtMinusOne) {
-  err_.init_log_file(path("log.txt"), false);
-  EXPECT_EQ(_AOS_, err_.log_stream());
-  *_AOS_ << "text before\n";
-  err_.error(Warning, "Profile::read", 14);
-  err_.error(Info, "Project::run", 17);
-  err_.error(Error, "c", 126);
-  err_.error(Debug, "checkpoint in f", 126);  // the function name is the text
-  EXPECT_THROW(err_.error(Memory, "m", 0), ExceptionType);
-  err_.error(static_cast<ErrorType>(7), "g", 1);  // unknown kind: an error
-  err_.error(Warning, "reset", -1);               // writes nothing
-  err_.error(Info, "i", 105);
-  err_.error(Debug, "d", 1);
-  EXPECT_THROW(err_.error(Memory, "m", 0), ExceptionType);
-  const std::vector<std::string> expected = {
-      "text before",
-      "   1 #[WARNING # 1] from function \"Profile::read\" : no value assigned to \"MatrixSize\"",
-      "   2 #[INFO # 1] from function \"Project::run\" : reading distance matrix in external file",
-      "   3 #[ERROR # 1] from function \"c\" : unable to open project file",
-      "   4 #[DEBUG # 2] checkpoint in f",
-      "   5 #[MEMORY # 1] from function \"m\" : not enough memory",
-      "   6 #[ERROR # 3] from function \"g\" : array out of bounds",
-      "   1 #[INFO # 1] from function \"i\" : numerical error",
-      "   2 #[DEBUG # 1] d",
-      "   3 #[MEMORY # 1] from function \"m\" : not enough memory"};
-  EXPECT_EQ(lines(), expected);
+TEST_F(ErrorsLog, ScriptsOfTheCaseTable) {
+  const std::map<std::string, ErrorType> kinds = {{"Warning", Warning}, {"Error", Error},
+                                                  {"Info", Info},       {"Debug", Debug},
+                                                  {"Memory", Memory},   {"Unknown", ErrorType(7)}};
+  std::ostringstream discarded;
+  std::unique_ptr<Errors> err;
+  for (const qnd_test::CaseRow& row : qnd_test::read_cases("base/errors_log.txt")) {
+    SCOPED_TRACE(testing::Message() << "errors_log.txt line " << row.line);
+    const std::string& command = row[0];
+    if (command == "new") err = std::make_unique<Errors>(), _AOS_ = &discarded;
+    if (command == "open") err->init_log_file(path(row[1]), row[2] == "1");
+    if (command == "close") err->CloseLog_file();
+    if (command == "write") qnd_test::write_file(path(row[1]), row[2]);
+    if (command == "text") *_AOS_ << row[1] << std::flush;
+    if (command == "expect") err->flush_log();
+    bool threw = false;
+    try {
+      if (command == "error")
+        err->error(kinds.at(row[1]), row[2].c_str(), std::atoi(row[3].c_str()));
+    } catch (ExceptionType) {
+      threw = true;
+    }
+    EXPECT_EQ(threw, command == "error" && row.fields.size() > 4);
+    EXPECT_TRUE(command != "logopen" || err->logOpen == std::atoi(row[1].c_str()));
+    EXPECT_TRUE(command != "expect" || read_file(path(row[1])) == row[2])
+        << read_file(path(row[1]));
+    EXPECT_TRUE(command != "absent" || !std::filesystem::exists(path(row[1])));
+  }
+  err->CloseLog_file();
 }
 
 TEST_F(ErrorsLog, TotalIsRightAlignedInFourCharacters) {
@@ -82,53 +87,9 @@ TEST_F(ErrorsLog, TotalIsRightAlignedInFourCharacters) {
   for (int i = 0; i < 10000; ++i) err_.error(Info, "f", 105);
   const std::vector<std::string> all = lines();
   ASSERT_EQ(all.size(), 10000u);
-  for (const int n : {9, 10, 100, 999})
-    EXPECT_EQ(all[n - 1].substr(0, 6),
-              std::string(4 - std::to_string(n).size(), ' ') + std::to_string(n) + " #");
+  EXPECT_EQ(all[8].substr(0, 6) + all[98].substr(0, 6) + all[999].substr(0, 6),
+            "   9 #  99 #1000 #");
   EXPECT_EQ(all[9999], "10000 #[INFO # 10000] from function \"f\" : numerical error");
-}
-
-TEST_F(ErrorsLog, WithoutAnOpenLogNothingIsWrittenOrCounted) {
-  std::ostringstream capture;
-  _AOS_ = &capture;
-  EXPECT_EQ(err_.logOpen, 0);
-  err_.error(Error, "f", 126);
-  EXPECT_NO_THROW(err_.error(Memory, "f", 0));
-  EXPECT_TRUE(capture.str().empty());
-  err_.init_log_file(path("first.txt"), false);
-  err_.error(Error, "f", 29);
-  err_.init_log_file(path("missing_dir/sub/log.txt"), false);
-  EXPECT_EQ(err_.logOpen, 0);
-  err_.error(Warning, "f", -1);  // no log: not even the reset happens
-  err_.error(Error, "f", 29);
-  err_.init_log_file(path("log.txt"), false);  // the counters run on
-  err_.error(Warning, "f", 126);
-  err_.error(Error, "f", 126);
-  EXPECT_EQ(lines("first.txt"),
-            std::vector<std::string>{"   1 #[ERROR # 1] from function \"f\" : warning, no labels "
-                                     "defined for distance matrix"});
-  EXPECT_EQ(lines(), (std::vector<std::string>{
-                         "   2 #[WARNING # 1] from function \"f\" : unable to open project file",
-                         "   3 #[ERROR # 2] from function \"f\" : unable to open project file"}));
-  EXPECT_FALSE(std::filesystem::exists(path("missing_dir")));
-}
-
-TEST_F(ErrorsLog, TruncateOrAppendAndNothingAfterClosing) {
-  const std::string line = "   1 #[ERROR # 1] from function \"F\" : unable to open project file\n";
-  for (const bool append : {false, true}) {
-    qnd_test::write_file(path("log.txt"), "old line\n");
-    Errors err;
-    err.init_log_file(path("log.txt"), append);
-    EXPECT_EQ(err.logOpen, 1);
-    EXPECT_EQ(err.logPath, path("log.txt"));
-    err.error(Error, "F", 126);
-    err.CloseLog_file();
-    err.error(Error, "F", 126);
-    *_AOS_ << "lost\n";
-    EXPECT_EQ(read_file(path("log.txt")), (append ? "old line\n" : "") + line) << append;
-  }
-  err_.init_log_file(path("new.txt"), true);  // a missing file is created
-  EXPECT_EQ(err_.logOpen, 1);
 }
 
 TEST_F(ErrorsLog, TextAcrossAndBeyondTheBufferArrivesWholeAndInOrder) {

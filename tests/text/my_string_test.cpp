@@ -17,21 +17,15 @@ namespace {
 constexpr int kMax = my_string::MAX;
 
 using Edit = void (*)(my_string&);
+#define QND_EDIT(f) {#f, [](my_string& s) { s.f(); }},
+// clang-format off
 const std::map<std::string, Edit> kEdits = {
-    {"Upper", [](my_string& s) { s.Upper(); }},
-    {"to_upper", [](my_string& s) { s.to_upper(); }},
-    {"Lower", [](my_string& s) { s.Lower(); }},
-    {"to_lower", [](my_string& s) { s.to_lower(); }},
-    {"remove_blanks", [](my_string& s) { s.remove_blanks(); }},
-    {"remove_eol_and_lf", [](my_string& s) { s.remove_eol_and_lf(); }},
-    {"rm_path", [](my_string& s) { s.rm_path(); }},
-    {"extract_path", [](my_string& s) { s.extract_path(); }},
-    {"remove_extension", [](my_string& s) { s.remove_extension(); }},
-    {"reverse_string", [](my_string& s) { s.reverse_string(); }},
-    {"convert_to_slash", [](my_string& s) { s.convert_to_slash(); }},
-    {"convert_to_html_slash", [](my_string& s) { s.convert_to_html_slash(); }},
-    {"convert_to_underline", [](my_string& s) { s.convert_to_underline(); }},
-    {"convert_blank_to_html_blank", [](my_string& s) { s.convert_blank_to_html_blank(); }}};
+    QND_EDIT(Upper) QND_EDIT(to_upper) QND_EDIT(Lower) QND_EDIT(to_lower) QND_EDIT(remove_blanks)
+    QND_EDIT(remove_eol_and_lf) QND_EDIT(rm_path) QND_EDIT(extract_path) QND_EDIT(remove_extension)
+    QND_EDIT(reverse_string) QND_EDIT(convert_to_slash) QND_EDIT(convert_to_html_slash)
+    QND_EDIT(convert_to_underline) QND_EDIT(convert_blank_to_html_blank)};
+// clang-format on
+#undef QND_EDIT
 
 // One read of a stream operation into s; its result as the case table writes it.
 std::string read_once(const std::string& op, std::istream& in, my_string& s) {
