@@ -73,15 +73,16 @@ TEST(PopulationMerge, SameResultAsAPlainScan) {
       const Population a = haplotypic_sample("A", ea), b = haplotypic_sample("B", eb);
       const bool by_name = type == FREQUENCY;
       const Refs before = refs(a);
-      Population pooled, into = a;
+      Population pooled, into = a, twice = a;
       pooled += a;
       pooled += b;
       into += b;  // duplicates inside the receiving sample: the first one takes the count
+      twice += twice;
+      ASSERT_EQ(refs(twice), naive_merge(refs(a), a, by_name)) << size;
       ASSERT_EQ(refs(pooled), naive_merge(naive_merge({}, a, by_name), b, by_name)) << size;
       ASSERT_EQ(refs(into), naive_merge(refs(a), b, by_name)) << size;
       EXPECT_EQ(refs(a), before);
       EXPECT_EQ(pooled.line_count, pooled.num_haplotypes());
-      EXPECT_EQ(into.line_count, into.num_haplotypes());
       EXPECT_DOUBLE_EQ(pooled.sample_size, a.sample_size + b.sample_size);
       EXPECT_DOUBLE_EQ(pooled.inverse_size, 1.0 / pooled.sample_size);
       EXPECT_NE(pooled.haplotypes[0], a.haplotypes[0]);  // new entries
@@ -89,145 +90,117 @@ TEST(PopulationMerge, SameResultAsAPlainScan) {
   }
 }
 
-TEST(PopulationMerge, GenotypicMembersSharedReferencesEmptyAndSelf) {
+TEST(PopulationMerge, GenotypicMembersAndSharedReferences) {
   Population a = genotypic_sample("A", {{"AC", "AG", 2}, {"CC", "CC", 1}});
   TAlleleDB db;
   int estimated = 0;
   a.allele_db = &db;
   a.estimated_haplotypes = &estimated;
   a.recessive_data = 1;
-  Population pooled;
+  Population pooled, empty, none;
+  empty += none;
+  EXPECT_DOUBLE_EQ(empty.inverse_size, 0.0);
   pooled.line_count = 7;
   pooled += a;
-  ASSERT_EQ(pooled.num_individuals(), 2);
-  EXPECT_NE(pooled.individuals[0], a.individuals[0]);  // deep copies
-  EXPECT_EQ(pooled.individuals[0]->copy2, "AG");
-  EXPECT_DOUBLE_EQ(pooled.individuals[0]->count, 2.0);
+  pooled += a;
+  ASSERT_EQ(pooled.num_individuals(), 4);
+  EXPECT_NE(pooled.individuals[2], a.individuals[0]);  // deep copies
+  EXPECT_EQ(pooled.individuals[3]->copy1, "CC");
   EXPECT_EQ(pooled.num_haplotypes(), 0);
   EXPECT_EQ(pooled.line_count, 7);  // not changed for genotypic data
-  EXPECT_DOUBLE_EQ(pooled.inverse_size, 1.0 / 3.0);
+  EXPECT_DOUBLE_EQ(pooled.inverse_size, 1.0 / 6.0);
   EXPECT_EQ(pooled.allele_db, &db);
   EXPECT_EQ(pooled.estimated_haplotypes, &estimated);
   EXPECT_EQ(pooled.recessive_data, 1);
-  a += a;  // into itself: doubled
-  ASSERT_EQ(a.num_individuals(), 4);
-  EXPECT_EQ(a.individuals[3]->copy1, "CC");
-  Haplo_DB list;
-  Population h = haplotypic_sample(
-      "H", {{add_haplotype(list, "h1", "A"), 1}, {add_haplotype(list, "h2", "C"), 4}});
-  h += h;
-  EXPECT_EQ(entries_of(h), (Entries{{"h1", 2}, {"h2", 8}}));
-  EXPECT_DOUBLE_EQ(h.sample_size, 10.0);
-  Population empty, none;
-  empty += none;
-  EXPECT_DOUBLE_EQ(empty.inverse_size, 0.0);
 }
 
-class PoolSamples : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ProfileSettings::DataType = DNA;
+// Pools the source samples into groups of the given member indexes.
+struct Pooling {
+  bool run(const std::vector<std::vector<int>>& groups) {
     ProfileSettings::LocusSeparator = '\0';
+    for (const auto& members : groups) {
+      structure.add_group();
+      for (const int m : members) structure.groups.back()->Add(source[m]);
+      structure.group_sizes.back() = static_cast<int>(members.size());
+    }
+    structure.NbGroups = static_cast<int>(structure.groups.size());
+    return pooling::pool_samples_in_groups(source, structure, pooled, flat, profile, list, &s);
   }
-  Population* add_source(const Population& p) {
-    auto* q = new Population(p);
-    source_.pops.Add(q);
-    return q;
-  }
-  void add_group(const std::vector<Population*>& members) {
-    structure_.add_group();
-    for (Population* p : members) structure_.groups.back()->Add(p);
-    structure_.group_sizes.back() = static_cast<int>(members.size());
-    structure_.NbGroups = static_cast<int>(structure_.groups.size());
-  }
-  bool pool() {
-    return pooling::pool_samples_in_groups(source_, structure_, pooled_, flat_, project_profile_,
-                                           list_, &s_);
-  }
+  void add(const Population& p) { source.pops.Add(new Population(p)); }
 
-  test_model::ProfileGlobalsGuard guard_;
-  Haplo_DB list_;
-  Samples source_, pooled_;
-  Structure structure_, flat_;
-  ProfileSettings project_profile_;
-  settings s_;
+  test_model::ProfileGlobalsGuard guard;
+  Haplo_DB list;
+  Samples source, pooled;
+  Structure structure, flat;
+  ProfileSettings profile;
+  settings s;
 };
 
-TEST_F(PoolSamples, OneSamplePerGroupMergedInMemberOrderAndAFlatStructure) {
-  HaploDef* h1 = add_haplotype(list_, "h1", "AAA");
-  HaploDef* h2 = add_haplotype(list_, "h2", "AAC");
-  HaploDef* h3 = add_haplotype(list_, "h3", "AGC");
-  HaploDef* h4 = add_haplotype(list_, "h4", "AAA");
-  Population* a = add_source(haplotypic_sample("A", {{h1, 3}, {h2, 1}}));
-  Population* b = add_source(haplotypic_sample("B", {{h2, 2}, {h3, 5}}));
-  Population* c = add_source(haplotypic_sample("C", {{h4, 6}}));
-  add_group({a, b});
-  add_group({c, a});
-  add_group({});
-  EXPECT_FALSE(pool());
-  ASSERT_EQ(pooled_.size(), 3);
-  EXPECT_EQ(entries_of(*pooled_[0]), (Entries{{"h1", 3}, {"h2", 3}, {"h3", 5}}));
-  EXPECT_EQ(entries_of(*pooled_[1]), (Entries{{"h4", 9}, {"h2", 1}}));  // h1 has h4's content
-  EXPECT_EQ(pooled_[2]->num_haplotypes() + pooled_[2]->line_count, 0);
+TEST(PoolSamples, OneSamplePerGroupMergedInMemberOrderAndAFlatStructure) {
+  Pooling p;
+  ProfileSettings::DataType = DNA;
+  std::vector<HaploDef*> h;
+  for (const char* c : {"AAA", "AAC", "AGC", "AAA"})
+    h.push_back(add_haplotype(p.list, "h" + std::to_string(h.size() + 1), c));
+  p.add(haplotypic_sample("A", {{h[0], 3}, {h[1], 1}}));
+  p.add(haplotypic_sample("B", {{h[1], 2}, {h[2], 5}}));
+  p.add(haplotypic_sample("C", {{h[3], 6}}));
+  EXPECT_FALSE(p.run({{0, 1}, {2, 0}, {}}));
+  ASSERT_EQ(p.pooled.size(), 3);
+  EXPECT_EQ(entries_of(*p.pooled[0]), (Entries{{"h1", 3}, {"h2", 3}, {"h3", 5}}));
+  EXPECT_EQ(entries_of(*p.pooled[1]), (Entries{{"h4", 9}, {"h2", 1}}));  // h1 has h4's content
+  EXPECT_EQ(p.pooled[2]->num_haplotypes() + p.pooled[2]->line_count, 0);
   for (int g = 0; g < 3; ++g) {
-    EXPECT_EQ(pooled_[g]->name, ("Group" + std::to_string(g + 1)).c_str());
-    EXPECT_EQ(pooled_[g]->index, g);
+    EXPECT_EQ(p.pooled[g]->name, ("Group" + std::to_string(g + 1)).c_str());
+    EXPECT_EQ(p.pooled[g]->index, g);
+    EXPECT_EQ((*p.flat.groups.at(0))[g], p.pooled[g]);
   }
-  EXPECT_EQ(entries_of(*a), (Entries{{"h1", 3}, {"h2", 1}}));  // sources unchanged
-  EXPECT_EQ(flat_.name, "Pooled flat structure");
-  EXPECT_EQ(flat_.NbGroups, 1);
-  EXPECT_EQ(flat_.NbSamples, 3);
-  ASSERT_EQ(flat_.groups.size(), 1u);
-  EXPECT_EQ(flat_.group_sizes, std::vector<int>{3});
-  const auto& members = *flat_.groups[0];
-  ASSERT_EQ(members.size(), 3);
-  for (int g = 0; g < 3; ++g) EXPECT_EQ(members[g], pooled_[g]);
-  EXPECT_EQ(members.OwnsElements(), 0);  // the pooled samples belong to `pooled`
+  EXPECT_EQ(entries_of(*p.source[0]), (Entries{{"h1", 3}, {"h2", 1}}));  // sources unchanged
+  EXPECT_EQ(p.flat.name, "Pooled flat structure");
+  EXPECT_EQ(p.flat.NbGroups * 10 + p.flat.NbSamples, 13);
+  EXPECT_EQ(p.flat.groups.size(), 1u);
+  EXPECT_EQ(p.flat.group_sizes, std::vector<int>{3});
+  EXPECT_EQ(p.flat.groups[0]->OwnsElements(), 0);  // the pooled samples belong to `pooled`
 }
 
-TEST_F(PoolSamples, NoGroupsAndTheDataTypeClassOfEachPooledSample) {
-  EXPECT_FALSE(pool());
-  EXPECT_EQ(pooled_.size(), 0);
-  EXPECT_EQ(flat_.NbGroups + flat_.NbSamples, 1);
-  ASSERT_EQ(flat_.group_sizes, std::vector<int>{0});
-  source_.profile.MissingData = '-';
-  add_group({});
+TEST(PoolSamples, NoGroupsAndTheDataTypeClassOfEachPooledSample) {
+  Pooling none;
+  EXPECT_FALSE(none.run({}));
+  EXPECT_EQ(none.pooled.size(), 0);
+  EXPECT_EQ(none.flat.NbGroups * 10 + none.flat.NbSamples, 10);
+  EXPECT_EQ(none.flat.group_sizes, std::vector<int>{0});
   for (const TDataType type : {DNA, RFLP, MICROSAT, STANDARD, FREQUENCY}) {
+    Pooling p;
     ProfileSettings::DataType = type;
-    Samples pooled;
-    Structure flat;
-    pooling::pool_samples_in_groups(source_, structure_, pooled, flat, project_profile_, list_,
-                                    &s_);
-    ASSERT_EQ(pooled.size(), 1);
-    const Population* p = pooled[0];
-    EXPECT_EQ(p->profile.MissingData, '-');
-    EXPECT_EQ(dynamic_cast<const PopulDNA*>(p) != nullptr, type == DNA) << type;
-    EXPECT_EQ(dynamic_cast<const PopulRFLP*>(p) != nullptr, type == RFLP) << type;
-    EXPECT_EQ(dynamic_cast<const PopulMicrosat*>(p) != nullptr, type == MICROSAT) << type;
-    EXPECT_EQ(dynamic_cast<const PopulStandard*>(p) != nullptr, type >= STANDARD) << type;
+    p.source.profile.MissingData = '-';
+    p.run({{}});
+    ASSERT_EQ(p.pooled.size(), 1);
+    const Population* pooled = p.pooled[0];
+    EXPECT_EQ(pooled->profile.MissingData, '-');
+    EXPECT_EQ(dynamic_cast<const PopulDNA*>(pooled) != nullptr, type == DNA) << type;
+    EXPECT_EQ(dynamic_cast<const PopulRFLP*>(pooled) != nullptr, type == RFLP) << type;
+    EXPECT_EQ(dynamic_cast<const PopulMicrosat*>(pooled) != nullptr, type == MICROSAT) << type;
+    EXPECT_EQ(dynamic_cast<const PopulStandard*>(pooled) != nullptr, type >= STANDARD) << type;
   }
 }
 
-TEST_F(PoolSamples, GenotypicGroupsCopyIndividualsThenBuildGeneCopies) {
-  project_profile_.GenotypicData = 1;
-  Samples none;
-  Structure flat;
-  EXPECT_TRUE(pooling::pool_samples_in_groups(source_, structure_, none, flat, project_profile_,
-                                              list_, &s_));  // processed even without groups
-  s_.TaskNumber = 512;
-  Population* a = add_source(genotypic_sample("A", {{"AC", "AG", 2}}));
-  Population* b = add_source(genotypic_sample("B", {{"AG", "TT", 1}}));
-  add_group({a, b});
-  EXPECT_TRUE(pool());
-  ASSERT_EQ(pooled_.size(), 1);
-  const Population& g = *pooled_[0];
+TEST(PoolSamples, GenotypicGroupsCopyIndividualsThenBuildGeneCopies) {
+  Pooling none, p;
+  none.profile.GenotypicData = p.profile.GenotypicData = 1;
+  EXPECT_TRUE(none.run({}));  // processed even without groups
+  p.s.TaskNumber = 512;
+  p.add(genotypic_sample("A", {{"AC", "AG", 2}}));
+  p.add(genotypic_sample("B", {{"AG", "TT", 1}}));
+  EXPECT_TRUE(p.run({{0, 1}}));
+  ASSERT_EQ(p.pooled.size(), 1);
+  const Population& g = *p.pooled[0];
   ASSERT_EQ(g.num_individuals(), 2);
   EXPECT_DOUBLE_EQ(g.sample_size, 3.0);
   // Gene copies: AC x2, AG x2 + 1, TT x1, entered in the project's list.
   EXPECT_EQ(entries_of(g), (Entries{{"h1", 2}, {"h2", 3}, {"h3", 1}}));
   EXPECT_EQ(g.line_count, 3);
   EXPECT_EQ(g.gametes.size(), 4);
-  ASSERT_EQ(list_.size(), 3);
-  EXPECT_EQ(list_[1]->content, "AG");
-  EXPECT_EQ(a->num_individuals() + a->num_haplotypes(), 1);  // members unchanged
+  ASSERT_EQ(p.list.size(), 3);
+  EXPECT_EQ(p.list[1]->content, "AG");
+  EXPECT_EQ(p.source[0]->num_individuals() + p.source[0]->num_haplotypes(), 1);
 }
