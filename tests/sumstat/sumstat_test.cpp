@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -170,61 +171,34 @@ TEST(SumStatPass, HeaderAndValuesOnTheCaseTable) {
   }
 }
 
-TEST(SumStatBatch, FailedRunsKeepTheirLineAsNAFields) {
-  TSumStat single;
-  project(single, false, "a\t\n", "1\t\n");
-  single.finish_batch();
-  EXPECT_EQ(single.headerLine + single.statsLine, "");  // outside batch mode: nothing
-  TSumStat sum;
-  sum.batch_mode = true;
-  project(sum, false, "partial\t", "9\t");  // failed part way: none of it stays
-  project(sum, false, "", "");
-  sum.begin_project();  // columns of the group and population passes count
-  sum.headerLine += "x\t";
-  sum.headerLine += "y\tz\t\n";
-  sum.statsLine += "1\t2\t3\t\n";
-  sum.end_project(true);
-  project(sum, false, "ignored\t\n", "8\t");
-  project(sum, true, "ignored\t\n", "4\t5\t6\t\n");
-  sum.finish_batch();
-  EXPECT_EQ(sum.headerLine, "x\ty\tz\t\n");
-  EXPECT_EQ(sum.statsLine, "NA\tNA\tNA\t\nNA\tNA\tNA\t\n1\t2\t3\t\nNA\tNA\tNA\t\n4\t5\t6\t\n");
-  TSumStat next;
-  next.batch_mode = true;
-  project(next, true, "a\t\n", "1\t\n");
-  project(next, false, "", "");
-  next.resetComputationFlags();  // a new batch
-  EXPECT_FALSE(next.header_complete);
-  project(next, false, "", "");
-  project(next, true, "a\tb\t\n", "1\t2\t\n");
-  EXPECT_EQ(next.statsLine, "NA\tNA\t\n1\t2\t\n");
-  TSumStat none;  // without any run each failure gets one NA column, at the end
-  none.batch_mode = true;
-  project(none, false, "a\t", "");
-  project(none, false, "", "");
-  EXPECT_EQ(none.statsLine, "");
-  none.finish_batch();
-  EXPECT_EQ(none.headerLine + none.statsLine, "NA\t\nNA\t\n");
+TEST(SumStatRecord, ScriptsOfTheCaseTable) {
+  qnd_test::TempDir dir;
+  const std::string out = dir.file("out.txt");
+  std::unique_ptr<TSumStat> s;
+  for (const qnd_test::CaseRow& row : qnd_test::read_cases("sumstat/record_scripts.txt")) {
+    SCOPED_TRACE(testing::Message() << "record_scripts.txt line " << row.line);
+    const std::string& command = row[0];
+    if (command == "new") s = std::make_unique<TSumStat>();
+    if (command == "new") s->batch_mode = row[1] == "1";
+    if (command == "run" || command == "fail") project(*s, command == "run", row[1], row[2]);
+    if (command == "finish") s->finish_batch();
+    if (command == "reset") s->resetComputationFlags();
+    if (command == "set") s->headerLine = row[1], s->statsLine = row[2];
+    if (command == "write") {
+      write_file(out, "old\n");
+      s->outFileName = out;
+      s->appendOutput = row[2] == "1";
+      s->writeToFile(std::atoi(row[1].c_str()));
+    }
+    EXPECT_TRUE(command != "complete" || s->header_complete == (row[1] == "1"));
+    EXPECT_TRUE(command != "write" || read_file(out) == row[3]) << read_file(out);
+    EXPECT_TRUE(command != "expect" || row[1] == "*" || s->headerLine == row[1]) << s->headerLine;
+    EXPECT_TRUE(command != "expect" || s->statsLine == row[2]) << s->statsLine;
+  }
 }
 
-TEST(SumStatWrite, HeaderModesAppendAndUnopenableNames) {
+TEST(SumStatRecord, LongLinesAreWrittenWholeAndUnopenableNamesAreSkipped) {
   qnd_test::TempDir dir;
-  const std::string path = dir.file("out.txt");
-  // Mode 0: values, 1: header and values, 2: header, others: nothing.
-  const std::map<int, std::string> written = {
-      {0, "v\t\n"}, {1, "h\t\nv\t\n"}, {2, "h\t\n"}, {5, ""}, {-1, ""}};
-  for (const bool append : {false, true}) {
-    for (const auto& [mode, text] : written) {
-      write_file(path, "old\n");
-      TSumStat s;
-      s.outFileName = path;
-      s.appendOutput = append;
-      s.headerLine = "h\t\n";
-      s.statsLine = "v\t\n";
-      s.writeToFile(mode);
-      EXPECT_EQ(read_file(path), (append ? "old\n" : "") + text) << mode << " " << append;
-    }
-  }
   TSumStat s;
   s.appendOutput = true;
   s.outFileName = dir.file("new.txt");  // created when missing
