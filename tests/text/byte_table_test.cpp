@@ -77,17 +77,12 @@ TEST(ByteTable, ScansAgreeWithByteLoops) {
 }
 
 TEST(ByteTable, HashChangesWithEveryByteAndEveryLength) {
-  std::string text;
-  for (int k = 0; k < 100; ++k) text += "ACGT"[k % 4];
+  const std::string text(100, 'A');
   const std::uint64_t base = qnd_text::hash_text(text);
-  for (size_t at = 0; at < text.size(); ++at) {
-    for (const char c : {'A', 'N', '\0', '\xFF'}) {
-      std::string changed = text;
-      changed[at] = c;
-      ASSERT_TRUE(changed == text || qnd_text::hash_text(changed) != base) << at << " " << int(c);
-    }
-  }
-  std::set<std::uint64_t> by_length;
+  for (size_t at = 0; at < text.size(); ++at)
+    for (const char c : {'C', 'N', '\0', '\xFF'})
+      ASSERT_NE(qnd_text::hash_text(text.substr(0, at) + c + text.substr(at + 1)), base) << at;
+  std::set<std::uint64_t> by_length;  // texts that differ only in length
   for (size_t n = 0; n <= 70; ++n) by_length.insert(qnd_text::hash_text(std::string(n, '\0')));
   EXPECT_EQ(by_length.size(), 71u);
 }
