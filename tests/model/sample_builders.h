@@ -39,8 +39,7 @@ inline Population haplotypic_sample(const std::string& name,
 }
 
 struct Individual {
-  std::string copy1;
-  std::string copy2;
+  std::string copy1, copy2;
   double count;
 };
 
@@ -50,10 +49,8 @@ inline Population genotypic_sample(const std::string& name,
   Population p;
   p.name = my_string(name.c_str());
   p.profile.GenotypicData = 1;
-  int n = 0;
   for (const Individual& ind : individuals) {
     auto* t = new TPhenotype;
-    t->id = my_string(("ind" + std::to_string(++n)).c_str());
     t->copy1 = ind.copy1;
     t->copy2 = ind.copy2;
     t->count = ind.count;
