@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <tuple>
 
 #include "base/case_table.h"
 #include "cli/temp_dir.h"
@@ -91,14 +92,14 @@ TEST(Settings, DefaultsAndResetKeepingTheProfileAndUnreadKeys) {
       s.MismatchSpatialExpNumParams = 3;
       s.EMNumZipRandOrders = 4;
       s.reset_initial_values();
-      EXPECT_EQ(s.TaskNumber, 0);
-      EXPECT_EQ(s.EpsilonValue, 1e-07);
-      EXPECT_EQ(s.SimFileNameForFDist2, "");
-      EXPECT_EQ(s.appendResults + s.estimateHaplotypes, 2);
-      EXPECT_EQ(s.genotypicData, genotypic);
-      EXPECT_EQ(s.gameticPhaseKnown, phase_known);
-      EXPECT_TRUE(s.ComputeAllAlleleFreqs && s.ComputeMissDataFreq);
-      EXPECT_EQ(s.MismatchSpatialExpNumParams + s.EMNumZipRandOrders, 7);
+      // Back to the defaults, but the profile's flags and the keys that only
+      // reading sets are kept.
+      EXPECT_EQ(
+          std::make_tuple(s.TaskNumber, s.EpsilonValue, s.SimFileNameForFDist2.str(),
+                          s.appendResults, s.estimateHaplotypes, s.genotypicData,
+                          s.gameticPhaseKnown, s.ComputeAllAlleleFreqs, s.ComputeMissDataFreq,
+                          s.MismatchSpatialExpNumParams, s.EMNumZipRandOrders),
+          std::make_tuple(0, 1e-07, std::string(), 1, 1, genotypic, phase_known, true, true, 3, 4));
       // Fewer steps only for genotypes of unknown phase.
       EXPECT_EQ(s.MarkovChainStepsLD, genotypic && !phase_known ? 1000 : 100000);
     }
