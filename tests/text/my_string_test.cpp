@@ -66,7 +66,7 @@ std::vector<std::string> run(const std::string& op, const std::string& in, const
   if (op == "double") return {(s = std::strtod(in.c_str(), nullptr), s.str())};
   if (op == "concat") return {(s + a).str(), (s + arg.c_str()).str()};
   if (op == "char") return {(s = c, s.str())};
-  if (op == "append") return {((s += a) += "", s.str())};
+  if (op == "append") return {((s += a) += "", s += '\0', s.str())};  // NUL is ignored
   if (op == "strtok_right") {
     std::string text = in;
     my_strtok_right(text.data(), c);
@@ -138,7 +138,10 @@ TEST(MyString, LengthLimitRefusesLongerTextsAndKeepsExactOnes) {
   EXPECT_EQ(s, "after");
   s.read_token(in);
   EXPECT_EQ(s.length(), 5000);
-  in.setstate(std::ios::failbit);
+  in.setstate(std::ios::failbit);  // a failed stream gives an empty string
   s.read_to_delim(in, ';');
   EXPECT_TRUE(s.is_null());
+  s = "old";
+  s.read_to_delim(in);
+  EXPECT_EQ(s.GetNextQuota(in) + s.length(), 0);
 }
