@@ -1,7 +1,8 @@
 // Rows of a case table: a text file beside the tests, one case a line, fields
 // separated by tabs. Lines that are empty or start with '#' are skipped. In a
 // field, \t \n \r \\ and \xHH stand for a tab, line feed, carriage return,
-// backslash and any byte, so that cases can hold every byte value.
+// backslash and any byte, so that cases can hold every byte value; \{N} repeats
+// the byte before it to N bytes in all, for long texts.
 #ifndef QND_TESTS_BASE_CASE_TABLE_H
 #define QND_TESTS_BASE_CASE_TABLE_H
 
@@ -30,6 +31,10 @@ inline std::string unescape(const std::string& text) {
     if (c == 'x') {
       out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
       i += 2;
+    } else if (c == '{') {  // \{N}: the byte before, N times in all
+      const size_t close = text.find('}', i);
+      out.append(std::stoul(text.substr(i + 1, close - i - 1)) - 1, out.back());
+      i = close;
     } else {
       out += c == 't' ? '\t' : c == 'n' ? '\n' : c == 'r' ? '\r' : c;
     }
