@@ -88,24 +88,6 @@ TEST_F(ErrorsLog, TotalIsRightAlignedInFourCharacters) {
   EXPECT_TRUE(read_file(path("log.txt")) == expected);  // no dump of long texts on failure
 }
 
-TEST_F(ErrorsLog, TextAcrossAndBeyondTheBufferArrivesWholeAndInOrder) {
-  err_.init_log_file(path("log.txt"), false);
-  std::string expected;
-  for (const std::string& text : {std::string("a"), std::string(LogBuffer::kCapacity - 1, 'b'),
-                                  std::string(3 * LogBuffer::kCapacity / 2, 'c')}) {
-    *_AOS_ << text << std::flush;
-    expected += text;
-  }
-  err_.error(Warning, "f", 29);
-  expected += "   1 #[WARNING # 1] from function \"f\" : " + err_.message(29) + "\n";
-  for (int i = 0; i < 20000; ++i) {
-    *_AOS_ << i << std::endl;
-    expected += std::to_string(i) + "\n";
-  }
-  err_.CloseLog_file();
-  EXPECT_TRUE(read_file(path("log.txt")) == expected);  // no dump of long texts on failure
-}
-
 // The program's log (E) is written out however the process ends: by exit and by
 // an exception that nothing catches.
 TEST_F(ErrorsLog, ExitAndUncaughtExceptionStillWriteTheLog) {
