@@ -8,11 +8,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <algorithm>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "betweenpop/distance_fixture.h"
 #include "globals.h"
+#include "settings/settings.h"
 #include "withinpop/log_capture.h"
 #include "withinpop/table.h"
 
@@ -24,6 +27,95 @@ const std::map<std::string, Dist> kDna = {
     {"k2p", &PopulDNA::kim2p_dist},    {"p", &PopulDNA::p_dist},
     {"tajnei", &PopulDNA::tajnei_dist}, {"tamura", &PopulDNA::tamura_dist},
     {"tamnei", &PopulDNA::tamnei_dist}};
+
+// The sample of "copies*content" entries (or contents once each) of a data type.
+struct AnySample {
+  AnySample(TDataType type, const std::vector<std::string>& entries) {
+    std::vector<std::string> contents;
+    std::vector<int> counts;
+    for (const std::string& e : entries) {
+      const size_t star = e.find('*');
+      counts.push_back(star == std::string::npos ? 1 : std::stoi(e.substr(0, star)));
+      contents.push_back(star == std::string::npos ? e : e.substr(star + 1));
+      for (char& c : contents.back()) c = c == '_' ? ' ' : c;
+    }
+    if (type == DNA) dna = std::make_unique<SampleOf<PopulDNA>>(contents, counts);
+    if (type == RFLP) rflp = std::make_unique<SampleOf<PopulRFLP>>(contents, counts);
+    if (type == MICROSAT) msat = std::make_unique<SampleOf<PopulMicrosat>>(contents, counts);
+    if (type == STANDARD) other = std::make_unique<SampleOf<PopulStandard>>(contents, counts);
+  }
+  Population& pop() {
+    return dna ? static_cast<Population&>(dna->pop)
+               : rflp ? static_cast<Population&>(rflp->pop)
+                      : msat ? static_cast<Population&>(msat->pop) : other->pop;
+  }
+  std::unique_ptr<SampleOf<PopulDNA>> dna;
+  std::unique_ptr<SampleOf<PopulRFLP>> rflp;
+  std::unique_ptr<SampleOf<PopulMicrosat>> msat;
+  std::unique_ptr<SampleOf<PopulStandard>> other;
+};
+
+// "matrix TYPE [settings] entries : fields": the distance matrix of a sample
+// (settings method, scale, allowed (then the usable mask), usable, sep=nul);
+// "mask": the usable mask only; "conv": the conventional matrix.
+void run_matrix_row(const qnd_table::Row& row, std::map<std::string, std::string>& set,
+                    const std::vector<std::string>& entries) {
+  const std::vector<std::string>& t = row.tokens;
+  const std::string type_name = entries.at(0);
+  const TDataType type = type_name == "DNA" ? DNA
+                         : type_name == "RFLP" ? RFLP
+                         : type_name == "MICROSAT" ? MICROSAT
+                         : type_name == "FREQUENCY" ? FREQUENCY
+                                                    : STANDARD;
+  DataTypeGuard guard(type, set.count("sep") ? '\0' : ' ');
+  LogCapture log;
+  AnySample sample(type == FREQUENCY ? STANDARD : type,
+                   std::vector<std::string>(entries.begin() + 1, entries.end()));
+  Population& pop = sample.pop();
+  settings s;
+  if (set.count("method")) pop.dist_method = std::stoi(set["method"]);
+  if (set.count("usable")) {
+    pop.locus_usable.clear();
+    for (double u : qnd_table::eval_list(set["usable"])) pop.locus_usable.push_back(u != 0);
+  }
+  if (set.count("allowed")) {
+    pop.allowed_missing = qnd_table::eval(set["allowed"]);
+    pop.evaluate_usable_mask();
+  }
+  int ok = -1;
+  if (t[0] == "matrix") ok = pop.compute_distance_matrix(nullptr, s, set.count("scale") > 0);
+  if (t[0] == "conv") ok = pop.compute_dist_mat_for_conventional_FST();
+  int n = static_cast<int>(entries.size()) - 1;
+  auto cells = [&](auto& m, bool lower, int from) {
+    std::vector<double> v;
+    for (int i = 0; i < n; ++i)
+      for (int j = 0; j < i + from; ++j) v.push_back(lower ? m(i, j) : m(j, i));
+    return v;
+  };
+  qnd_table::Fields f = {
+      {"ok", [&] { return std::vector<double>{1.0 * ok}; }},
+      {"lower", [&] { return cells(pop.dist_matrix, true, 0); }},
+      {"upper", [&] { return cells(pop.dist_matrix, false, 0); }},
+      {"conv", [&] {  // over the rows the matrix holds
+         const int rows = n;
+         n = std::min(n, pop.conventional_matrix.size());
+         const std::vector<double> v = cells(pop.conventional_matrix, true, 1);
+         n = rows;
+         return v;
+       }},
+      {"constant", [&] {
+         return std::vector<double>{1.0 * pop.conventional_matrix.is_constant(),
+                                    1.0 * pop.conventional_matrix.size()};
+       }},
+      {"largest", [&] { return std::vector<double>{1.0 * pop.largest_distance}; }},
+      {"usable", [&] { return qnd_table::list(pop.locus_usable); }},
+      {"usable_n", [&] { return std::vector<double>{1.0 * pop.num_usable_loci, 1.0 * pop.num_loci}; }},
+      {"missing", [&] { return qnd_table::list(pop.missing_fraction); }}};
+  qnd_table::expect_fields(t, std::find(t.begin(), t.end(), ":") - t.begin() + 1, f);
+  if (!row.log.empty()) {
+    EXPECT_NE(log.text().find(row.log), std::string::npos) << log.text();
+  }
+}
 
 // Rows: "define NAME content"; "pair a b : class=n"; "METHOD s1 s2 [more
 // contents of the sample] [gamma= wts= wtv= wdel= usable=] : fields".
@@ -48,6 +140,7 @@ void run_row(const qnd_table::Row& row, std::map<std::string, std::string>& name
     if (eq != std::string::npos) set[t[i].substr(0, eq)] = t[i].substr(eq + 1);
     else contents.push_back(names.count(t[i]) ? names[t[i]] : t[i]);
   }
+  if (t[0] == "matrix" || t[0] == "mask" || t[0] == "conv") return run_matrix_row(row, set, contents);
   const bool rflp = t[0][0] == 'r';
   DataTypeGuard guard(rflp ? RFLP : DNA);
   SampleOf<PopulDNA> dna(rflp ? std::vector<std::string>() : contents);
@@ -79,7 +172,9 @@ void run_row(const qnd_table::Row& row, std::map<std::string, std::string>& name
            {"ratio", &pop.dist_ratio}, {"gc", &pop.gc_content}})
     f[name] = [v = v] { return std::vector<double>{*v}; };
   qnd_table::expect_fields(t, colon + 1, f);
-  if (!row.log.empty()) EXPECT_NE(log.text().find(row.log), std::string::npos) << log.text();
+  if (!row.log.empty()) {
+    EXPECT_NE(log.text().find(row.log), std::string::npos) << log.text();
+  }
 }
 
 }  // namespace

@@ -305,7 +305,9 @@ TEST(CoalescentSimulator, MomentsSummariesAndSeeds) {
     seed = -5;
     ran3(&seed);
     sim.simulate(15, 3.0);
-    if (twice) EXPECT_EQ(sim.sequences(), first);
+    if (twice) {
+      EXPECT_EQ(sim.sequences(), first);
+    }
     first = sim.sequences();
   }
   sim.simulate(1, 3.0);

@@ -209,7 +209,9 @@ TEST(Deviates, MomentsMatchTheirLaws) {
     EXPECT_TRUE(integral) << mean;
     EXPECT_NEAR(m[0], mean, 0.01 * mean) << mean;
     EXPECT_NEAR(m[1], mean, 0.04 * mean) << mean;
-    if (mean == 3.0f) EXPECT_NEAR(m[2], std::exp(-3.0), 0.003);
+    if (mean == 3.0f) {
+      EXPECT_NEAR(m[2], std::exp(-3.0), 0.003);
+    }
   }
   EXPECT_EQ(geometric(1.0) + geometric(0.0) + geometric(1e-11) + expdev(0.0) + expdev(1.0), 0.0);
   for (int routine = 0; routine < 2; ++routine) {

@@ -205,7 +205,9 @@ void run_row(const qnd_table::Row& row) {
     for (int i = 0; i < samples.pops.size(); ++i)
       private_sites.push_back(samples.pops[i]->num_private_subst_sites);
   }
-  if (pass == "all") EXPECT_EQ(samples.compute_stuff(nullptr, s), 1);
+  if (pass == "all") {
+    EXPECT_EQ(samples.compute_stuff(nullptr, s), 1);
+  }
   qnd_table::Fields f = sample_fields(last);
   add_record_fields(f);
   f["pooled_range"] = [&] { return list(pooled); };
@@ -219,7 +221,9 @@ void run_row(const qnd_table::Row& row) {
     return list(loci);
   };
   qnd_table::expect_fields(t, colon + 1, f);
-  if (!row.log.empty()) EXPECT_NE(log.text().find(row.log), std::string::npos) << log.text();
+  if (!row.log.empty()) {
+    EXPECT_NE(log.text().find(row.log), std::string::npos) << log.text();
+  }
   SumStat.clearValues();
   SumStat.resetComputationFlags();
   TAllele::numPop = 0;

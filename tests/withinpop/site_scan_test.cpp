@@ -87,11 +87,15 @@ TEST(PassSiteScan, RestrictedScanMatchesTheFullScan) {
       std::vector<double> full;
       for (bool restricted : {false, true}) {
         if (restricted) PopGenetics::begin_pass_sites(pointers, '?');
-        if (restricted) EXPECT_EQ(PopGenetics::pass_variable_sites, variable);
+        if (restricted) {
+          EXPECT_EQ(PopGenetics::pass_variable_sites, variable);
+        }
         PopGenetics::pass_sites_restricted = restricted;
         rflp ? rf.compare_RFLP_haplotypes(s) : dna.compare_DNA_sequences(s);
         rflp ? rf.compute_molecular_diversity(s) : dna.compute_molecular_diversity(s);
-        if (restricted) EXPECT_EQ(state_of(pop), full);
+        if (restricted) {
+          EXPECT_EQ(state_of(pop), full);
+        }
         full = state_of(pop);
       }
       PopGenetics::pass_sites_restricted = false;

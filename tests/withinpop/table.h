@@ -115,9 +115,11 @@ inline void expect_fields(const std::vector<std::string>& tokens, size_t from, c
     const std::vector<double> got = field->second();
     ASSERT_EQ(got.size(), want.size()) << t;
     for (size_t k = 0; k < got.size(); ++k) {
-      if (t[op] == '<') EXPECT_LT(got[k], want[k]) << t << " [" << k << "]";
-      if (t[op] == '>') EXPECT_GT(got[k], want[k]) << t << " [" << k << "]";
-      if (t[op] != '=' || got[k] == want[k]) continue;
+      if (t[op] != '=') {
+        EXPECT_TRUE(t[op] == '<' ? got[k] < want[k] : got[k] > want[k]) << t << " got " << got[k];
+        continue;
+      }
+      if (got[k] == want[k]) continue;
       EXPECT_NEAR(got[k], want[k], tol >= 0 ? tol : 1e-12 * std::fmax(1, std::fabs(want[k])))
           << t << " [" << k << "]";
     }
