@@ -19,6 +19,7 @@
 #include "amova_fixture.h"
 #include "betweenpop/distances.h"
 #include "withinpop/random.h"
+#include "withinpop/table.h"
 
 using qnd_amova_test::SumStatScope;
 using qnd_project_test::DataTypeScope;
@@ -40,25 +41,25 @@ std::vector<std::string> split(const std::string& text, char sep) {
   return parts;
 }
 
-std::vector<Case> read_cases() {
-  std::ifstream in(std::string(QND_TEST_DATA) + "/betweenpop/count_path_cases.txt");
-  std::vector<Case> cases;
-  for (std::string line; std::getline(in, line);) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream row(line);
-    Case c;
-    std::string weights, perms;
-    row >> c.type_name >> c.method >> c.ploidy >> c.individual >> c.groups >> c.pops >> c.alleles >>
-        weights >> c.conventional >> perms >> c.counts >> c.design;
-    const auto w = split(weights, ','), p = split(perms, ',');
-    c.wts = std::stod(w.at(0));
-    c.wtv = std::stod(w.at(1));
-    c.wdel = std::stod(w.at(2));
-    c.perm_amova = std::stoi(p.at(0));
-    c.perm_fst = std::stoi(p.at(1));
-    cases.push_back(c);
-  }
-  return cases;
+Case case_of(const std::vector<std::string>& t) {
+  Case c;
+  c.type_name = t.at(0);
+  c.method = std::stoi(t.at(1));
+  c.ploidy = t.at(2);
+  c.individual = std::stoi(t.at(3));
+  c.groups = std::stoi(t.at(4));
+  c.pops = std::stoi(t.at(5));
+  c.alleles = t.at(6);
+  const auto w = split(t.at(7), ','), p = split(t.at(9), ',');
+  c.wts = std::stod(w.at(0));
+  c.wtv = std::stod(w.at(1));
+  c.wdel = std::stod(w.at(2));
+  c.conventional = std::stoi(t.at(8));
+  c.perm_amova = std::stoi(p.at(0));
+  c.perm_fst = std::stoi(p.at(1));
+  c.counts = std::stoi(t.at(10));
+  c.design = std::stoi(t.at(11));
+  return c;
 }
 
 TDataType type_of(const std::string& name) {
@@ -192,50 +193,39 @@ struct Naive {
   bool all_differ = false;
 };
 
-void expect_same_results(const amova_results& m, const amova_results& n, int P) {
-  EXPECT_EQ(m.success, n.success);
-  EXPECT_EQ(m.SSD, n.SSD);
-  EXPECT_EQ(m.MSD, n.MSD);
-  EXPECT_EQ(m.sigma2, n.sigma2);
-  EXPECT_EQ(m.SSD_total, n.SSD_total);
-  EXPECT_EQ(m.sigma2_T, n.sigma2_T);
-  EXPECT_EQ(m.n, n.n);
-  const double im[] = {m.FIS, m.FIT, m.FCT, m.FSC, m.FST};
-  const double in[] = {n.FIS, n.FIT, n.FCT, n.FSC, n.FST};
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(im[i], in[i]);
-  EXPECT_EQ(m.pop_FST, n.pop_FST);
-  EXPECT_EQ(m.pop_FIS, n.pop_FIS);
-  ASSERT_EQ(m.tests.size(), n.tests.size());
-  for (size_t t = 0; t < m.tests.size(); ++t) {
-    EXPECT_EQ(m.tests[t].observed, n.tests[t].observed);
-    EXPECT_EQ(m.tests[t].null_distribution, n.tests[t].null_distribution);
-    EXPECT_EQ(m.tests[t].p_value, n.tests[t].p_value);
+// Every value an AMOVA and its pairwise comparisons leave, in one list.
+std::vector<double> values_of(const amova_results& r, int P) {
+  std::vector<double> v = {1.0 * r.success, r.SSD_total, r.sigma2_T, r.n, r.FIS, r.FIT, r.FCT, r.FSC, r.FST};
+  for (const auto* list : {&r.SSD, &r.MSD, &r.sigma2, &r.pop_FST, &r.pop_FIS})
+    v.insert(v.end(), list->begin(), list->end());
+  for (const AmovaTest& t : r.tests) {
+    v.push_back(t.observed);
+    v.push_back(t.p_value);
+    v.insert(v.end(), t.null_distribution.begin(), t.null_distribution.end());
   }
-  ASSERT_TRUE(m.pairwise_done && n.pairwise_done);
-  for (int i = 0; i < P; ++i) {
+  for (int i = 0; i < P; ++i)
     for (int j = 0; j < P; ++j) {
-      EXPECT_EQ(m.pair_pi(i, j), n.pair_pi(i, j));
-      if (j <= i) continue;
-      EXPECT_EQ(m.pair_FST(i, j), n.pair_FST(i, j));
-      EXPECT_EQ(m.pair_sigma2a(i, j), n.pair_sigma2a(i, j));
-      EXPECT_EQ(m.pair_FST_p(i, j), n.pair_FST_p(i, j));
-      EXPECT_EQ(m.pair_pi_p(i, j), n.pair_pi_p(i, j));
+      v.push_back(r.pair_pi(i, j));
+      if (j > i)
+        for (double x : {r.pair_FST(i, j), r.pair_sigma2a(i, j), r.pair_FST_p(i, j), r.pair_pi_p(i, j)})
+          v.push_back(x);
     }
-  }
+  return v;
 }
 
 }  // namespace
 
 TEST(AlleleCountSums, SameValuesAsTheMatrixOnRandomData) {
-  const std::vector<Case> cases = read_cases();
-  ASSERT_GE(cases.size(), 20u);
+  const auto rows = qnd_table::read_rows("betweenpop/count_path_cases.txt");
+  ASSERT_GE(rows.size(), 20u);
   LogCapture log;
   SumStatScope scope(true);
-  for (size_t row = 0; row < cases.size(); ++row) {
-    const Case& c = cases[row];
+  for (size_t row = 0; row < rows.size(); ++row) {
+    const Case c = case_of(rows[row].tokens);
     DataTypeScope type(type_of(c.type_name), ' ');
     for (int rep = 0; rep < 3; ++rep) {
-      SCOPED_TRACE("case " + std::to_string(row + 1) + " repeat " + std::to_string(rep));
+      SCOPED_TRACE("count_path_cases.txt line " + std::to_string(rows[row].line) + " repeat " +
+                   std::to_string(rep));
       std::mt19937 rng(static_cast<unsigned>(100 * row + rep));
       auto d = make_data(c, rng);
       const ListCountSums run =
@@ -260,7 +250,8 @@ TEST(AlleleCountSums, SameValuesAsTheMatrixOnRandomData) {
       Amova n(d->s, d->structure, d->samples, dm, d->list, PopGenetics::globalAllelicDB, nullptr, 0,
               0, &by_counts, run.sums.get());
       EXPECT_EQ(by_counts.design, c.design);
-      expect_same_results(by_matrix, by_counts, c.groups * c.pops);
+      ASSERT_TRUE(by_matrix.pairwise_done && by_counts.pairwise_done);
+      EXPECT_EQ(values_of(by_matrix, c.groups * c.pops), values_of(by_counts, c.groups * c.pops));
 
       // The total over every pair of gene copies, by hand.
       std::vector<int> all;

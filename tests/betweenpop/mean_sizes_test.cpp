@@ -15,6 +15,7 @@
 #include "betweenpop/amova.h"
 #include "model/population.h"
 #include "model/sample_builders.h"
+#include "withinpop/table.h"
 
 namespace {
 
@@ -92,14 +93,7 @@ TEST(DeltaMuMeanSizes, HandComputedCases) {
       const size_t colon = row.find(':');
       rows.emplace_back(row.substr(colon + 1), std::stoi(row.substr(0, colon)));
     }
-    std::vector<double> expected;
-    std::istringstream means_in(means_text);
-    for (std::string m; means_in >> m;) {
-      const size_t slash = m.find('/');
-      expected.push_back(slash == std::string::npos
-                             ? std::stod(m)
-                             : std::stod(m.substr(0, slash)) / std::stod(m.substr(slash + 1)));
-    }
+    const std::vector<double> expected = qnd_table::eval_list(means_text);
     Haplo_DB list;
     EXPECT_EQ(padded(mean_allele_sizes_of(sample_of(list, rows, missing[0])), expected.size()),
               expected);
@@ -116,6 +110,9 @@ TEST(DeltaMuMeanSizes, DeltaMuSquaredOfTwoRflpSamplesByHand) {
   const Population y = sample_of(list, {{"1111", 4}}, '?');
   EXPECT_NEAR(delta_mu_squared(mean_allele_sizes_of(x), mean_allele_sizes_of(y)), 1169.0 / 3600.0,
               1e-15);
+  // Loci with a zero mean are left out; none left gives 0.
+  EXPECT_DOUBLE_EQ(delta_mu_squared({11.5, 0.0}, {14.0, 20.0}), 6.25);
+  EXPECT_DOUBLE_EQ(delta_mu_squared({0.0}, {3.0}), 0.0);
 }
 
 TEST(DeltaMuMeanSizes, RandomSamplesMatchTheNaiveReading) {

@@ -26,6 +26,7 @@
 #include "withinpop/log_capture.h"
 #include "withinpop/random.h"
 #include "withinpop/special_functions.h"
+#include "withinpop/table.h"
 
 namespace {
 
@@ -137,28 +138,6 @@ TEST(BNumbers, MatchStirlingNumbersAndGrowTheSharedMatrix) {
 
 namespace {
 
-struct ReferenceRow {
-  std::string quantity, theta_text, expected;
-  double n = 0.0;
-  int k = 0;
-  int line = 0;
-};
-
-std::vector<ReferenceRow> reference_rows() {
-  std::ifstream in(std::string(QND_TEST_DATA) + "/withinpop/ewens_reference.txt");
-  std::vector<ReferenceRow> rows;
-  std::string text;
-  for (int line = 1; std::getline(in, text); ++line) {
-    if (text.empty() || text[0] == '#') continue;
-    std::istringstream fields(text);
-    ReferenceRow row;
-    row.line = line;
-    fields >> row.quantity >> row.n >> row.k >> row.theta_text >> row.expected;
-    rows.push_back(row);
-  }
-  return rows;
-}
-
 // Values written with 15 digits or more (offline) must hold to 1e-10 of
 // max(1, |value|); published ones to 7 significant digits, or to half a unit
 // in their last digit when fewer are written.
@@ -180,13 +159,17 @@ double tolerance(const std::string& written, double value) {
 // through each way of computing the tails that applies, so that both are
 // checked against the references wherever they overlap.
 TEST(EwensReference, EveryRow) {
-  const std::vector<ReferenceRow> rows = reference_rows();
+  const auto rows = qnd_table::read_rows("withinpop/ewens_reference.txt");
   ASSERT_GE(rows.size(), 60u);
-  for (const ReferenceRow& row : rows) {
-    SCOPED_TRACE("ewens_reference.txt line " + std::to_string(row.line));
-    const double theta = std::stod(row.theta_text);
-    const double expected = std::stod(row.expected);
-    const double tol = tolerance(row.expected, expected);
+  for (const qnd_table::Row& r : rows) {
+    SCOPED_TRACE("ewens_reference.txt line " + std::to_string(r.line));
+    const struct {
+      std::string quantity;
+      double n;
+      int k;
+    } row = {r.tokens.at(0), std::stod(r.tokens.at(1)), std::stoi(r.tokens.at(2))};
+    const double theta = std::stod(r.tokens.at(3)), expected = std::stod(r.tokens.at(4));
+    const double tol = tolerance(r.tokens[4], expected);
     const int n = static_cast<int>(std::min(row.n, 2147483647.0));
     PopGenetics p;
     p.sample_size = row.n;
@@ -221,7 +204,7 @@ TEST(EwensReference, EveryRow) {
       EXPECT_EQ(log.text(), "");
       EXPECT_EQ(p.Fu_Fs(theta, row.k, fs, true), 0);
       EXPECT_EQ(fs, 12345.0);
-      const int warning = std::stoi(row.expected);
+      const int warning = std::stoi(r.tokens[4]);
       if (warning == 0) {
         EXPECT_EQ(log.text(), "");
       } else {
