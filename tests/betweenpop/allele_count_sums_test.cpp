@@ -195,7 +195,8 @@ struct Naive {
 
 // Every value an AMOVA and its pairwise comparisons leave, in one list.
 std::vector<double> values_of(const amova_results& r, int P) {
-  std::vector<double> v = {1.0 * r.success, r.SSD_total, r.sigma2_T, r.n, r.FIS, r.FIT, r.FCT, r.FSC, r.FST};
+  std::vector<double> v = {1.0 * r.success, r.SSD_total, r.sigma2_T, r.n,  r.FIS,
+                           r.FIT,           r.FCT,       r.FSC,      r.FST};
   for (const auto* list : {&r.SSD, &r.MSD, &r.sigma2, &r.pop_FST, &r.pop_FIS})
     v.insert(v.end(), list->begin(), list->end());
   for (const AmovaTest& t : r.tests) {
@@ -207,7 +208,8 @@ std::vector<double> values_of(const amova_results& r, int P) {
     for (int j = 0; j < P; ++j) {
       v.push_back(r.pair_pi(i, j));
       if (j > i)
-        for (double x : {r.pair_FST(i, j), r.pair_sigma2a(i, j), r.pair_FST_p(i, j), r.pair_pi_p(i, j)})
+        for (double x :
+             {r.pair_FST(i, j), r.pair_sigma2a(i, j), r.pair_FST_p(i, j), r.pair_pi_p(i, j)})
           v.push_back(x);
     }
   return v;

@@ -56,8 +56,13 @@ TEST(DistanceMatrix, VariableSitePathEqualsPerPairRoutines) {
     std::vector<std::string> seqs = random_sequences(12, 400, seed);
     if (rflp)
       for (std::string& q : seqs)
-        for (char& c : q) c = c == 'A' || c == 'G' ? '0' : c == 'C' || c == 'T' ? '1' : c == '-' || c == '?' ? c : '0';
-    SampleOf<PopulDNA> dna(rflp ? std::vector<std::string>() : seqs, {1, 2, 1, 1, 3, 1, 1, 1, 2, 1, 1, 1});
+        for (char& c : q)
+          c = c == 'A' || c == 'G'   ? '0'
+              : c == 'C' || c == 'T' ? '1'
+              : c == '-' || c == '?' ? c
+                                     : '0';
+    SampleOf<PopulDNA> dna(rflp ? std::vector<std::string>() : seqs,
+                           {1, 2, 1, 1, 3, 1, 1, 1, 2, 1, 1, 1});
     SampleOf<PopulRFLP> rf(rflp ? seqs : std::vector<std::string>());
     Population& pop = rflp ? static_cast<Population&>(rf.pop) : dna.pop;
     pop.allowed_missing = 0.15;
@@ -75,7 +80,8 @@ TEST(DistanceMatrix, VariableSitePathEqualsPerPairRoutines) {
           bool all_ok = true;
           for (int i = 1; i < 12; ++i)
             for (int j = 0; j < i; ++j) {
-              const std::string &x = seqs[static_cast<size_t>(i)], &y = seqs[static_cast<size_t>(j)];
+              const std::string &x = seqs[static_cast<size_t>(i)],
+                                &y = seqs[static_cast<size_t>(j)];
               const int ok = rflp ? (method ? rf.pop.p_diff(x, y) : rf.pop.diff_no_weight(x, y))
                                   : dna.pop.distance(x, y);
               all_ok = ok && all_ok;
@@ -294,7 +300,6 @@ TEST_F(AmovaMatrix, FailureIsError136AndSettingsRestored) {
       << log.text();
 }
 
-
 // The pair-category table built from character classes against the category
 // rule for all 65,536 ordered pairs and several missing-data characters ('?'
 // and 'x' outside the alphabet; '-', 'N' and '0' inside it; NUL the first
@@ -311,9 +316,14 @@ TEST(CategoryTable, EveryPairMatchesTheRule) {
   }
   const qnd_dist::CategoryTable& t = qnd_dist::category_table_for('?');
   const std::pair<const char*, int> cells[] = {
-      {"AG", qnd_dist::kTsAG},       {"TC", qnd_dist::kTsCT},        {"GT", qnd_dist::kTvGT},
-      {"??", qnd_dist::kSkip},       {"--", qnd_dist::kSameGap},     {"CC", qnd_dist::kSameAcgt},
-      {"xx", qnd_dist::kSameOther},  {"xy", qnd_dist::kNotComparable},
+      {"AG", qnd_dist::kTsAG},
+      {"TC", qnd_dist::kTsCT},
+      {"GT", qnd_dist::kTvGT},
+      {"??", qnd_dist::kSkip},
+      {"--", qnd_dist::kSameGap},
+      {"CC", qnd_dist::kSameAcgt},
+      {"xx", qnd_dist::kSameOther},
+      {"xy", qnd_dist::kNotComparable},
       {"A?", qnd_dist::kNotComparable + qnd_dist::kSkipTamura}};  // left out by Tamura only
   for (const auto& [pair, category] : cells) EXPECT_EQ(t(pair[0], pair[1]), category) << pair;
   // With the gap as the missing-data character, a gap against a base is an
@@ -351,7 +361,8 @@ TEST_F(AmovaMatrix, UsableLociReportAndFileAsTheStreamWritesThem) {
   add("b", b);
   s_.TaskNumber = 1024;
   s_.AllowedLevelOfMissingData = 0.5;
-  ASSERT_EQ(calc_haplotype_dist_matrix(list_, profile_, {3, 4}, s_, result_dir_, distmat_, 0, 0.0), 1);
+  ASSERT_EQ(calc_haplotype_dist_matrix(list_, profile_, {3, 4}, s_, result_dir_, distmat_, 0, 0.0),
+            1);
   std::ostringstream expected_file;
   expected_file << "Locus#\tFreq. missing data\n";
   std::vector<int> usable, unusable;
@@ -365,15 +376,18 @@ TEST_F(AmovaMatrix, UsableLociReportAndFileAsTheStreamWritesThem) {
   file << in.rdbuf();
   EXPECT_EQ(file.str(), expected_file.str());
   ASSERT_EQ(unusable.size(), 2u);
-  EXPECT_NE(log.text().find("List of usable loci :\n" + stream_list(usable) + "\n\n"), std::string::npos);
-  EXPECT_NE(log.text().find("too much missing data :" + stream_list(unusable) + "\n"), std::string::npos);
+  EXPECT_NE(log.text().find("List of usable loci :\n" + stream_list(usable) + "\n\n"),
+            std::string::npos);
+  EXPECT_NE(log.text().find("too much missing data :" + stream_list(unusable) + "\n"),
+            std::string::npos);
   LogCapture left;
   *_AOS_ << std::left;
   list_.flush();
   add("a", "ACGTA");
   add("b", "A?GTT");
   s_.AllowedLevelOfMissingData = 0.0;
-  ASSERT_EQ(calc_haplotype_dist_matrix(list_, profile_, {1, 1}, s_, result_dir_, distmat_, 0, 0.0), 1);
+  ASSERT_EQ(calc_haplotype_dist_matrix(list_, profile_, {1, 1}, s_, result_dir_, distmat_, 0, 0.0),
+            1);
   *_AOS_ << std::right;
   EXPECT_NE(left.text().find("List of usable loci :\n1   , 3   , 4   , 5   , "), std::string::npos)
       << left.text();

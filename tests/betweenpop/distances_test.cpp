@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <memory>
 #include <string>
@@ -23,8 +23,8 @@ namespace {
 
 using Dist = int (PopulDNA::*)(std::string_view, std::string_view);
 const std::map<std::string, Dist> kDna = {
-    {"diff", &PopulDNA::diff_dist},    {"jk", &PopulDNA::jk_dist},
-    {"k2p", &PopulDNA::kim2p_dist},    {"p", &PopulDNA::p_dist},
+    {"diff", &PopulDNA::diff_dist},     {"jk", &PopulDNA::jk_dist},
+    {"k2p", &PopulDNA::kim2p_dist},     {"p", &PopulDNA::p_dist},
     {"tajnei", &PopulDNA::tajnei_dist}, {"tamura", &PopulDNA::tamura_dist},
     {"tamnei", &PopulDNA::tamnei_dist}};
 
@@ -45,9 +45,10 @@ struct AnySample {
     if (type == STANDARD) other = std::make_unique<SampleOf<PopulStandard>>(contents, counts);
   }
   Population& pop() {
-    return dna ? static_cast<Population&>(dna->pop)
-               : rflp ? static_cast<Population&>(rflp->pop)
-                      : msat ? static_cast<Population&>(msat->pop) : other->pop;
+    return dna    ? static_cast<Population&>(dna->pop)
+           : rflp ? static_cast<Population&>(rflp->pop)
+           : msat ? static_cast<Population&>(msat->pop)
+                  : other->pop;
   }
   std::unique_ptr<SampleOf<PopulDNA>> dna;
   std::unique_ptr<SampleOf<PopulRFLP>> rflp;
@@ -62,9 +63,9 @@ void run_matrix_row(const qnd_table::Row& row, std::map<std::string, std::string
                     const std::vector<std::string>& entries) {
   const std::vector<std::string>& t = row.tokens;
   const std::string type_name = entries.at(0);
-  const TDataType type = type_name == "DNA" ? DNA
-                         : type_name == "RFLP" ? RFLP
-                         : type_name == "MICROSAT" ? MICROSAT
+  const TDataType type = type_name == "DNA"         ? DNA
+                         : type_name == "RFLP"      ? RFLP
+                         : type_name == "MICROSAT"  ? MICROSAT
                          : type_name == "FREQUENCY" ? FREQUENCY
                                                     : STANDARD;
   DataTypeGuard guard(type, set.count("sep") ? '\0' : ' ');
@@ -85,32 +86,29 @@ void run_matrix_row(const qnd_table::Row& row, std::map<std::string, std::string
   int ok = -1;
   if (t[0] == "matrix") ok = pop.compute_distance_matrix(nullptr, s, set.count("scale") > 0);
   if (t[0] == "conv") ok = pop.compute_dist_mat_for_conventional_FST();
-  int n = static_cast<int>(entries.size()) - 1;
-  auto cells = [&](auto& m, bool lower, int from) {
+  const int n = static_cast<int>(entries.size()) - 1;
+  auto cells = [&](const RectMat& m, bool lower) {
     std::vector<double> v;
     for (int i = 0; i < n; ++i)
-      for (int j = 0; j < i + from; ++j) v.push_back(lower ? m(i, j) : m(j, i));
+      for (int j = 0; j < i; ++j) v.push_back(lower ? m(i, j) : m(j, i));
     return v;
   };
-  qnd_table::Fields f = {
-      {"ok", [&] { return std::vector<double>{1.0 * ok}; }},
-      {"lower", [&] { return cells(pop.dist_matrix, true, 0); }},
-      {"upper", [&] { return cells(pop.dist_matrix, false, 0); }},
-      {"conv", [&] {  // over the rows the matrix holds
-         const int rows = n;
-         n = std::min(n, pop.conventional_matrix.size());
-         const std::vector<double> v = cells(pop.conventional_matrix, true, 1);
-         n = rows;
-         return v;
-       }},
-      {"constant", [&] {
-         return std::vector<double>{1.0 * pop.conventional_matrix.is_constant(),
-                                    1.0 * pop.conventional_matrix.size()};
-       }},
-      {"largest", [&] { return std::vector<double>{1.0 * pop.largest_distance}; }},
-      {"usable", [&] { return qnd_table::list(pop.locus_usable); }},
-      {"usable_n", [&] { return std::vector<double>{1.0 * pop.num_usable_loci, 1.0 * pop.num_loci}; }},
-      {"missing", [&] { return qnd_table::list(pop.missing_fraction); }}};
+  using qnd_table::field;
+  std::vector<double> conv;  // over the rows the conventional matrix holds
+  for (int i = 0; i < std::min(n, pop.conventional_matrix.size()); ++i)
+    for (int j = 0; j <= i; ++j) conv.push_back(pop.conventional_matrix(i, j));
+  const int constant = pop.conventional_matrix.is_constant(), size = pop.conventional_matrix.size();
+  qnd_table::Fields f = {{"lower", [&] { return cells(pop.dist_matrix, true); }},
+                         {"upper", [&] { return cells(pop.dist_matrix, false); }},
+                         {"ok", field(ok)},
+                         {"conv", field(conv)},
+                         {"constant", field(constant)},
+                         {"size", field(size)},
+                         {"largest", field(pop.largest_distance)},
+                         {"usable", field(pop.locus_usable)},
+                         {"usable_n", field(pop.num_usable_loci)},
+                         {"num_loci", field(pop.num_loci)},
+                         {"missing", field(pop.missing_fraction)}};
   qnd_table::expect_fields(t, std::find(t.begin(), t.end(), ":") - t.begin() + 1, f);
   if (!row.log.empty()) {
     EXPECT_NE(log.text().find(row.log), std::string::npos) << log.text();
@@ -137,10 +135,13 @@ void run_row(const qnd_table::Row& row, std::map<std::string, std::string>& name
   std::map<std::string, std::string> set;
   for (size_t i = 1; i < colon; ++i) {
     const size_t eq = t[i].find('=');
-    if (eq != std::string::npos) set[t[i].substr(0, eq)] = t[i].substr(eq + 1);
-    else contents.push_back(names.count(t[i]) ? names[t[i]] : t[i]);
+    if (eq != std::string::npos)
+      set[t[i].substr(0, eq)] = t[i].substr(eq + 1);
+    else
+      contents.push_back(names.count(t[i]) ? names[t[i]] : t[i]);
   }
-  if (t[0] == "matrix" || t[0] == "mask" || t[0] == "conv") return run_matrix_row(row, set, contents);
+  if (t[0] == "matrix" || t[0] == "mask" || t[0] == "conv")
+    return run_matrix_row(row, set, contents);
   const bool rflp = t[0][0] == 'r';
   DataTypeGuard guard(rflp ? RFLP : DNA);
   SampleOf<PopulDNA> dna(rflp ? std::vector<std::string>() : contents);
@@ -158,19 +159,26 @@ void run_row(const qnd_table::Row& row, std::map<std::string, std::string>& name
   const std::string& s1 = contents.at(0);
   const std::string& s2 = contents.at(1);
   int ok = 0;
-  if (t[0] == "rdiff") ok = rf.pop.diff_no_weight(s1, s2);
-  else if (t[0] == "rp") ok = rf.pop.p_diff(s1, s2);
-  else ok = (dna.pop.*kDna.at(t[0]))(s1, s2);
-  qnd_table::Fields f = {
-      {"ok", [&] { return std::vector<double>{1.0 * ok}; }},
-      {"L", [&] { return std::vector<double>{1.0 * pop.dist_L}; }},
-      {"ndiff", [&] { return std::vector<double>{1.0 * pop.dist_num_diff}; }},
-      {"freq", [&] { return std::vector<double>(pop.nucl_freq, pop.nucl_freq + 4); }},
-      {"parts", [&] { return std::vector<double>{pop.dist_ts_part + pop.dist_tv_part - pop.dist_d}; }}};
-  for (auto [name, v] : std::vector<std::pair<const char*, const double*>>{
-           {"d", &pop.dist_d}, {"v", &pop.dist_v}, {"P", &pop.dist_P}, {"Q", &pop.dist_Q},
-           {"ratio", &pop.dist_ratio}, {"gc", &pop.gc_content}})
-    f[name] = [v = v] { return std::vector<double>{*v}; };
+  if (t[0] == "rdiff")
+    ok = rf.pop.diff_no_weight(s1, s2);
+  else if (t[0] == "rp")
+    ok = rf.pop.p_diff(s1, s2);
+  else
+    ok = (dna.pop.*kDna.at(t[0]))(s1, s2);
+  using qnd_table::field;
+  const std::vector<double> freq(pop.nucl_freq, pop.nucl_freq + 4);
+  const double parts = pop.dist_ts_part + pop.dist_tv_part - pop.dist_d;
+  const qnd_table::Fields f = {{"ok", field(ok)},
+                               {"L", field(pop.dist_L)},
+                               {"ndiff", field(pop.dist_num_diff)},
+                               {"freq", field(freq)},
+                               {"parts", field(parts)},
+                               {"d", field(pop.dist_d)},
+                               {"v", field(pop.dist_v)},
+                               {"P", field(pop.dist_P)},
+                               {"Q", field(pop.dist_Q)},
+                               {"ratio", field(pop.dist_ratio)},
+                               {"gc", field(pop.gc_content)}};
   qnd_table::expect_fields(t, colon + 1, f);
   if (!row.log.empty()) {
     EXPECT_NE(log.text().find(row.log), std::string::npos) << log.text();
@@ -208,7 +216,8 @@ TEST(CompareNucleotides, BaseAgainstCodeFollowsTheBaseSetRule) {
     }
   }
   for (char a : std::string("0123"))
-    for (char b : std::string("0123")) EXPECT_EQ(PopulDNA::compare_nucleotides(a, b), a == b ? 0 : 4);
+    for (char b : std::string("0123"))
+      EXPECT_EQ(PopulDNA::compare_nucleotides(a, b), a == b ? 0 : 4);
   for (char b : std::string("ACGTRYN-")) {
     EXPECT_EQ(PopulDNA::compare_nucleotides('?', b), 0) << b;
     EXPECT_EQ(PopulDNA::compare_nucleotides(b, '?'), 0) << b;
@@ -234,7 +243,8 @@ TEST(TamuraNei, VarianceIsTheDeltaMethodVariance) {
   double x[3] = {0, 0, 0};
   for (size_t i = 0; i < a.size(); ++i) {
     const std::string pair{a[i], b[i]};
-    if (a[i] != b[i]) x[pair == "AG" || pair == "GA" ? 0 : pair == "CT" || pair == "TC" ? 1 : 2] += 1 / 40.0;
+    if (a[i] != b[i])
+      x[pair == "AG" || pair == "GA" ? 0 : pair == "CT" || pair == "TC" ? 1 : 2] += 1 / 40.0;
   }
   double s1 = 0, s2 = 0;
   for (int k = 0; k < 3; ++k) {
@@ -256,7 +266,8 @@ TEST(TamuraNei, VarianceIsTheDeltaMethodVariance) {
 TEST(DnaDistanceWeights, MatchNaiveAccumulationOnRandomSequences) {
   unsigned seed = 1;
   const std::string alphabet = "AAACCCGGGTTT-?RYKMSWN";
-  const double weights[][3] = {{1, 1, 1}, {2, 0.5, 3}, {0.5, 2, 0}, {0, 1.5, 1}, {0, 0, 0}, {1, 0, 2}};
+  const double weights[][3] = {{1, 1, 1},   {2, 0.5, 3}, {0.5, 2, 0},
+                               {0, 1.5, 1}, {0, 0, 0},   {1, 0, 2}};
   for (int rep = 0; rep < 20; ++rep) {
     std::string a(60, 'A'), b(60, 'A');
     for (size_t i = 0; i < a.size(); ++i) {
@@ -277,7 +288,11 @@ TEST(DnaDistanceWeights, MatchNaiveAccumulationOnRandomSequences) {
           continue;
         }
         const int c = PopulDNA::compare_nucleotides(a[i], b[i]);
-        const double wk = c == 1 ? w[0] : c == 2 ? w[1] : c == 3 ? w[2] : c == 4 ? (w[0] > 0 ? std::min(w[0], w[1]) : w[1]) : 0;
+        const double wk = c == 1   ? w[0]
+                          : c == 2 ? w[1]
+                          : c == 3 ? w[2]
+                          : c == 4 ? (w[0] > 0 ? std::min(w[0], w[1]) : w[1])
+                                   : 0;
         d += c != 0 && (c != 4 || w[0] > 0) && wk > 0 ? wk : 0;
         T += c != 0 && wk > 0 ? wk : 1;
         const int cp = c == 4 ? (w[0] > 0 ? (w[1] < w[0] ? 2 : 1) : (w[1] > 0 ? 5 : 0)) : c;

@@ -63,15 +63,16 @@ std::pair<double, double> naive_pair(const Entries& e, size_t a, size_t b, char 
   if (t.rows.size() < 2 || t.cols.size() < 2) return {0.0, 0.0};
   const double n = static_cast<double>(t.n), p = t.row_totals.back() / n,
                q = t.col_totals.back() / n, d = t.cells.back() / n - p * q;
-  const double dmax = d <= 0 ? std::min(p * q, (1 - p) * (1 - q)) : std::min(p * (1 - q), (1 - p) * q);
+  const double dmax =
+      d <= 0 ? std::min(p * q, (1 - p) * (1 - q)) : std::min(p * (1 - q), (1 - p) * q);
   return {std::fabs(d / dmax), d * d / (p * (1 - p) * q * (1 - q))};
 }
 
 using Lists = std::vector<std::vector<double>>;  // the eight lists in record order
 
 Lists record_lists() {
-  return {list(SumStat.meanDprime), list(SumStat.meanR2),        list(SumStat.adjDprime),
-          list(SumStat.adjR2),      list(SumStat.meanAdjDprime), list(SumStat.meanAdjR2),
+  return {list(SumStat.meanDprime),  list(SumStat.meanR2),        list(SumStat.adjDprime),
+          list(SumStat.adjR2),       list(SumStat.meanAdjDprime), list(SumStat.meanAdjR2),
           list(SumStat.flankDprime), list(SumStat.flankR2)};
 }
 
@@ -82,7 +83,8 @@ Lists naive_lists(const Entries& e, char missing) {
   for (size_t site = 0; site < e.front().first.size(); ++site) {
     std::string seen;
     for (const auto& [seq, w] : e)
-      if (w > 0 && seq[site] != missing && seen.find(seq[site]) == std::string::npos) seen += seq[site];
+      if (w > 0 && seq[site] != missing && seen.find(seq[site]) == std::string::npos)
+        seen += seq[site];
     if (seen.size() >= 2) poly.push_back(site);
   }
   if (poly.size() < 2) return {{0.0}, {0.0}, {}, {}, {0.0}, {0.0}, {0.0}, {0.0}};
@@ -144,11 +146,11 @@ void run_row(const qnd_table::Row& row) {
   if (t[0] == "cell") {
     const linkage::CellMeasures m = linkage::cell_measures(std::stoll(t[1]), std::stoll(t[2]),
                                                            std::stoll(t[3]), std::stoll(t[4]));
-    f = {{"d", [m] { return std::vector<double>{m.d}; }},
-         {"dprime", [m] { return std::vector<double>{m.dprime}; }},
-         {"r2", [m] { return std::vector<double>{m.r2}; }},
-         {"chi2", [m] { return std::vector<double>{m.chi2}; }},
-         {"dmax", [m] { return std::vector<double>{1.0 * m.dmax_positive}; }}};
+    f = {{"d", qnd_table::field(m.d)},
+         {"dprime", qnd_table::field(m.dprime)},
+         {"r2", qnd_table::field(m.r2)},
+         {"chi2", qnd_table::field(m.chi2)},
+         {"dmax", qnd_table::field(m.dmax_positive)}};
     qnd_table::expect_fields(t, colon + 1, f);
     return;
   }
@@ -194,18 +196,18 @@ void run_row(const qnd_table::Row& row) {
       EXPECT_EQ(p.calc_all_gam_des(out, permutations, s), unit.empty() ? 0 : 1);
     }
   }
-  f = {{"poly", [&] { return list(ld.poly_loci); }},
-       {"position", [&] { return list(ld.position); }},
-       {"alleles", [&] { return list(ld.num_alleles); }},
-       {"codes", [&] { return list(ld.codes); }},
-       {"pairs_listed", [&] {  // report lines "Pair (i, j)"
-          std::vector<double> v;
-          for (size_t at = out.str().find("Pair ("); at != std::string::npos;
-               at = out.str().find("Pair (", at + 1))
-            v.push_back(std::stod(out.str().substr(out.str().find("n = ", at) + 4)));
-          return v;
-        }}};
-  const char* names[] = {"meanD", "meanR2", "adjD", "adjR2", "meanAdjD", "meanAdjR2", "flankD", "flankR2"};
+  std::vector<double> listed;  // n of the report lines "Pair (i, j): n = ..."
+  const std::string report = out.str();
+  for (size_t at = report.find("Pair ("); at != std::string::npos;
+       at = report.find("Pair (", at + 1))
+    listed.push_back(std::stod(report.substr(report.find("n = ", at) + 4)));
+  f = {{"poly", qnd_table::field(ld.poly_loci)},
+       {"position", qnd_table::field(ld.position)},
+       {"alleles", qnd_table::field(ld.num_alleles)},
+       {"codes", qnd_table::field(ld.codes)},
+       {"pairs_listed", qnd_table::field(listed)}};
+  const char* names[] = {"meanD",    "meanR2",    "adjD",   "adjR2",
+                         "meanAdjD", "meanAdjR2", "flankD", "flankR2"};
   for (int k = 0; k < 8; ++k) f[names[k]] = [k] { return record_lists()[static_cast<size_t>(k)]; };
   qnd_table::expect_fields(t, colon + 1, f);
   if (!row.log.empty()) {
@@ -223,7 +225,8 @@ std::vector<std::string> patterned_sequences(std::mt19937& gen, int haps, int si
   std::vector<std::vector<bool>> pool(1 + gen() % 5);
   for (auto& p : pool)
     for (int h = 0; h < haps; ++h) p.push_back(gen() % 3 == 0);
-  std::vector<std::string> seqs(static_cast<size_t>(haps), std::string(static_cast<size_t>(sites), 'A'));
+  std::vector<std::string> seqs(static_cast<size_t>(haps),
+                                std::string(static_cast<size_t>(sites), 'A'));
   const std::string bases = "ACGT";
   for (int s = 0; s < sites; ++s) {
     const size_t ia = gen() % 4, ib = (ia + 1 + gen() % 3) % 4;
@@ -268,9 +271,11 @@ TEST(LinkageRandom, ListsMatchNaiveTables) {
       seqs.resize(2 + gen() % 8, std::string());
       const size_t length = 1 + gen() % 12;
       for (std::string& q : seqs)
-        for (size_t site = 0; site < length; ++site) q += gen() % 10 < 6 ? 'A' : "ACGT-?"[gen() % 6];
+        for (size_t site = 0; site < length; ++site)
+          q += gen() % 10 < 6 ? 'A' : "ACGT-?"[gen() % 6];
     } else {
-      seqs = patterned_sequences(gen, 2 + static_cast<int>(gen() % 149), 20 + static_cast<int>(gen() % 40));
+      seqs = patterned_sequences(gen, 2 + static_cast<int>(gen() % 149),
+                                 20 + static_cast<int>(gen() % 40));
     }
     std::vector<int> counts;
     for (size_t h = 0; h < seqs.size(); ++h) counts.push_back(1 + static_cast<int>(gen() % 6));
@@ -280,7 +285,8 @@ TEST(LinkageRandom, ListsMatchNaiveTables) {
     std::vector<std::pair<HaploDef*, int>> unit;
     Entries entries;
     for (size_t h = 0; h < seqs.size(); ++h) {
-      unit.emplace_back(test_model::add_haplotype(haplotypes, "h" + std::to_string(h), seqs[h]), counts[h]);
+      unit.emplace_back(test_model::add_haplotype(haplotypes, "h" + std::to_string(h), seqs[h]),
+                        counts[h]);
       entries.emplace_back(seqs[h], counts[h]);
     }
     const Lists naive = naive_lists(entries, '?');
@@ -293,9 +299,8 @@ TEST(LinkageRandom, ListsMatchNaiveTables) {
       std::ostringstream out;
       EXPECT_EQ(p.calc_all_gam_des(out, 0, s), 1);
       Lists expected = naive;
-      const bool on[8] = {(mask & 1) != 0,        (mask & 2) != 0,        (mask & 20) != 0,
-                          (mask & 40) != 0,       (mask & 16) != 0,       (mask & 32) != 0,
-                          (mask & 64) != 0,       (mask & 128) != 0};
+      const bool on[8] = {(mask & 1) != 0,  (mask & 2) != 0,  (mask & 20) != 0, (mask & 40) != 0,
+                          (mask & 16) != 0, (mask & 32) != 0, (mask & 64) != 0, (mask & 128) != 0};
       for (int k = 0; k < 8; ++k)
         if (!on[k]) expected[static_cast<size_t>(k)].clear();
       expect_lists(record_lists(), expected);

@@ -44,8 +44,8 @@ TEST(SiteEvaluation, RandomAlignmentsMatchNaiveCounts) {
   for (int rep = 0; rep < 24; ++rep) {
     const bool rflp = rep % 3 == 2;
     SampleBuilder b(rflp ? RFLP : DNA, '\0');
-    const auto data = rflp ? random_alignment(idum, "0101-?", 6)
-                           : random_alignment(idum, "ACGTACGTACGT-?", 14);
+    const auto data =
+        rflp ? random_alignment(idum, "0101-?", 6) : random_alignment(idum, "ACGTACGTACGT-?", 14);
     PopulDNA dna;
     PopulRFLP rf;
     Population& pop = rflp ? static_cast<Population&>(rf) : dna;
@@ -133,7 +133,8 @@ TEST(ThetaEstimators, ReferenceSampleAndExpectedAlleles) {
   EXPECT_DOUBLE_EQ(PopGenetics::k_est(5.0, 1), 1.0);
   EXPECT_NEAR(PopGenetics::k_est(2.5, 1000000000), 50.05027299575291992, 1e-13);
   EXPECT_NEAR(PopGenetics::k_est(0.001, 70000), 1.011731815324253463, 1e-15);
-  for (const auto& [n, k] : std::vector<std::pair<int, int>>{{10, 3}, {50, 20}, {200, 2}, {30, 29}}) {
+  for (const auto& [n, k] :
+       std::vector<std::pair<int, int>>{{10, 3}, {50, 20}, {200, 2}, {30, 29}}) {
     p.theta_k(n, k, 1e-7);
     EXPECT_NEAR(PopGenetics::k_est(p.theta_k_value, n), k, 1e-5) << n << " " << k;
   }

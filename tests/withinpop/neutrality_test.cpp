@@ -119,9 +119,9 @@ TEST(BNumbers, MatchStirlingNumbersAndGrowTheSharedMatrix) {
       EXPECT_NEAR(b(n, k), expected, 1e-12 * expected) << n << "," << k;
     }
   }
-  EXPECT_EQ(b.re_allocate_matrix(5001, 10) + b.re_allocate_matrix(10, 1001) +
-                b.re_allocate_matrix(0, 10),
-            0);
+  EXPECT_EQ(
+      b.re_allocate_matrix(5001, 10) + b.re_allocate_matrix(10, 1001) + b.re_allocate_matrix(0, 10),
+      0);
   EXPECT_EQ(b.re_allocate_matrix(5000, 1000), 1);
   PopGenetics::get_B_num_mat();
   const BnumMat& shared = BnumMat::shared();

@@ -19,9 +19,9 @@ using qnd_table::list;
 namespace {
 
 TDataType type_named(const std::string& n) {
-  return n == "DNA"        ? DNA
-         : n == "RFLP"     ? RFLP
-         : n == "MICROSAT" ? MICROSAT
+  return n == "DNA"         ? DNA
+         : n == "RFLP"      ? RFLP
+         : n == "MICROSAT"  ? MICROSAT
          : n == "FREQUENCY" ? FREQUENCY
                             : STANDARD;
 }
@@ -34,75 +34,72 @@ Population* new_sample(TDataType t) {
 }
 
 qnd_table::Fields sample_fields(PopGenetics& p) {
-  return {{"num_loci", [&] { return list(std::vector<int>{p.num_loci}); }},
-          {"usable", [&] { return list(p.locus_usable); }},
-          {"poly", [&] { return list(p.locus_polymorphic); }},
-          {"missing", [&] { return list(p.missing_fraction); }},
-          {"S", [&] { return list(std::vector<int>{p.num_subst_sites}); }},
-          {"ts_sites", [&] { return list(std::vector<int>{p.num_transition_sites}); }},
-          {"tv_sites", [&] { return list(std::vector<int>{p.num_transversion_sites}); }},
-          {"ts", [&] { return list(std::vector<int>{p.num_transitions}); }},
-          {"tv", [&] { return list(std::vector<int>{p.num_transversions}); }},
-          {"subst", [&] { return list(std::vector<int>{p.num_substitutions}); }},
-          {"indels", [&] { return list(std::vector<int>{p.num_indel_sites}); }},
-          {"usable_n", [&] { return list(std::vector<int>{p.num_usable_loci}); }},
-          {"poly_n", [&] { return list(std::vector<int>{p.num_usable_poly_loci}); }},
-          {"rflp_poly", [&] { return list(std::vector<int>{p.num_rflp_poly_sites}); }},
-          {"pi", [&] { return std::vector<double>{p.mean_pair_diff}; }},
-          {"copies", [&] { return list(p.locus_gene_copies); }},
-          {"k", [&] { return list(p.locus_num_alleles); }},
-          {"h", [&] { return list(p.locus_exp_het); }},
-          {"ho", [&] { return list(p.locus_obs_het); }},
-          {"mean_h", [&] { return std::vector<double>{p.mean_exp_het}; }},
-          {"sd_h", [&] { return std::vector<double>{p.sd_exp_het}; }},
-          {"mean_k", [&] { return std::vector<double>{p.mean_num_alleles}; }},
-          {"sd_k", [&] { return std::vector<double>{p.sd_num_alleles}; }},
-          {"mean_n", [&] { return std::vector<double>{p.mean_gene_copies}; }},
-          {"gd", [&] {
-             return std::vector<double>{p.gene_diversity, p.homozygosity, p.sum_sq_freq};
-           }},
-          {"gd_sd", [&] { return std::vector<double>{p.sd_gene_diversity}; }},
-          {"range", [&] { return list(p.locus_range); }},
-          {"gw", [&] { return list(p.locus_gw); }},
-          {"size", [&] {
-             return std::vector<double>{list(p.locus_min_size).at(0), list(p.locus_max_size).at(0),
-                                        p.locus_mean_size.at(0)};
-           }},
-          {"mean_size", [&] { return list(p.locus_mean_size); }},
-          {"mean_gw", [&] { return std::vector<double>{p.mean_gw}; }},
-          {"sd_gw", [&] { return std::vector<double>{p.sd_gw}; }},
-          {"mean_range", [&] { return std::vector<double>{p.mean_range}; }},
-          {"sd_range", [&] { return std::vector<double>{p.sd_range}; }},
-          {"ngw", [&] { return list(p.locus_ngw); }},
-          {"mean_ngw", [&] { return std::vector<double>{p.mean_ngw}; }},
-          {"sd_ngw", [&] { return std::vector<double>{p.sd_ngw}; }},
-          {"sizes", [&] { return list(p.mean_allele_sizes); }}};
+  using qnd_table::field;
+  return {{"num_loci", field(p.num_loci)},
+          {"usable", field(p.locus_usable)},
+          {"poly", field(p.locus_polymorphic)},
+          {"missing", field(p.missing_fraction)},
+          {"S", field(p.num_subst_sites)},
+          {"ts_sites", field(p.num_transition_sites)},
+          {"tv_sites", field(p.num_transversion_sites)},
+          {"ts", field(p.num_transitions)},
+          {"tv", field(p.num_transversions)},
+          {"subst", field(p.num_substitutions)},
+          {"indels", field(p.num_indel_sites)},
+          {"usable_n", field(p.num_usable_loci)},
+          {"poly_n", field(p.num_usable_poly_loci)},
+          {"rflp_poly", field(p.num_rflp_poly_sites)},
+          {"pi", field(p.mean_pair_diff)},
+          {"copies", field(p.locus_gene_copies)},
+          {"k", field(p.locus_num_alleles)},
+          {"h", field(p.locus_exp_het)},
+          {"ho", field(p.locus_obs_het)},
+          {"mean_h", field(p.mean_exp_het)},
+          {"sd_h", field(p.sd_exp_het)},
+          {"mean_k", field(p.mean_num_alleles)},
+          {"sd_k", field(p.sd_num_alleles)},
+          {"mean_n", field(p.mean_gene_copies)},
+          {"gd", field(p.gene_diversity)},
+          {"hom", field(p.homozygosity)},
+          {"sumsq", field(p.sum_sq_freq)},
+          {"gd_sd", field(p.sd_gene_diversity)},
+          {"range", field(p.locus_range)},
+          {"gw", field(p.locus_gw)},
+          {"min_size", field(p.locus_min_size)},
+          {"max_size", field(p.locus_max_size)},
+          {"mean_size", field(p.locus_mean_size)},
+          {"mean_gw", field(p.mean_gw)},
+          {"sd_gw", field(p.sd_gw)},
+          {"mean_range", field(p.mean_range)},
+          {"sd_range", field(p.sd_range)},
+          {"ngw", field(p.locus_ngw)},
+          {"mean_ngw", field(p.mean_ngw)},
+          {"sd_ngw", field(p.sd_ngw)},
+          {"sizes", field(p.mean_allele_sizes)}};
 }
 
 void add_record_fields(qnd_table::Fields& f) {
-  using L = MY_TArrayAsVector<double>;
-  for (auto [name, l] : std::vector<std::pair<const char*, L*>>{
-           {"K", &SumStat.K},   {"Ksd", &SumStat.Ksd}, {"H", &SumStat.H},
-           {"Hsd", &SumStat.Hsd}, {"SS", &SumStat.S}, {"Ssd", &SumStat.Ssd},
-           {"privS", &SumStat.privS}, {"Pi", &SumStat.Pi}, {"D", &SumStat.D},
-           {"Dsd", &SumStat.Dsd}, {"FS", &SumStat.FS}, {"FSsd", &SumStat.FSsd},
-           {"GW", &SumStat.GW}, {"NGW", &SumStat.NGW}, {"R", &SumStat.R}, {"Rsd", &SumStat.Rsd}})
-    f[name] = [l = l] { return list(*l); };
-  for (auto [name, v] : std::vector<std::pair<const char*, double*>>{
-           {"meanK", &SumStat.meanK},   {"sdK", &SumStat.sdK},     {"totK", &SumStat.totK},
-           {"meanH", &SumStat.meanH},   {"sdH", &SumStat.sdH},     {"totH", &SumStat.totH},
-           {"meanS", &SumStat.meanS},   {"sdS", &SumStat.sdS},     {"totS", &SumStat.totS},
-           {"meanPi", &SumStat.meanPi}, {"meanGW", &SumStat.meanGW}, {"sdGW", &SumStat.sdGW},
-           {"totGW", &SumStat.totGW},   {"meanNGW", &SumStat.meanNGW}, {"sdNGW", &SumStat.sdNGW},
-           {"meanR", &SumStat.meanR},   {"sdR", &SumStat.sdR},     {"totR", &SumStat.totR}})
-    f[name] = [v = v] { return std::vector<double>{*v}; };
+  using qnd_table::field;
+  const TSumStat& r = SumStat;
+  f.insert({{"K", field(r.K)},         {"Ksd", field(r.Ksd)},       {"H", field(r.H)},
+            {"Hsd", field(r.Hsd)},     {"SS", field(r.S)},          {"Ssd", field(r.Ssd)},
+            {"privS", field(r.privS)}, {"Pi", field(r.Pi)},         {"D", field(r.D)},
+            {"Dsd", field(r.Dsd)},     {"FS", field(r.FS)},         {"FSsd", field(r.FSsd)},
+            {"GW", field(r.GW)},       {"NGW", field(r.NGW)},       {"R", field(r.R)},
+            {"Rsd", field(r.Rsd)},     {"meanK", field(r.meanK)},   {"sdK", field(r.sdK)},
+            {"totK", field(r.totK)},   {"meanH", field(r.meanH)},   {"sdH", field(r.sdH)},
+            {"totH", field(r.totH)},   {"meanS", field(r.meanS)},   {"sdS", field(r.sdS)},
+            {"totS", field(r.totS)},   {"meanPi", field(r.meanPi)}, {"meanGW", field(r.meanGW)},
+            {"sdGW", field(r.sdGW)},   {"totGW", field(r.totGW)},   {"meanNGW", field(r.meanNGW)},
+            {"sdNGW", field(r.sdNGW)}, {"meanR", field(r.meanR)},   {"sdR", field(r.sdR)},
+            {"totR", field(r.totR)}});
 }
 
 void select_all_means() {
   for (bool* b : {&SumStat.MEAN_K, &SumStat.SD_K, &SumStat.MEAN_H, &SumStat.SD_H, &SumStat.MEAN_S,
-                  &SumStat.SD_S, &SumStat.MEAN_PI, &SumStat.SD_PI, &SumStat.MEAN_GW,
-                  &SumStat.SD_GW, &SumStat.MEAN_NGW, &SumStat.SD_NGW, &SumStat.MEAN_TAJIMAD,
-                  &SumStat.SD_TAJIMAD, &SumStat.MEAN_FUFS, &SumStat.SD_FUFS})
+                  &SumStat.SD_S, &SumStat.MEAN_PI, &SumStat.SD_PI, &SumStat.MEAN_GW, &SumStat.SD_GW,
+                  &SumStat.MEAN_NGW, &SumStat.SD_NGW, &SumStat.MEAN_TAJIMAD, &SumStat.SD_TAJIMAD,
+                  &SumStat.MEAN_FUFS, &SumStat.SD_FUFS})
     *b = true;
 }
 
@@ -128,7 +125,8 @@ void run_row(const qnd_table::Row& row) {
   Samples samples;
   auto add_pop = [&] {
     samples.pops.Add(new_sample(type));
-    samples.pops[samples.pops.size() - 1]->name = my_string(std::string(1, 'A' + samples.pops.size() - 1));
+    samples.pops[samples.pops.size() - 1]->name =
+        my_string(std::string(1, 'A' + samples.pops.size() - 1));
   };
   for (size_t i = 2; i < colon; ++i) {
     std::string x = t[i];
@@ -261,8 +259,9 @@ TEST(SampleCases, AlleleDatabaseAndSecondPass) {
     ASSERT_TRUE(a && bb && q);
     EXPECT_EQ(std::vector<double>({a->count * 1.0, bb->count * 1.0, q->count * 1.0}),
               std::vector<double>({3, 3, 0}));
-    EXPECT_EQ(std::vector<double>({a->pop_freq[0], bb->pop_freq[0], a->pop_freq[1], bb->pop_freq[1]}),
-              std::vector<double>({0.75, 0.25, 0, 1}));
+    EXPECT_EQ(
+        std::vector<double>({a->pop_freq[0], bb->pop_freq[0], a->pop_freq[1], bb->pop_freq[1]}),
+        std::vector<double>({0.75, 0.25, 0, 1}));
     EXPECT_EQ(qnd_diversity::pooled_num_alleles(db.loci[0], '?', STANDARD), 2);
     EXPECT_EQ(qnd_diversity::pooled_gene_diversity(db.loci[0], '?', STANDARD), 6.0 / 5.0 * 0.5);
   }

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "model/samples.h"
 #include "globals.h"
+#include "model/samples.h"
 #include "settings/settings.h"
 #include "sumstat/sumstat.h"
 #include "withinpop/sample_builder.h"
@@ -45,10 +45,10 @@ std::vector<double> state_of(const PopGenetics& p) {
   std::vector<double> v(p.missing_fraction.begin(), p.missing_fraction.end());
   for (const auto* a : {&p.locus_usable, &p.locus_polymorphic, &p.site_diff, &p.site_counted})
     v.insert(v.end(), a->begin(), a->end());
-  for (int x : {p.num_loci, p.num_usable_loci, p.num_usable_poly_loci, p.num_transitions,
-                p.num_transversions, p.num_substitutions, p.num_indels, p.num_transition_sites,
-                p.num_transversion_sites, p.num_subst_sites, p.num_indel_sites,
-                p.num_rflp_poly_sites})
+  for (int x :
+       {p.num_loci, p.num_usable_loci, p.num_usable_poly_loci, p.num_transitions,
+        p.num_transversions, p.num_substitutions, p.num_indels, p.num_transition_sites,
+        p.num_transversion_sites, p.num_subst_sites, p.num_indel_sites, p.num_rflp_poly_sites})
     v.push_back(x);
   v.push_back(p.mean_pair_diff);
   return v;
@@ -69,7 +69,8 @@ TEST(PassSiteScan, RestrictedScanMatchesTheFullScan) {
     std::vector<int> variable;  // sites not holding one character in every content
     for (size_t k = 0; k < 80; ++k) {
       bool varies = false;
-      for (const std::string& c : contents) varies = varies || k >= c.size() || c[k] != contents[0][k];
+      for (const std::string& c : contents)
+        varies = varies || k >= c.size() || c[k] != contents[0][k];
       if (varies) variable.push_back(static_cast<int>(k));
     }
     std::vector<const std::string*> pointers;
@@ -167,7 +168,8 @@ TEST(PassSiteScan, SequencePassMatchesNaivePerSiteSums) {
     EXPECT_EQ(pop->mean_exp_het, sh / 400);
     EXPECT_EQ(pop->mean_num_alleles, sk / 400);
     EXPECT_EQ(pop->mean_gene_copies, sn / 400);
-    EXPECT_NEAR(pop->sd_num_alleles, std::sqrt(400 / 399.0 * (sk2 / 400 - sk * sk / 160000)), 1e-12);
+    EXPECT_NEAR(pop->sd_num_alleles, std::sqrt(400 / 399.0 * (sk2 / 400 - sk * sk / 160000)),
+                1e-12);
     EXPECT_NEAR(pop->sd_exp_het, std::sqrt(400 / 399.0 * (sh2 / 400 - sh * sh / 160000)), 1e-12);
   }
   double sum_h = 0.0, loci_h = 0;

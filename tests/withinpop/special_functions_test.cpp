@@ -84,7 +84,7 @@ TEST(IncompleteGamma, ClosedFormsAndDiagnostics) {
 // exp(-x/2); 0 df put all the mass at 0; a value not above 0 gives -1 silently,
 // negative df are reported.
 TEST(ChiSquareProbability, TablesClosedFormAndInvalidArguments) {
-  const double table[][3] = {{1, 3.841, 0.05},  {1, 6.635, 0.01},   {5, 11.070, 0.05},
+  const double table[][3] = {{1, 3.841, 0.05},   {1, 6.635, 0.01},  {5, 11.070, 0.05},
                              {10, 18.307, 0.05}, {10, 2.558, 0.99}, {30, 43.773, 0.05}};
   for (const auto& t : table)
     EXPECT_NEAR(Prob_of_chi_sq(static_cast<float>(t[0]), static_cast<float>(t[1])), t[2], 1e-4);

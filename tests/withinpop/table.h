@@ -15,6 +15,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace qnd_table {
@@ -97,6 +98,19 @@ using Fields = std::map<std::string, std::function<std::vector<double>()>>;
 template <class V>
 std::vector<double> list(const V& v) {
   return std::vector<double>(v.begin(), v.end());
+}
+template <class T>
+std::vector<double> values_of(const T& x) {
+  if constexpr (std::is_arithmetic_v<T> || std::is_enum_v<T>) {
+    return {static_cast<double>(x)};
+  } else {
+    return list(x);
+  }
+}
+// A field reading x (a number or a list) when the row is checked.
+template <class T>
+std::function<std::vector<double>()> field(const T& x) {
+  return [&x] { return values_of(x); };
 }
 
 // Checks every token "name=values[~tolerance]" (or "name<values", "name>values")
