@@ -112,43 +112,17 @@ void run_row(const qnd_table::Row& row) {
                             pair_fst_p = upper(r.pair_FST_p, P),
                             pair_pi = upper(r.pair_pi, P, true),
                             pair_pi_p = upper(r.pair_pi_p, P, false);
-  qnd_table::Fields f = {{"design", field(a->design)},
-                         {"number", field(r.design_number)},
-                         {"choose", field(choose)},
-                         {"success", field(r.success)},
-                         {"sigma2T", field(a->sigma2T)},
-                         {"rsigma2T", field(r.sigma2_T)},
-                         {"sum", field(sum)},
-                         {"fis", field(fis)},
-                         {"n", field(a->n)},
-                         {"n1", field(a->n_prime)},
-                         {"n2", field(a->n_second)},
-                         {"has", field(has)},
-                         {"ntests", field(ntests)},
-                         {"pairFST", field(pair_fst)},
-                         {"pairS2a", field(pair_s2a)},
-                         {"pairFSTp", field(pair_fst_p)},
-                         {"pairPi", field(pair_pi)},
-                         {"pairPip", field(pair_pi_p)},
-                         {"ssPairFST", field(SumStat.pairFST)},
-                         {"ssPairPI", field(SumStat.pairPI)},
-                         {"ssPairDMU", field(SumStat.pairDMUSQ)},
-                         {"pvalues", field(pvalues)},
-                         {"testflag", field(in.s.TestSignificancePairewiseFST)},
-                         {"pairwise", field(r.pairwise_done)},
-                         {"s2a", field(a->sigma2a)},
-                         {"s2b", field(a->sigma2b)},
-                         {"s2c", field(a->sigma2c)},
-                         {"s2d", field(a->sigma2d)},
-                         {"FIS", field(a->FIS)},
-                         {"FST", field(a->FST)},
-                         {"FCT", field(a->FCT)},
-                         {"FSC", field(a->FSC)},
-                         {"FIT", field(a->FIT)},
-                         {"rFST", field(r.FST)},
-                         {"rFCT", field(r.FCT)},
-                         {"ssFST", field(SumStat.FST)},
-                         {"ssFCT", field(SumStat.FCT)}};
+  qnd_table::Fields f;
+  qnd_table::add_fields(
+      f,
+      "design number choose success sigma2T rsigma2T sum fis n n1 n2 has ntests pairFST pairS2a "
+      "pairFSTp pairPi pairPip ssPairFST ssPairPI ssPairDMU pvalues testflag pairwise s2a s2b s2c "
+      "s2d FIS FST FCT FSC FIT rFST rFCT ssFST ssFCT",
+      a->design, r.design_number, choose, r.success, a->sigma2T, r.sigma2_T, sum, fis, a->n,
+      a->n_prime, a->n_second, has, ntests, pair_fst, pair_s2a, pair_fst_p, pair_pi, pair_pi_p,
+      SumStat.pairFST, SumStat.pairPI, SumStat.pairDMUSQ, pvalues,
+      in.s.TestSignificancePairewiseFST, r.pairwise_done, a->sigma2a, a->sigma2b, a->sigma2c,
+      a->sigma2d, a->FIS, a->FST, a->FCT, a->FSC, a->FIT, r.FST, r.FCT, SumStat.FST, SumStat.FCT);
   qnd_table::expect_fields(t, colon + 1, f);
   if (!row.log.empty()) {
     std::istringstream parts(row.log);  // kind@context@number

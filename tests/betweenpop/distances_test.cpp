@@ -99,16 +99,10 @@ void run_matrix_row(const qnd_table::Row& row, std::map<std::string, std::string
     for (int j = 0; j <= i; ++j) conv.push_back(pop.conventional_matrix(i, j));
   const int constant = pop.conventional_matrix.is_constant(), size = pop.conventional_matrix.size();
   qnd_table::Fields f = {{"lower", [&] { return cells(pop.dist_matrix, true); }},
-                         {"upper", [&] { return cells(pop.dist_matrix, false); }},
-                         {"ok", field(ok)},
-                         {"conv", field(conv)},
-                         {"constant", field(constant)},
-                         {"size", field(size)},
-                         {"largest", field(pop.largest_distance)},
-                         {"usable", field(pop.locus_usable)},
-                         {"usable_n", field(pop.num_usable_loci)},
-                         {"num_loci", field(pop.num_loci)},
-                         {"missing", field(pop.missing_fraction)}};
+                         {"upper", [&] { return cells(pop.dist_matrix, false); }}};
+  qnd_table::add_fields(f, "ok conv constant size largest usable usable_n num_loci missing", ok,
+                        conv, constant, size, pop.largest_distance, pop.locus_usable,
+                        pop.num_usable_loci, pop.num_loci, pop.missing_fraction);
   qnd_table::expect_fields(t, std::find(t.begin(), t.end(), ":") - t.begin() + 1, f);
   if (!row.log.empty()) {
     EXPECT_NE(log.text().find(row.log), std::string::npos) << log.text();
@@ -168,17 +162,10 @@ void run_row(const qnd_table::Row& row, std::map<std::string, std::string>& name
   using qnd_table::field;
   const std::vector<double> freq(pop.nucl_freq, pop.nucl_freq + 4);
   const double parts = pop.dist_ts_part + pop.dist_tv_part - pop.dist_d;
-  const qnd_table::Fields f = {{"ok", field(ok)},
-                               {"L", field(pop.dist_L)},
-                               {"ndiff", field(pop.dist_num_diff)},
-                               {"freq", field(freq)},
-                               {"parts", field(parts)},
-                               {"d", field(pop.dist_d)},
-                               {"v", field(pop.dist_v)},
-                               {"P", field(pop.dist_P)},
-                               {"Q", field(pop.dist_Q)},
-                               {"ratio", field(pop.dist_ratio)},
-                               {"gc", field(pop.gc_content)}};
+  qnd_table::Fields f;
+  qnd_table::add_fields(f, "ok L ndiff freq parts d v P Q ratio gc", ok, pop.dist_L,
+                        pop.dist_num_diff, freq, parts, pop.dist_d, pop.dist_v, pop.dist_P,
+                        pop.dist_Q, pop.dist_ratio, pop.gc_content);
   qnd_table::expect_fields(t, colon + 1, f);
   if (!row.log.empty()) {
     EXPECT_NE(log.text().find(row.log), std::string::npos) << log.text();

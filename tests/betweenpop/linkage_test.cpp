@@ -146,11 +146,7 @@ void run_row(const qnd_table::Row& row) {
   if (t[0] == "cell") {
     const linkage::CellMeasures m = linkage::cell_measures(std::stoll(t[1]), std::stoll(t[2]),
                                                            std::stoll(t[3]), std::stoll(t[4]));
-    f = {{"d", qnd_table::field(m.d)},
-         {"dprime", qnd_table::field(m.dprime)},
-         {"r2", qnd_table::field(m.r2)},
-         {"chi2", qnd_table::field(m.chi2)},
-         {"dmax", qnd_table::field(m.dmax_positive)}};
+    qnd_table::add_fields(f, "d dprime r2 chi2 dmax", m.d, m.dprime, m.r2, m.chi2, m.dmax_positive);
     qnd_table::expect_fields(t, colon + 1, f);
     return;
   }
@@ -201,11 +197,8 @@ void run_row(const qnd_table::Row& row) {
   for (size_t at = report.find("Pair ("); at != std::string::npos;
        at = report.find("Pair (", at + 1))
     listed.push_back(std::stod(report.substr(report.find("n = ", at) + 4)));
-  f = {{"poly", qnd_table::field(ld.poly_loci)},
-       {"position", qnd_table::field(ld.position)},
-       {"alleles", qnd_table::field(ld.num_alleles)},
-       {"codes", qnd_table::field(ld.codes)},
-       {"pairs_listed", qnd_table::field(listed)}};
+  qnd_table::add_fields(f, "poly position alleles codes pairs_listed", ld.poly_loci, ld.position,
+                        ld.num_alleles, ld.codes, listed);
   const char* names[] = {"meanD",    "meanR2",    "adjD",   "adjR2",
                          "meanAdjD", "meanAdjR2", "flankD", "flankR2"};
   for (int k = 0; k < 8; ++k) f[names[k]] = [k] { return record_lists()[static_cast<size_t>(k)]; };

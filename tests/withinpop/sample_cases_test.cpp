@@ -34,65 +34,33 @@ Population* new_sample(TDataType t) {
 }
 
 qnd_table::Fields sample_fields(PopGenetics& p) {
-  using qnd_table::field;
-  return {{"num_loci", field(p.num_loci)},
-          {"usable", field(p.locus_usable)},
-          {"poly", field(p.locus_polymorphic)},
-          {"missing", field(p.missing_fraction)},
-          {"S", field(p.num_subst_sites)},
-          {"ts_sites", field(p.num_transition_sites)},
-          {"tv_sites", field(p.num_transversion_sites)},
-          {"ts", field(p.num_transitions)},
-          {"tv", field(p.num_transversions)},
-          {"subst", field(p.num_substitutions)},
-          {"indels", field(p.num_indel_sites)},
-          {"usable_n", field(p.num_usable_loci)},
-          {"poly_n", field(p.num_usable_poly_loci)},
-          {"rflp_poly", field(p.num_rflp_poly_sites)},
-          {"pi", field(p.mean_pair_diff)},
-          {"copies", field(p.locus_gene_copies)},
-          {"k", field(p.locus_num_alleles)},
-          {"h", field(p.locus_exp_het)},
-          {"ho", field(p.locus_obs_het)},
-          {"mean_h", field(p.mean_exp_het)},
-          {"sd_h", field(p.sd_exp_het)},
-          {"mean_k", field(p.mean_num_alleles)},
-          {"sd_k", field(p.sd_num_alleles)},
-          {"mean_n", field(p.mean_gene_copies)},
-          {"gd", field(p.gene_diversity)},
-          {"hom", field(p.homozygosity)},
-          {"sumsq", field(p.sum_sq_freq)},
-          {"gd_sd", field(p.sd_gene_diversity)},
-          {"range", field(p.locus_range)},
-          {"gw", field(p.locus_gw)},
-          {"min_size", field(p.locus_min_size)},
-          {"max_size", field(p.locus_max_size)},
-          {"mean_size", field(p.locus_mean_size)},
-          {"mean_gw", field(p.mean_gw)},
-          {"sd_gw", field(p.sd_gw)},
-          {"mean_range", field(p.mean_range)},
-          {"sd_range", field(p.sd_range)},
-          {"ngw", field(p.locus_ngw)},
-          {"mean_ngw", field(p.mean_ngw)},
-          {"sd_ngw", field(p.sd_ngw)},
-          {"sizes", field(p.mean_allele_sizes)}};
+  qnd_table::Fields f;
+  qnd_table::add_fields(
+      f,
+      "num_loci usable poly missing S ts_sites tv_sites ts tv subst indels usable_n poly_n "
+      "rflp_poly pi copies k h ho mean_h sd_h mean_k sd_k mean_n gd hom sumsq gd_sd range gw "
+      "min_size max_size mean_size mean_gw sd_gw mean_range sd_range ngw mean_ngw sd_ngw sizes",
+      p.num_loci, p.locus_usable, p.locus_polymorphic, p.missing_fraction, p.num_subst_sites,
+      p.num_transition_sites, p.num_transversion_sites, p.num_transitions, p.num_transversions,
+      p.num_substitutions, p.num_indel_sites, p.num_usable_loci, p.num_usable_poly_loci,
+      p.num_rflp_poly_sites, p.mean_pair_diff, p.locus_gene_copies, p.locus_num_alleles,
+      p.locus_exp_het, p.locus_obs_het, p.mean_exp_het, p.sd_exp_het, p.mean_num_alleles,
+      p.sd_num_alleles, p.mean_gene_copies, p.gene_diversity, p.homozygosity, p.sum_sq_freq,
+      p.sd_gene_diversity, p.locus_range, p.locus_gw, p.locus_min_size, p.locus_max_size,
+      p.locus_mean_size, p.mean_gw, p.sd_gw, p.mean_range, p.sd_range, p.locus_ngw, p.mean_ngw,
+      p.sd_ngw, p.mean_allele_sizes);
+  return f;
 }
 
 void add_record_fields(qnd_table::Fields& f) {
-  using qnd_table::field;
   const TSumStat& r = SumStat;
-  f.insert({{"K", field(r.K)},         {"Ksd", field(r.Ksd)},       {"H", field(r.H)},
-            {"Hsd", field(r.Hsd)},     {"SS", field(r.S)},          {"Ssd", field(r.Ssd)},
-            {"privS", field(r.privS)}, {"Pi", field(r.Pi)},         {"D", field(r.D)},
-            {"Dsd", field(r.Dsd)},     {"FS", field(r.FS)},         {"FSsd", field(r.FSsd)},
-            {"GW", field(r.GW)},       {"NGW", field(r.NGW)},       {"R", field(r.R)},
-            {"Rsd", field(r.Rsd)},     {"meanK", field(r.meanK)},   {"sdK", field(r.sdK)},
-            {"totK", field(r.totK)},   {"meanH", field(r.meanH)},   {"sdH", field(r.sdH)},
-            {"totH", field(r.totH)},   {"meanS", field(r.meanS)},   {"sdS", field(r.sdS)},
-            {"totS", field(r.totS)},   {"meanPi", field(r.meanPi)}, {"meanGW", field(r.meanGW)},
-            {"sdGW", field(r.sdGW)},   {"totGW", field(r.totGW)},   {"meanNGW", field(r.meanNGW)},
-            {"sdNGW", field(r.sdNGW)}, {"meanR", field(r.meanR)},   {"sdR", field(r.sdR)},
-            {"totR", field(r.totR)}});
+  qnd_table::add_fields(
+      f,
+      "K Ksd H Hsd SS Ssd privS Pi D Dsd FS FSsd GW NGW R Rsd meanK sdK totK meanH sdH totH meanS "
+      "sdS totS meanPi meanGW sdGW totGW meanNGW sdNGW meanR sdR totR",
+      r.K, r.Ksd, r.H, r.Hsd, r.S, r.Ssd, r.privS, r.Pi, r.D, r.Dsd, r.FS, r.FSsd, r.GW, r.NGW, r.R,
+      r.Rsd, r.meanK, r.sdK, r.totK, r.meanH, r.sdH, r.totH, r.meanS, r.sdS, r.totS, r.meanPi,
+      r.meanGW, r.sdGW, r.totGW, r.meanNGW, r.sdNGW, r.meanR, r.sdR, r.totR);
 }
 
 void select_all_means() {

@@ -112,6 +112,16 @@ template <class T>
 std::function<std::vector<double>()> field(const T& x) {
   return [&x] { return values_of(x); };
 }
+template <class T>
+std::function<std::vector<double>()> field(const T&&) = delete;  // would outlive its value
+
+// Adds a field per blank-separated name in names, reading the matching x.
+template <class... T>
+void add_fields(Fields& f, const std::string& names, const T&... x) {
+  std::istringstream in(names);
+  std::string name;
+  ((in >> name, f[name] = field(x)), ...);
+}
 
 // Checks every token "name=values[~tolerance]" (or "name<values", "name>values")
 // from index `from` on.
