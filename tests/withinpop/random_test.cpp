@@ -26,33 +26,28 @@ namespace {
 class NaiveRan3 {
  public:
   explicit NaiveRan3(long long seed) : ma_(56, 0) {
-    long long mj = 161803398LL - std::llabs(seed);
-    mj = mj % 1000000000LL;
+    const long long big = 1000000000LL;
+    long long mj = (161803398LL - std::llabs(seed)) % big, mk = 1;
     ma_[55] = mj;
-    long long mk = 1;
     for (int i = 1; i <= 54; ++i) {
       const int ii = (21 * i) % 55;
       ma_[ii] = mk;
-      mk = mj - mk;
-      if (mk < 0) mk += 1000000000LL;
+      mk = mj - mk < 0 ? mj - mk + big : mj - mk;
       mj = ma_[ii];
     }
-    for (int k = 1; k <= 4; ++k) {
+    for (int k = 1; k <= 4; ++k)
       for (int i = 1; i <= 55; ++i) {
-        ma_[i] = ma_[i] - ma_[1 + (i + 30) % 55];
-        if (ma_[i] < 0) ma_[i] += 1000000000LL;
+        ma_[i] -= ma_[1 + (i + 30) % 55];
+        if (ma_[i] < 0) ma_[i] += big;
       }
-    }
   }
-  long long next_raw() {
-    inext_ = inext_ + 1 == 56 ? 1 : inext_ + 1;
-    inextp_ = inextp_ + 1 == 56 ? 1 : inextp_ + 1;
+  double next() {
+    inext_ = inext_ % 55 + 1;
+    inextp_ = inextp_ % 55 + 1;
     long long mj = ma_[inext_] - ma_[inextp_];
-    if (mj < 0) mj += 1000000000LL;
-    ma_[inext_] = mj;
-    return mj;
+    ma_[inext_] = mj < 0 ? mj + 1000000000LL : mj;
+    return ma_[inext_] * 1e-9;
   }
-  double next() { return next_raw() * 1e-9; }
 
  private:
   std::vector<long long> ma_;
