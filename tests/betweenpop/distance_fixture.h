@@ -10,25 +10,11 @@
 #include "model/haplotypes.h"
 #include "model/population.h"
 #include "model/profile.h"
+#include "project/log_capture.h"
 
-// Sets the class-wide profile values for one test and puts them back after.
-class DataTypeGuard {
- public:
-  explicit DataTypeGuard(TDataType type, char separator = ' ')
-      : saved_type_(ProfileSettings::DataType), saved_separator_(ProfileSettings::LocusSeparator) {
-    ProfileSettings::DataType = type;
-    ProfileSettings::LocusSeparator = separator;
-  }
-  ~DataTypeGuard() {
-    ProfileSettings::DataType = saved_type_;
-    ProfileSettings::LocusSeparator = saved_separator_;
-  }
-  DataTypeGuard(const DataTypeGuard&) = delete;
-  DataTypeGuard& operator=(const DataTypeGuard&) = delete;
-
- private:
-  TDataType saved_type_;
-  char saved_separator_;
+// Sets the class-wide data type and separator for one test and puts them back after.
+struct DataTypeGuard : qnd_project_test::DataTypeScope {
+  explicit DataTypeGuard(TDataType type, char separator = ' ') : DataTypeScope(type, separator) {}
 };
 
 // A sample of the given class holding one haplotype per content (copies 1
