@@ -15,7 +15,7 @@
 
 #include "betweenpop/distance_fixture.h"
 #include "betweenpop/distances.h"
-#include "betweenpop/haplotype_list_fixture.h"
+#include "cli/temp_dir.h"
 #include "model/matrices.h"
 #include "settings/settings.h"
 #include "withinpop/log_capture.h"
@@ -151,23 +151,56 @@ double naive_microsat(const std::string& a, const std::string& b, bool squared) 
   return d;
 }
 
+// A project haplotype list in a temporary result directory.
+struct ListInput {
+  void add(const std::string& content) {
+    auto* h = new HaploDef(my_string(("h" + std::to_string(list.size())).c_str()));
+    h->content = content;
+    list.add(h);
+  }
+  int run(const std::vector<int>& copies, int method) {
+    return calc_haplotype_dist_matrix(list, profile, copies, s, dir, distmat, method, 0.0);
+  }
+  qnd_test::TempDir temp;
+  my_string dir{(temp.path().string() + "/").c_str()};
+  Haplo_DB list;
+  ProfileSettings profile;
+  settings s;
+  DistMat distmat;
+};
+
+// Both methods: every cell as the naive sum; the project's triangle (written
+// straight from the list) holds what the sample's square matrix holds.
 void expect_naive_microsat_matrix(const std::vector<std::string>& contents) {
   settings s;
   LogCapture log;
   SampleOf<PopulMicrosat> sample(contents);
   sample.pop.allowed_missing = 1.0;  // every locus usable, whatever is missing
+  ListInput in;
+  std::vector<int> copies;
+  for (size_t i = 0; i < contents.size(); ++i) {
+    in.add(contents[i]);
+    copies.push_back(1 + static_cast<int>(i % 3));
+  }
+  in.s.TaskNumber = 512;
+  in.s.AllowedLevelOfMissingData = 1.0;
   for (const int method : {0, 1}) {
     sample.pop.dist_method = method;
     ASSERT_EQ(sample.pop.compute_distance_matrix(nullptr, s, false), 1);
-    for (size_t i = 1; i < contents.size(); ++i) {
-      for (size_t j = 0; j < i; ++j) {
-        const double expected = naive_microsat(contents[i], contents[j], method == 1);
-        ASSERT_EQ(sample.pop.dist_matrix(static_cast<int>(i), static_cast<int>(j)), expected)
-            << "method " << method << " pair " << i << ", " << j;
+    ASSERT_EQ(in.run(copies, method), 1);
+    ASSERT_EQ(in.distmat.tri.size(), static_cast<int>(contents.size()));
+    for (int i = 1; i < static_cast<int>(contents.size()); ++i) {
+      for (int j = 0; j < i; ++j) {
+        const double expected = naive_microsat(contents[static_cast<size_t>(i)],
+                                               contents[static_cast<size_t>(j)], method == 1);
+        ASSERT_EQ(sample.pop.dist_matrix(i, j), expected) << method << " pair " << i << "," << j;
+        ASSERT_EQ(in.distmat.tri(i, j), expected) << method << " pair " << i << "," << j;
       }
     }
   }
 }
+
+}  // namespace
 
 // Whole repeat numbers (summed in integers inside), sizes with decimals, sizes
 // so far apart that squared sums leave the 32-bit range, sizes up to 1e200
@@ -187,37 +220,32 @@ TEST(DistanceMatrix, MicrosatelliteRandomDataEqualsLocusOrderSums) {
   expect_naive_microsat_matrix({" ? ? ?", " 10 12 ?", " ? 15 9"});
 }
 
-class AmovaMatrix : public HaplotypeListFixture {};
-
-TEST_F(AmovaMatrix, KimuraPerSequenceDistancesAndRestoredSettings) {
+TEST(AmovaMatrix, KimuraPerSequenceDistancesAndRestoredSettings) {
   DataTypeGuard guard(DNA);
   LogCapture log;
-  add("a", "ACGTACGTAC");
-  add("b", "GCGTACGTAC");
-  add("c", "GCGTACGT??");
-  s_.DistanceMethodAMOVA = 0;
-  s_.GammaAValueAMOVA = 0.3;
-  s_.TaskNumber = 512 + 1;
-  s_.HaplAMOVA = 1;
-  s_.AllowedLevelOfMissingData = 0.2;  // 1 of 5 copies missing at the last sites
-  ASSERT_EQ(
-      calc_haplotype_dist_matrix(list_, profile_, {2, 2, 1}, s_, result_dir_, distmat_, 2, 0.0), 1);
-  EXPECT_EQ(s_.DistanceMethodAMOVA, 0);
-  EXPECT_EQ(s_.GammaAValueAMOVA, 0.3);
-  EXPECT_EQ(s_.TaskNumber, 513);
-  ASSERT_EQ(distmat_.tri.size(), 3);
-  EXPECT_EQ(distmat_.size, 3);
+  ListInput in;
+  for (const char* c : {"ACGTACGTAC", "GCGTACGTAC", "GCGTACGT??"}) in.add(c);
+  in.s.DistanceMethodAMOVA = 0;
+  in.s.GammaAValueAMOVA = 0.3;
+  in.s.TaskNumber = 512 + 1;
+  in.s.HaplAMOVA = 1;
+  in.s.AllowedLevelOfMissingData = 0.2;  // 1 of 5 copies missing at the last sites
+  ASSERT_EQ(in.run({2, 2, 1}, 2), 1);
+  EXPECT_EQ(in.s.DistanceMethodAMOVA, 0);
+  EXPECT_EQ(in.s.GammaAValueAMOVA, 0.3);
+  EXPECT_EQ(in.s.TaskNumber, 513);
+  ASSERT_EQ(in.distmat.tri.size(), 3);
+  EXPECT_EQ(in.distmat.size, 3);
   // K2P over 10 sites with one transition: P = 0.1, Q = 0, times 10 sites.
-  const double k2p = 0.5 * std::log(1 / 0.8);
-  EXPECT_DOUBLE_EQ(distmat_.tri(1, 0), 10 * k2p);
-  EXPECT_DOUBLE_EQ(distmat_.tri(2, 1), 0.0);  // "?" versus C: compared, no difference
-  EXPECT_EQ(distmat_.labels[2], my_string("c"));
+  EXPECT_DOUBLE_EQ(in.distmat.tri(1, 0), 10 * 0.5 * std::log(1 / 0.8));
+  EXPECT_DOUBLE_EQ(in.distmat.tri(2, 1), 0.0);  // "?" versus C: compared, no difference
+  EXPECT_EQ(in.distmat.labels[2], my_string("h2"));
   // The report and the per-locus file in the result directory.
   EXPECT_NE(log.text().find("\nNumber of usable loci for distance computation : 10"),
             std::string::npos)
       << log.text();
   EXPECT_NE(log.text().find("List of loci with too much missing data :NONE"), std::string::npos);
-  std::ifstream file(dir_ / "MissDataPerLocus.txt");
+  std::ifstream file(in.temp.path() / "MissDataPerLocus.txt");
   std::string line;
   ASSERT_TRUE(std::getline(file, line));
   EXPECT_EQ(line, "Locus#\tFreq. missing data");
@@ -227,58 +255,30 @@ TEST_F(AmovaMatrix, KimuraPerSequenceDistancesAndRestoredSettings) {
   EXPECT_FALSE(std::filesystem::exists("MissDataPerLocus.txt"));
 }
 
-TEST_F(AmovaMatrix, MicrosatTriangleEqualsTheSampleMatrix) {
-  // The project's matrix is written straight into a triangle; it must hold
-  // what the sample's square matrix holds below its diagonal.
-  DataTypeGuard guard(MICROSAT);
-  LogCapture log;
-  const std::vector<std::string> contents =
-      random_microsats(30, 8, 11u, [](std::mt19937& g) { return std::to_string(100 + g() % 12); });
-  std::vector<int> copies;
-  for (size_t i = 0; i < contents.size(); ++i) {
-    add(("h" + std::to_string(i)).c_str(), contents[i].c_str());
-    copies.push_back(1 + static_cast<int>(i % 3));
-  }
-  s_.TaskNumber = 512;
-  s_.AllowedLevelOfMissingData = 1.0;
-  ASSERT_EQ(calc_haplotype_dist_matrix(list_, profile_, copies, s_, result_dir_, distmat_, 1, 0.0),
-            1);
-  ASSERT_EQ(distmat_.tri.size(), 30);
-  SampleOf<PopulMicrosat> sample(contents);
-  sample.pop.allowed_missing = 1.0;
-  sample.pop.dist_method = 1;
-  ASSERT_EQ(sample.pop.compute_distance_matrix(nullptr, s_, false), 1);
-  for (int i = 1; i < 30; ++i) {
-    for (int j = 0; j < i; ++j) ASSERT_EQ(distmat_.tri(i, j), sample.pop.dist_matrix(i, j));
-  }
-}
-
 // A conventional matrix of frequency data is constant and not reported; a
 // failing distance is error 136 with the settings put back.
-TEST_F(AmovaMatrix, ConventionalFrequencyMatrixAndFailure) {
+TEST(AmovaMatrix, ConventionalFrequencyMatrixAndFailure) {
   LogCapture log;
   {
     DataTypeGuard guard(FREQUENCY);
-    add("a", "x");
-    add("b", "y");
-    s_.ComputeConventionalFST = 1;
-    s_.TaskNumber = 1024;
-    ASSERT_EQ(
-        calc_haplotype_dist_matrix(list_, profile_, {1, 1}, s_, result_dir_, distmat_, 0, 0.0), 1);
-    EXPECT_TRUE(distmat_.tri.is_constant());
+    ListInput in;
+    in.add("x");
+    in.add("y");
+    in.s.ComputeConventionalFST = 1;
+    in.s.TaskNumber = 1024;
+    ASSERT_EQ(in.run({1, 1}, 0), 1);
+    EXPECT_TRUE(in.distmat.tri.is_constant());
     EXPECT_EQ(log.text().find("Number of usable loci"), std::string::npos);
-    EXPECT_FALSE(std::filesystem::exists(dir_ / "MissDataPerLocus.txt"));
+    EXPECT_FALSE(std::filesystem::exists(in.temp.path() / "MissDataPerLocus.txt"));
   }
   DataTypeGuard guard(DNA);
-  list_.flush();
-  add("a", "ACGT");
-  add("b", "CATG");
-  s_.ComputeConventionalFST = 0;
-  s_.TaskNumber = 7;
-  ASSERT_EQ(calc_haplotype_dist_matrix(list_, profile_, {1, 1}, s_, result_dir_, distmat_, 1, 0.0),
-            0);
-  EXPECT_EQ(s_.TaskNumber, 7);
-  EXPECT_EQ(s_.DistanceMethodAMOVA, 0);
+  ListInput in;
+  in.add("ACGT");
+  in.add("CATG");
+  in.s.TaskNumber = 7;
+  ASSERT_EQ(in.run({1, 1}, 1), 0);
+  EXPECT_EQ(in.s.TaskNumber, 7);
+  EXPECT_EQ(in.s.DistanceMethodAMOVA, 0);
   EXPECT_TRUE(log.has_numbered("ERROR", "Project::calc_dist_matrix()", 136)) << log.text();
 }
 
@@ -331,20 +331,20 @@ std::string stream_list(const std::vector<int>& loci) {
 // 10,012 sites: locus numbers of five digits and missing-data levels 0, 1/7
 // and 3/7 of seven copies; the report and MissDataPerLocus.txt as a stream
 // writes them; a left-aligned log keeps its own formatting.
-TEST_F(AmovaMatrix, UsableLociReportAndFileAsTheStreamWritesThem) {
+TEST(AmovaMatrix, UsableLociReportAndFileAsTheStreamWritesThem) {
   DataTypeGuard guard(DNA);
   LogCapture log;
+  ListInput in;
   const size_t L = 10012;
   std::string a(L, 'A'), b(L, 'A');
   b[3] = 'G';
   for (size_t k = 9990; k < L; k += 3) a[k] = '?';
   b[10] = b[10011] = '?';
-  add("a", a);
-  add("b", b);
-  s_.TaskNumber = 1024;
-  s_.AllowedLevelOfMissingData = 0.5;
-  ASSERT_EQ(calc_haplotype_dist_matrix(list_, profile_, {3, 4}, s_, result_dir_, distmat_, 0, 0.0),
-            1);
+  in.add(a);
+  in.add(b);
+  in.s.TaskNumber = 1024;
+  in.s.AllowedLevelOfMissingData = 0.5;
+  ASSERT_EQ(in.run({3, 4}, 0), 1);
   std::ostringstream expected_file;
   expected_file << "Locus#\tFreq. missing data\n";
   std::vector<int> usable, unusable;
@@ -353,9 +353,9 @@ TEST_F(AmovaMatrix, UsableLociReportAndFileAsTheStreamWritesThem) {
     expected_file << k + 1 << '\t' << missing / 7.0 << '\n';
     (missing / 7.0 <= 0.5 ? usable : unusable).push_back(static_cast<int>(k) + 1);
   }
-  std::ifstream in(dir_ / "MissDataPerLocus.txt");
+  std::ifstream file_in(in.temp.path() / "MissDataPerLocus.txt");
   std::stringstream file;
-  file << in.rdbuf();
+  file << file_in.rdbuf();
   EXPECT_EQ(file.str(), expected_file.str());
   ASSERT_EQ(unusable.size(), 2u);
   EXPECT_NE(log.text().find("List of usable loci :\n" + stream_list(usable) + "\n\n"),
@@ -364,16 +364,14 @@ TEST_F(AmovaMatrix, UsableLociReportAndFileAsTheStreamWritesThem) {
             std::string::npos);
   LogCapture left;
   *_AOS_ << std::left;
-  list_.flush();
-  add("a", "ACGTA");
-  add("b", "A?GTT");
-  s_.AllowedLevelOfMissingData = 0.0;
-  ASSERT_EQ(calc_haplotype_dist_matrix(list_, profile_, {1, 1}, s_, result_dir_, distmat_, 0, 0.0),
-            1);
+  in.list.flush();
+  in.add("ACGTA");
+  in.add("A?GTT");
+  in.s.AllowedLevelOfMissingData = 0.0;
+  ASSERT_EQ(in.run({1, 1}, 0), 1);
   *_AOS_ << std::right;
-  EXPECT_EQ(distmat_.tri(1, 0), 1.0);  // the unusable site left out
+  EXPECT_EQ(in.distmat.tri(1, 0), 1.0);  // the unusable site left out
   EXPECT_NE(left.text().find("List of usable loci :\n1   , 3   , 4   , 5   , "), std::string::npos)
       << left.text();
   EXPECT_NE(left.text().find("too much missing data :2   , "), std::string::npos) << left.text();
 }
-}  // namespace
