@@ -27,13 +27,6 @@ using qnd_project_test::LogCapture;
 
 namespace {
 
-struct Case {
-  std::string type_name, ploidy, alleles;
-  int method = 0, individual = 0, groups = 0, pops = 0, conventional = 0;
-  double wts = 1, wtv = 1, wdel = 1;
-  int perm_amova = 0, perm_fst = 0, counts = 0, design = 0;
-};
-
 std::vector<std::string> split(const std::string& text, char sep) {
   std::vector<std::string> parts;
   std::stringstream in(text);
@@ -41,32 +34,27 @@ std::vector<std::string> split(const std::string& text, char sep) {
   return parts;
 }
 
-Case case_of(const std::vector<std::string>& t) {
-  Case c;
-  c.type_name = t.at(0);
-  c.method = std::stoi(t.at(1));
-  c.ploidy = t.at(2);
-  c.individual = std::stoi(t.at(3));
-  c.groups = std::stoi(t.at(4));
-  c.pops = std::stoi(t.at(5));
-  c.alleles = t.at(6);
-  const auto w = split(t.at(7), ','), p = split(t.at(9), ',');
-  c.wts = std::stod(w.at(0));
-  c.wtv = std::stod(w.at(1));
-  c.wdel = std::stod(w.at(2));
-  c.conventional = std::stoi(t.at(8));
-  c.perm_amova = std::stoi(p.at(0));
-  c.perm_fst = std::stoi(p.at(1));
-  c.counts = std::stoi(t.at(10));
-  c.design = std::stoi(t.at(11));
-  return c;
-}
-
-TDataType type_of(const std::string& name) {
-  if (name == "DNA") return DNA;
-  if (name == "RFLP") return RFLP;
-  return name == "MICROSAT" ? MICROSAT : STANDARD;
-}
+// One row of count_path_cases.txt.
+struct Case {
+  explicit Case(const std::vector<std::string>& t)
+      : type_name(t.at(0)),
+        ploidy(t.at(2)),
+        alleles(t.at(6)),
+        method(std::stoi(t.at(1))),
+        individual(std::stoi(t.at(3))),
+        groups(std::stoi(t.at(4))),
+        pops(std::stoi(t.at(5))),
+        conventional(std::stoi(t.at(8))),
+        counts(std::stoi(t.at(10))),
+        design(std::stoi(t.at(11))) {
+    const auto w = split(t.at(7), ','), p = split(t.at(9), ',');
+    wts = std::stod(w.at(0)), wtv = std::stod(w.at(1)), wdel = std::stod(w.at(2));
+    perm_amova = std::stoi(p.at(0)), perm_fst = std::stoi(p.at(1));
+  }
+  std::string type_name, ploidy, alleles;
+  int method, individual, groups, pops, conventional, counts, design, perm_amova, perm_fst;
+  double wts, wtv, wdel;
+};
 
 // A random project: 10 haplotypes, samples of haplotypes or of individuals
 // drawn from them, and a structure.
@@ -223,8 +211,12 @@ TEST(AlleleCountSums, SameValuesAsTheMatrixOnRandomData) {
   LogCapture log;
   SumStatScope scope(true);
   for (size_t row = 0; row < rows.size(); ++row) {
-    const Case c = case_of(rows[row].tokens);
-    DataTypeScope type(type_of(c.type_name), ' ');
+    const Case c(rows[row].tokens);
+    DataTypeScope type(c.type_name == "DNA"        ? DNA
+                       : c.type_name == "RFLP"     ? RFLP
+                       : c.type_name == "MICROSAT" ? MICROSAT
+                                                   : STANDARD,
+                       ' ');
     for (int rep = 0; rep < 3; ++rep) {
       SCOPED_TRACE("count_path_cases.txt line " + std::to_string(rows[row].line) + " repeat " +
                    std::to_string(rep));
