@@ -10,10 +10,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <fstream>
 #include <memory>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -56,49 +54,34 @@ double fs_of(int n, int k, double theta) {
 // values: up to the loop's last term the sums are the term-by-term sums (their
 // rounding grows with m); beyond, the closed forms give the rounded double.
 TEST(TajimaD, ReferenceValuesUndefinedCasesAndHarmonicSums) {
-  const struct {
-    int n;
-    double pi;
-    int s;
-    double d, tol, pvalue;
-  } cases[] = {{10, 3.888888889, 16, -1.446172076557919, 1e-9, 0.0},
-               {4, 10.0 / 6.0, 3, 0.1676558, 1e-7, 0.0},  // derived counts 1, 2, 3 of 4
-               {10, 0.0, 0, 0.0, 0.0, -1.0},
-               {2, 1.0, 1, 0.0, 0.0, -1.0},
-               {1, 0.0, 3, 0.0, 0.0, -1.0}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE("n " + std::to_string(c.n) + " S " + std::to_string(c.s));
-    PopGenetics p, q;
-    p.tajimaD(c.n, c.pi, c.s);
-    q.fast_tajimaD(c.n, c.pi, c.s);
-    EXPECT_NEAR(p.tajima_d, c.d, c.tol);
-    EXPECT_NEAR(q.tajima_d, c.d, c.tol);
-    EXPECT_EQ(p.tajima_d_pvalue, c.pvalue);
-    EXPECT_EQ(q.tajima_d_pvalue, c.pvalue);
-  }
-  std::ifstream in(std::string(QND_TEST_DATA) + "/withinpop/harmonic_reference.txt");
   int rows = 0;
-  for (std::string text; std::getline(in, text);) {
-    std::istringstream fields(text);
-    std::string kind, a1_text, a2_text;
-    double m = 0.0, pi = 0.0, S = 0.0, d_ref = 0.0, a1 = -1.0, a2 = -1.0, D = 0.0;
-    fields >> kind;
-    SCOPED_TRACE(text);
-    if (kind == "sums") {
-      fields >> m >> a1_text >> a2_text;
+  for (const qnd_table::Row& r : qnd_table::read_rows("withinpop/harmonic_reference.txt")) {
+    SCOPED_TRACE("harmonic_reference.txt line " + std::to_string(r.line));
+    const std::vector<std::string>& t = r.tokens;
+    const double m = std::stod(t.at(1)),
+                 ref = std::strtod(t.at(t[0] == "sums" ? 2 : 4).c_str(), nullptr);
+    ++rows;
+    if (t[0] == "sums") {
+      double a1 = -1.0, a2 = -1.0;
       harmonic_sums(m, a1, a2);
       const double tol = m > kHarmonicLoopTerms ? 0.0 : 1e-16 * m;
-      EXPECT_NEAR(a1, std::strtod(a1_text.c_str(), nullptr), tol);
-      EXPECT_NEAR(a2, std::strtod(a2_text.c_str(), nullptr), tol);
-      ++rows;
-    } else if (kind == "tajima") {
-      fields >> m >> pi >> S >> d_ref;
-      ASSERT_TRUE(neutrality::tajima_d(m, pi, S, false, D));
-      EXPECT_NEAR(D, d_ref, 1e-14 * std::fabs(d_ref));
-      ++rows;
+      EXPECT_NEAR(a1, ref, tol);
+      EXPECT_NEAR(a2, std::strtod(t.at(3).c_str(), nullptr), tol);
+    } else if (t[0] == "tajima") {
+      double D = 0.0;
+      ASSERT_TRUE(neutrality::tajima_d(m, std::stod(t.at(2)), std::stod(t.at(3)), false, D));
+      EXPECT_NEAR(D, ref, 1e-14 * std::fabs(ref));
+    } else {  // "d n pi S D tolerance p": both routines
+      PopGenetics p, q;
+      p.tajimaD(static_cast<int>(m), qnd_table::eval(t.at(2)), std::stoi(t.at(3)));
+      q.fast_tajimaD(static_cast<int>(m), qnd_table::eval(t.at(2)), std::stoi(t.at(3)));
+      for (const PopGenetics* x : {&p, &q}) {
+        EXPECT_NEAR(x->tajima_d, ref, std::stod(t.at(5)));
+        EXPECT_EQ(x->tajima_d_pvalue, std::stod(t.at(6)));
+      }
     }
   }
-  EXPECT_GE(rows, 19);
+  EXPECT_GE(rows, 24);
   double a1 = -1.0, a2 = -1.0;
   harmonic_sums(0, a1, a2);
   EXPECT_EQ(a1 + a2, 0.0);
