@@ -13,12 +13,12 @@
 #include <sstream>
 #include <string>
 
-#include "betweenpop/distance_fixture.h"
 #include "betweenpop/distances.h"
 #include "cli/temp_dir.h"
 #include "model/matrices.h"
 #include "settings/settings.h"
 #include "withinpop/log_capture.h"
+#include "withinpop/sample_builder.h"
 
 namespace {
 
@@ -52,7 +52,7 @@ TEST(DistanceMatrix, VariableSitePathEqualsPerPairRoutines) {
   int matrices = 0;
   for (unsigned seed : {1u, 2u, 3u, 4u}) {
     const bool rflp = seed == 4;
-    DataTypeGuard guard(rflp ? RFLP : DNA);
+    SampleBuilder b(rflp ? RFLP : DNA);
     std::vector<std::string> seqs = random_sequences(12, 400, seed);
     if (rflp)
       for (std::string& q : seqs)
@@ -61,15 +61,18 @@ TEST(DistanceMatrix, VariableSitePathEqualsPerPairRoutines) {
               : c == 'C' || c == 'T' ? '1'
               : c == '-' || c == '?' ? c
                                      : '0';
-    SampleOf<PopulDNA> dna(rflp ? std::vector<std::string>() : seqs,
-                           {1, 2, 1, 1, 3, 1, 1, 1, 2, 1, 1, 1});
-    SampleOf<PopulRFLP> rf(rflp ? seqs : std::vector<std::string>());
-    Population& pop = rflp ? static_cast<Population&>(rf.pop) : dna.pop;
+    std::vector<std::string> entries;
+    for (size_t i = 0; i < seqs.size(); ++i)
+      entries.push_back(std::to_string(rflp ? 1 : "121131112111"[i] - '0') + "*" + seqs[i]);
+    const auto sample = b.sample(entries);
+    Population& pop = *sample;
+    auto& dna = static_cast<PopulDNA&>(pop);
+    auto& rf = static_cast<PopulRFLP&>(pop);
     pop.allowed_missing = 0.15;
     pop.evaluate_usable_mask();
     ASSERT_GT(pop.num_usable_loci, 0);
     ASSERT_LT(pop.num_usable_loci, 400);  // the mask leaves some sites out
-    if (!rflp) dna.pop.comp_nucl_freq();
+    if (!rflp) dna.comp_nucl_freq();
     for (int method = 0; method < (rflp ? 2 : 7); ++method)
       for (double a : {0.0, 0.7})
         for (bool scale : {false, true}) {
@@ -82,8 +85,8 @@ TEST(DistanceMatrix, VariableSitePathEqualsPerPairRoutines) {
             for (int j = 0; j < i; ++j) {
               const std::string &x = seqs[static_cast<size_t>(i)],
                                 &y = seqs[static_cast<size_t>(j)];
-              const int ok = rflp ? (method ? rf.pop.p_diff(x, y) : rf.pop.diff_no_weight(x, y))
-                                  : dna.pop.distance(x, y);
+              const int ok =
+                  rflp ? (method ? rf.p_diff(x, y) : rf.diff_no_weight(x, y)) : dna.distance(x, y);
               all_ok = ok && all_ok;
               d.push_back(pop.dist_d * factor);
               sd.push_back(pop.dist_v > 0 ? std::sqrt(pop.dist_v) * factor : 0.0);
@@ -107,13 +110,13 @@ TEST(DistanceMatrix, VariableSitePathEqualsPerPairRoutines) {
 }
 
 TEST(DistanceMatrix, ReportAndLog) {
-  DataTypeGuard guard(DNA);
+  SampleBuilder b(DNA);
   settings s;
   LogCapture log;
-  SampleOf<PopulDNA> sample({"ACGTACGTAC", "GCGTACGTAC", "GCGTACGTTT"});
-  sample.pop.dist_method = 3;
+  const auto sample = b.sample({"ACGTACGTAC", "GCGTACGTAC", "GCGTACGTTT"});
+  sample->dist_method = 3;
   std::ostringstream out;
-  ASSERT_EQ(sample.pop.compute_distance_matrix(&out, s, true), 1);
+  ASSERT_EQ(sample->compute_distance_matrix(&out, s, true), 1);
   EXPECT_EQ(out.str().rfind("\nInter-haplotypic distance matrix:\n", 0), 0u);
   EXPECT_NE(out.str().find("  0.0000  0.9487  1.4491\n"), std::string::npos) << out.str();
   for (const char* line : {"\t\t\tBeginning distance computations ...\n", "\t\t\tdone ! (",
@@ -171,11 +174,11 @@ struct ListInput {
 
 // Both methods: every cell as the naive sum; the project's triangle (written
 // straight from the list) holds what the sample's square matrix holds.
-void expect_naive_microsat_matrix(const std::vector<std::string>& contents) {
+void expect_naive_microsat_matrix(SampleBuilder& b, const std::vector<std::string>& contents) {
   settings s;
   LogCapture log;
-  SampleOf<PopulMicrosat> sample(contents);
-  sample.pop.allowed_missing = 1.0;  // every locus usable, whatever is missing
+  const auto sample = b.sample(contents);
+  sample->allowed_missing = 1.0;  // every locus usable, whatever is missing
   ListInput in;
   std::vector<int> copies;
   for (size_t i = 0; i < contents.size(); ++i) {
@@ -185,15 +188,15 @@ void expect_naive_microsat_matrix(const std::vector<std::string>& contents) {
   in.s.TaskNumber = 512;
   in.s.AllowedLevelOfMissingData = 1.0;
   for (const int method : {0, 1}) {
-    sample.pop.dist_method = method;
-    ASSERT_EQ(sample.pop.compute_distance_matrix(nullptr, s, false), 1);
+    sample->dist_method = method;
+    ASSERT_EQ(sample->compute_distance_matrix(nullptr, s, false), 1);
     ASSERT_EQ(in.run(copies, method), 1);
     ASSERT_EQ(in.distmat.tri.size(), static_cast<int>(contents.size()));
     for (int i = 1; i < static_cast<int>(contents.size()); ++i) {
       for (int j = 0; j < i; ++j) {
         const double expected = naive_microsat(contents[static_cast<size_t>(i)],
                                                contents[static_cast<size_t>(j)], method == 1);
-        ASSERT_EQ(sample.pop.dist_matrix(i, j), expected) << method << " pair " << i << "," << j;
+        ASSERT_EQ(sample->dist_matrix(i, j), expected) << method << " pair " << i << "," << j;
         ASSERT_EQ(in.distmat.tri(i, j), expected) << method << " pair " << i << "," << j;
       }
     }
@@ -207,21 +210,24 @@ void expect_naive_microsat_matrix(const std::vector<std::string>& contents) {
 // whose squares overflow (a missing allele still adds nothing, no NaN), and an
 // all-missing haplotype: every cell as the naive double sum, bit for bit.
 TEST(DistanceMatrix, MicrosatelliteRandomDataEqualsLocusOrderSums) {
-  DataTypeGuard guard(MICROSAT);
-  expect_naive_microsat_matrix(
-      random_microsats(41, 13, 7u, [](std::mt19937& g) { return std::to_string(90 + g() % 30); }));
-  expect_naive_microsat_matrix(random_microsats(23, 9, 8u, [](std::mt19937& g) {
-    return std::to_string(g() % 40) + "." + std::to_string(g() % 10);
-  }));
-  expect_naive_microsat_matrix(random_microsats(
-      17, 11, 9u, [](std::mt19937& g) { return std::to_string(g() % 2 ? 5 : 900000); }));
-  expect_naive_microsat_matrix(random_microsats(
-      9, 5, 10u, [](std::mt19937& g) { return g() % 3 ? std::string("12") : "1e200"; }));
-  expect_naive_microsat_matrix({" ? ? ?", " 10 12 ?", " ? 15 9"});
+  SampleBuilder b(MICROSAT);
+  expect_naive_microsat_matrix(b, random_microsats(41, 13, 7u, [](std::mt19937& g) {
+                                 return std::to_string(90 + g() % 30);
+                               }));
+  expect_naive_microsat_matrix(b, random_microsats(23, 9, 8u, [](std::mt19937& g) {
+                                 return std::to_string(g() % 40) + "." + std::to_string(g() % 10);
+                               }));
+  expect_naive_microsat_matrix(b, random_microsats(17, 11, 9u, [](std::mt19937& g) {
+                                 return std::to_string(g() % 2 ? 5 : 900000);
+                               }));
+  expect_naive_microsat_matrix(b, random_microsats(9, 5, 10u, [](std::mt19937& g) {
+                                 return g() % 3 ? std::string("12") : "1e200";
+                               }));
+  expect_naive_microsat_matrix(b, {" ? ? ?", " 10 12 ?", " ? 15 9"});
 }
 
 TEST(AmovaMatrix, KimuraPerSequenceDistancesAndRestoredSettings) {
-  DataTypeGuard guard(DNA);
+  SampleBuilder type(DNA);
   LogCapture log;
   ListInput in;
   for (const char* c : {"ACGTACGTAC", "GCGTACGTAC", "GCGTACGT??"}) in.add(c);
@@ -260,7 +266,7 @@ TEST(AmovaMatrix, KimuraPerSequenceDistancesAndRestoredSettings) {
 TEST(AmovaMatrix, ConventionalFrequencyMatrixAndFailure) {
   LogCapture log;
   {
-    DataTypeGuard guard(FREQUENCY);
+    SampleBuilder type(FREQUENCY);
     ListInput in;
     in.add("x");
     in.add("y");
@@ -271,7 +277,7 @@ TEST(AmovaMatrix, ConventionalFrequencyMatrixAndFailure) {
     EXPECT_EQ(log.text().find("Number of usable loci"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(in.temp.path() / "MissDataPerLocus.txt"));
   }
-  DataTypeGuard guard(DNA);
+  SampleBuilder type(DNA);
   ListInput in;
   in.add("ACGT");
   in.add("CATG");
@@ -332,7 +338,7 @@ std::string stream_list(const std::vector<int>& loci) {
 // and 3/7 of seven copies; the report and MissDataPerLocus.txt as a stream
 // writes them; a left-aligned log keeps its own formatting.
 TEST(AmovaMatrix, UsableLociReportAndFileAsTheStreamWritesThem) {
-  DataTypeGuard guard(DNA);
+  SampleBuilder type(DNA);
   LogCapture log;
   ListInput in;
   const size_t L = 10012;

@@ -13,10 +13,10 @@
 #include <memory>
 #include <string>
 
-#include "betweenpop/distance_fixture.h"
 #include "globals.h"
 #include "settings/settings.h"
 #include "withinpop/log_capture.h"
+#include "withinpop/sample_builder.h"
 #include "withinpop/table.h"
 
 namespace {
@@ -27,34 +27,6 @@ const std::map<std::string, Dist> kDna = {
     {"k2p", &PopulDNA::kim2p_dist},     {"p", &PopulDNA::p_dist},
     {"tajnei", &PopulDNA::tajnei_dist}, {"tamura", &PopulDNA::tamura_dist},
     {"tamnei", &PopulDNA::tamnei_dist}};
-
-// The sample of "copies*content" entries (or contents once each) of a data type.
-struct AnySample {
-  AnySample(TDataType type, const std::vector<std::string>& entries) {
-    std::vector<std::string> contents;
-    std::vector<int> counts;
-    for (const std::string& e : entries) {
-      const size_t star = e.find('*');
-      counts.push_back(star == std::string::npos ? 1 : std::stoi(e.substr(0, star)));
-      contents.push_back(star == std::string::npos ? e : e.substr(star + 1));
-      for (char& c : contents.back()) c = c == '_' ? ' ' : c;
-    }
-    if (type == DNA) dna = std::make_unique<SampleOf<PopulDNA>>(contents, counts);
-    if (type == RFLP) rflp = std::make_unique<SampleOf<PopulRFLP>>(contents, counts);
-    if (type == MICROSAT) msat = std::make_unique<SampleOf<PopulMicrosat>>(contents, counts);
-    if (type == STANDARD) other = std::make_unique<SampleOf<PopulStandard>>(contents, counts);
-  }
-  Population& pop() {
-    return dna    ? static_cast<Population&>(dna->pop)
-           : rflp ? static_cast<Population&>(rflp->pop)
-           : msat ? static_cast<Population&>(msat->pop)
-                  : other->pop;
-  }
-  std::unique_ptr<SampleOf<PopulDNA>> dna;
-  std::unique_ptr<SampleOf<PopulRFLP>> rflp;
-  std::unique_ptr<SampleOf<PopulMicrosat>> msat;
-  std::unique_ptr<SampleOf<PopulStandard>> other;
-};
 
 // "matrix TYPE [settings] entries : fields": the distance matrix of a sample
 // (settings method, scale, allowed (then the usable mask), usable, sep=nul);
@@ -68,11 +40,10 @@ void run_matrix_row(const qnd_table::Row& row, std::map<std::string, std::string
                          : type_name == "MICROSAT"  ? MICROSAT
                          : type_name == "FREQUENCY" ? FREQUENCY
                                                     : STANDARD;
-  DataTypeGuard guard(type, set.count("sep") ? '\0' : ' ');
+  SampleBuilder b(type, set.count("sep") ? '\0' : ' ');
   LogCapture log;
-  AnySample sample(type == FREQUENCY ? STANDARD : type,
-                   std::vector<std::string>(entries.begin() + 1, entries.end()));
-  Population& pop = sample.pop();
+  const auto sample = b.sample(std::vector<std::string>(entries.begin() + 1, entries.end()));
+  Population& pop = *sample;
   settings s;
   if (set.count("method")) pop.dist_method = std::stoi(set["method"]);
   if (set.count("usable")) {
@@ -137,15 +108,16 @@ void run_row(const qnd_table::Row& row, std::map<std::string, std::string>& name
   if (t[0] == "matrix" || t[0] == "mask" || t[0] == "conv")
     return run_matrix_row(row, set, contents);
   const bool rflp = t[0][0] == 'r';
-  DataTypeGuard guard(rflp ? RFLP : DNA);
-  SampleOf<PopulDNA> dna(rflp ? std::vector<std::string>() : contents);
-  SampleOf<PopulRFLP> rf(rflp ? contents : std::vector<std::string>());
-  PopGenetics& pop = rflp ? static_cast<PopGenetics&>(rf.pop) : dna.pop;
+  SampleBuilder b(rflp ? RFLP : DNA);
+  const auto sample = b.sample(contents);
+  PopGenetics& pop = *sample;
+  auto& dna = static_cast<PopulDNA&>(pop);
+  auto& rf = static_cast<PopulRFLP&>(pop);
   if (set.count("usable")) {
     pop.locus_usable.clear();
     for (double u : qnd_table::eval_list(set["usable"])) pop.locus_usable.push_back(u != 0);
   }
-  if (!rflp) dna.pop.comp_nucl_freq();
+  if (!rflp) dna.comp_nucl_freq();
   if (set.count("gamma")) pop.gamma_a = qnd_table::eval(set["gamma"]);
   if (set.count("wts")) pop.w_ts = qnd_table::eval(set["wts"]);
   if (set.count("wtv")) pop.w_tv = qnd_table::eval(set["wtv"]);
@@ -154,11 +126,11 @@ void run_row(const qnd_table::Row& row, std::map<std::string, std::string>& name
   const std::string& s2 = contents.at(1);
   int ok = 0;
   if (t[0] == "rdiff")
-    ok = rf.pop.diff_no_weight(s1, s2);
+    ok = rf.diff_no_weight(s1, s2);
   else if (t[0] == "rp")
-    ok = rf.pop.p_diff(s1, s2);
+    ok = rf.p_diff(s1, s2);
   else
-    ok = (dna.pop.*kDna.at(t[0]))(s1, s2);
+    ok = (dna.*kDna.at(t[0]))(s1, s2);
   using qnd_table::field;
   const std::vector<double> freq(pop.nucl_freq, pop.nucl_freq + 4);
   const double parts = pop.dist_ts_part + pop.dist_tv_part - pop.dist_d;
@@ -216,8 +188,9 @@ TEST(CompareNucleotides, BaseAgainstCodeFollowsTheBaseSetRule) {
 TEST(TamuraNei, VarianceIsTheDeltaMethodVariance) {
   const std::string a = "GTGTGTGTCCTTACGTACGTACGTACGTACGTACGTACGT",
                     b = "GCACACGTACGTTTGTACGTGTGTACGTACATACGTACGT";
-  SampleOf<PopulDNA> sample({"ACGTACGTACGTACGTACGTACGTACGTACGTACGTACGT", a, b});
-  PopulDNA& pop = sample.pop;
+  SampleBuilder build(DNA);
+  const auto sample = build.sample({"ACGTACGTACGTACGTACGTACGTACGTACGTACGTACGT", a, b});
+  auto& pop = static_cast<PopulDNA&>(*sample);
   pop.comp_nucl_freq();
   ASSERT_EQ(pop.tamnei_dist(a, b), 1);
   const double gA = pop.nucl_freq[0], gC = pop.nucl_freq[1], gG = pop.nucl_freq[2],
@@ -261,8 +234,9 @@ TEST(DnaDistanceWeights, MatchNaiveAccumulationOnRandomSequences) {
       a[i] = alphabet[(seed = (seed * 1103515245u + 12345u) & 0x7fffffffu) % alphabet.size()];
       b[i] = (seed % 3 == 0) ? alphabet[(seed / 7) % alphabet.size()] : a[i];
     }
-    SampleOf<PopulDNA> sample({a, b});
-    PopulDNA& pop = sample.pop;
+    SampleBuilder build(DNA);
+    const auto sample = build.sample({a, b});
+    auto& pop = static_cast<PopulDNA&>(*sample);
     for (const auto& w : weights) {
       pop.w_ts = w[0];
       pop.w_tv = w[1];

@@ -26,13 +26,6 @@ TDataType type_named(const std::string& n) {
                             : STANDARD;
 }
 
-Population* new_sample(TDataType t) {
-  if (t == DNA) return new PopulDNA;
-  if (t == RFLP) return new PopulRFLP;
-  if (t == MICROSAT) return new PopulMicrosat;
-  return new PopulStandard;
-}
-
 qnd_table::Fields sample_fields(PopGenetics& p) {
   qnd_table::Fields f;
   qnd_table::add_fields(
@@ -92,7 +85,7 @@ void run_row(const qnd_table::Row& row) {
   PopGenetics::globalSubstPolymSites.clear();
   Samples samples;
   auto add_pop = [&] {
-    samples.pops.Add(new_sample(type));
+    samples.pops.Add(SampleBuilder::new_sample(type).release());
     samples.pops[samples.pops.size() - 1]->name =
         my_string(std::string(1, 'A' + samples.pops.size() - 1));
   };
