@@ -3,6 +3,7 @@
 // it leaves in the samples and in the summary record.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <sstream>
 
 #include "model/samples.h"
@@ -74,6 +75,7 @@ void run_row(const qnd_table::Row& row) {
   const TDataType type = type_named(t.at(1));
   settings s;
   char sep = type == DNA || type == RFLP ? '\0' : ' ';
+  std::map<std::string, double> est;  // theta pass: n S pi K sum L theta
   size_t colon = 2;
   while (colon < t.size() && t[colon] != ":") ++colon;
   for (size_t i = 2; i < colon; ++i)
@@ -117,6 +119,7 @@ void run_row(const qnd_table::Row& row) {
       if (k == "nsim") s.NumSimulFuTest = static_cast<int>(v);
       if (k == "recessive") samples.profile.RecessiveData = static_cast<int>(v);
       if (k == "sel") select_all_means();
+      if (pass == "theta") est[k] = v;
     } else {
       ADD_FAILURE() << "bad token " << x;
     }
@@ -151,6 +154,16 @@ void run_row(const qnd_table::Row& row) {
     if (pass == "dnamd") static_cast<PopulDNA&>(p).compute_molecular_diversity(s);
     if (pass == "rflpmd") static_cast<PopulRFLP&>(p).compute_molecular_diversity(s);
   }
+  double k_est = -1;
+  if (pass == "theta") {
+    const int n = static_cast<int>(est["n"]);
+    if (est.count("S")) last.theta_S(n, static_cast<int>(est["S"]));
+    last.sample_size = n;
+    if (est.count("pi")) last.theta_pi(est["pi"]);
+    if (est.count("K")) last.theta_k(n, static_cast<int>(est["K"]), 1e-7);
+    if (est.count("sum")) last.set_pairwise_diversity(est["sum"], n, static_cast<int>(est["L"]));
+    k_est = PopGenetics::k_est(est.count("K") ? last.theta_k_value : est["theta"], n);
+  }
   std::vector<int> pooled;
   std::vector<int> private_sites;
   if (pass == "ngw") {
@@ -169,6 +182,10 @@ void run_row(const qnd_table::Row& row) {
   }
   qnd_table::Fields f = sample_fields(last);
   add_record_fields(f);
+  qnd_table::add_fields(f, "theta_s theta_s_sd theta_pi theta_pi_sd theta_k k_est pi_sd nd nd_sd",
+                        last.theta_s_value, last.theta_s_sd, last.theta_pi_value, last.theta_pi_sd,
+                        last.theta_k_value, k_est, last.mean_pair_diff_sd, last.nucl_diversity,
+                        last.nucl_diversity_sd);
   f["pooled_range"] = [&] { return list(pooled); };
   f["private"] = [&] { return list(private_sites); };
   f["distinct"] = [&] { return list(std::vector<int>{samples.num_distinct_haplotypes}); };
