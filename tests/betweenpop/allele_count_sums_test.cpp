@@ -34,19 +34,14 @@ std::vector<std::string> split(const std::string& text, char sep) {
   return parts;
 }
 
-// One row of count_path_cases.txt.
+// One row of count_path_cases.txt (its columns in order).
 struct Case {
   explicit Case(const std::vector<std::string>& t)
-      : type_name(t.at(0)),
-        ploidy(t.at(2)),
-        alleles(t.at(6)),
-        method(std::stoi(t.at(1))),
-        individual(std::stoi(t.at(3))),
-        groups(std::stoi(t.at(4))),
-        pops(std::stoi(t.at(5))),
-        conventional(std::stoi(t.at(8))),
-        counts(std::stoi(t.at(10))),
-        design(std::stoi(t.at(11))) {
+      : type_name(t.at(0)), ploidy(t.at(2)), alleles(t.at(6)) {
+    int* ints[] = {&method, nullptr,       &individual, &groups, &pops,  nullptr,
+                   nullptr, &conventional, nullptr,     &counts, &design};
+    for (size_t i = 0; i < 11; ++i)
+      if (ints[i]) *ints[i] = std::stoi(t.at(i + 1));
     const auto w = split(t.at(7), ','), p = split(t.at(9), ',');
     wts = std::stod(w.at(0)), wtv = std::stod(w.at(1)), wdel = std::stod(w.at(2));
     perm_amova = std::stoi(p.at(0)), perm_fst = std::stoi(p.at(1));
