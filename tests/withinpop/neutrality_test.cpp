@@ -87,21 +87,46 @@ TEST(TajimaD, ReferenceValuesUndefinedCasesAndHarmonicSums) {
   EXPECT_EQ(a1 + a2, 0.0);
 }
 
-// B(n, k) = |s(n, k)| k! / n!; the size limits, and the shared matrix grows
-// to the largest sample met and never shrinks.
+// B(n, k) = |s(n, k)| k! / n!, and for n = 30 P(K = k) = |s(n, k)| theta^k /
+// theta^(n rising) over every k, with P(K < k) their partial sums; the size
+// limits, and the shared matrix grows to the largest sample met, never shrinks.
 TEST(BNumbers, MatchStirlingNumbersAndGrowTheSharedMatrix) {
   BnumMat b;
+  PopGenetics p;
   ASSERT_EQ(b.re_allocate_matrix(30, 12), 1);
+  const double theta = 2.5;
   for (int n = 1; n <= 30; ++n) {
     const std::vector<long double> s = stirling_row(n);
-    long double nfact = 1.0L, kfact = 1.0L;
+    long double nfact = 1.0L, kfact = 1.0L, rising = 1.0L, below = 0.0L;
     for (int i = 2; i <= n; ++i) nfact *= i;
-    for (int k = 1; k <= std::min(n, 12); ++k) {
+    for (int i = 0; i < n; ++i) rising *= theta + i;
+    double total = 0.0;
+    for (int k = 1; k <= n; ++k) {
       kfact *= k;
       const double expected = static_cast<double>(s[static_cast<size_t>(k)] * kfact / nfact);
-      EXPECT_NEAR(b(n, k), expected, 1e-12 * expected) << n << "," << k;
+      if (k <= 12) {
+        EXPECT_NEAR(b(n, k), expected, 1e-12 * expected) << n << "," << k;
+      }
+      if (n < 30) continue;
+      const double pk = p.proba_exactly_k(k, n, theta),
+                   want =
+                       static_cast<double>(s[static_cast<size_t>(k)] *
+                                           std::pow(theta, static_cast<long double>(k)) / rising);
+      total += pk;
+      EXPECT_NEAR(pk, want, 1e-13 * want) << k;
+      EXPECT_NEAR(static_cast<double>(p.proba_less_than_k(k, n, theta)), static_cast<double>(below),
+                  1e-13 * static_cast<double>(below))
+          << k;
+      below += want;
+    }
+    if (n == 30) {
+      EXPECT_NEAR(total, 1.0, 1e-13);
     }
   }
+  EXPECT_EQ(p.proba_exactly_k(1, 30, 0.0), 1.0);
+  EXPECT_EQ(p.proba_exactly_k(2, 30, 0.0), 0.0);
+  EXPECT_EQ(p.proba_exactly_k(31, 30, theta), 0.0);
+  EXPECT_EQ(p.proba_less_than_k(31, 30, theta), 1.0L);
   EXPECT_EQ(
       b.re_allocate_matrix(5001, 10) + b.re_allocate_matrix(10, 1001) + b.re_allocate_matrix(0, 10),
       0);
@@ -196,34 +221,6 @@ TEST(EwensReference, EveryRow) {
       }
     }
   }
-}
-
-// P(K = k) over every k of one sample against |s(n, k)| theta^k / rising
-// factorial summed here; the probabilities add up to 1.
-TEST(EwensProbabilities, MatchStirlingNumbersAndSumToOne) {
-  PopGenetics p;
-  const int n = 30;
-  const double theta = 2.5;
-  const std::vector<long double> s = stirling_row(n);
-  long double rising = 1.0L, below = 0.0L;
-  for (int i = 0; i < n; ++i) rising *= theta + i;
-  double total = 0.0;
-  for (int k = 1; k <= n; ++k) {
-    const double expected = static_cast<double>(
-        s[static_cast<size_t>(k)] * std::pow(theta, static_cast<long double>(k)) / rising);
-    const double pk = p.proba_exactly_k(k, n, theta);
-    total += pk;
-    EXPECT_NEAR(pk, expected, 1e-13 * expected) << k;
-    EXPECT_NEAR(static_cast<double>(p.proba_less_than_k(k, n, theta)), static_cast<double>(below),
-                1e-13 * static_cast<double>(below))
-        << k;
-    below += expected;
-  }
-  EXPECT_NEAR(total, 1.0, 1e-13);
-  EXPECT_EQ(p.proba_exactly_k(1, n, 0.0), 1.0);
-  EXPECT_EQ(p.proba_exactly_k(2, n, 0.0), 0.0);
-  EXPECT_EQ(p.proba_exactly_k(n + 1, n, theta), 0.0);
-  EXPECT_EQ(p.proba_less_than_k(n + 1, n, theta), 1.0L);
 }
 
 // Moments of S, pi and the number of haplotypes under the coalescent (E[S] =
