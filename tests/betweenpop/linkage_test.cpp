@@ -57,6 +57,15 @@ Table naive_table(const Entries& e, size_t a, size_t b, char missing) {
   return t;
 }
 
+void expect_table(const PopGenetics::LdWorkspace& ld, const Table& t) {
+  EXPECT_EQ(ld.rows, static_cast<int>(t.rows.size()));
+  EXPECT_EQ(ld.cols, static_cast<int>(t.cols.size()));
+  EXPECT_EQ(ld.n, t.n);
+  EXPECT_EQ(ld.table, t.cells);
+  EXPECT_EQ(ld.row_totals, t.row_totals);
+  EXPECT_EQ(ld.col_totals, t.col_totals);
+}
+
 // |D'| and r^2 of the last cell of a pair's table; 0 without two alleles at both.
 std::pair<double, double> naive_pair(const Entries& e, size_t a, size_t b, char missing) {
   const Table t = naive_table(e, a, b, missing);
@@ -309,58 +318,52 @@ TEST(LinkageRandom, ListsMatchNaiveTables) {
     table_units += patterns > 0 && 2 * patterns * patterns <= with_pattern * with_pattern;
     EXPECT_LE(static_cast<long long>(packed.ld.bit_words) * packed.ld.weight_planes,
               31LL * ((static_cast<long long>(seqs.size()) + 63) / 64));
+    // Tables of polymorphic pairs (rows and columns in the order of the first
+    // typed haplotype); coding only candidate sites (the polymorphic ones and
+    // some others) codes as coding every site.
+    const size_t k = packed.ld.poly_loci.size();
+    for (int pair = 0; pair < 6 && k >= 2; ++pair) {
+      const size_t i = gen() % k, j = (i + 1 + gen() % (k - 1)) % k;
+      const int a = packed.ld.poly_loci[i], b = packed.ld.poly_loci[j];
+      ASSERT_EQ(packed.make_all_table({2, a, b}), 1);
+      expect_table(packed.ld,
+                   naive_table(entries, static_cast<size_t>(a), static_cast<size_t>(b), '?'));
+    }
+    std::vector<int> candidates;
+    for (int site = 0; site < static_cast<int>(seqs[0].size()); ++site)
+      if (packed.ld.position[static_cast<size_t>(site)] >= 0 || site % 4 == 0)
+        candidates.push_back(site);
+    PopGenetics::LdWorkspace some;
+    linkage::code_alleles(pointers(seqs), DNA, '\0', '?', some, &candidates);
+    EXPECT_EQ(some.poly_loci, packed.ld.poly_loci);
+    EXPECT_EQ(some.position, packed.ld.position);
+    EXPECT_EQ(some.num_alleles, packed.ld.num_alleles);
+    EXPECT_EQ(some.codes, packed.ld.codes);
   }
   EXPECT_GT(table_units, 12);
   set_keywords(0);
   SumStat.clearValues();
 }
 
-// Tables of packed loci: rows and columns in the order of the first typed
-// haplotype, a locus typed in one allele among the counted haplotypes, loci
-// with three alleles or an absent haplotype that keep the general count,
-// recoding that drops the packing, and coding only candidate sites.
-TEST(LinkageTables, PackedLociGiveTheNaiveTable) {
+// A locus with three alleles and one absent from a haplotype keep the general
+// count; an absent locus is an invalid index; recoding drops the packing; a
+// candidate beyond the sequences is left out.
+TEST(LinkageTables, GeneralCountAndCandidates) {
   LogCapture log;
-  const std::vector<std::pair<std::vector<std::string>, std::vector<int>>> cases = {
-      {{"A?", "?C", "GT", "AC", "GC", "AT"}, {3, 4, 2, 5, 1, 6}},
-      {{"AC", "AT", "G?"}, {2, 3, 4}},
-      {{"AAC", "GCT", "TC", "AAC"}, {1, 2, 3, 4}}};
-  for (const auto& [seqs, weights] : cases) {
-    PopGenetics p;
-    p.ld.weights = weights;
-    linkage::code_alleles(pointers(seqs), DNA, '\0', '?', p.ld);
-    linkage::pack_biallelic_loci(p.ld);
-    ASSERT_EQ(p.make_all_table({2, 0, 1}), 1);
-    Entries e;
-    for (size_t h = 0; h < seqs.size(); ++h) e.emplace_back(seqs[h], weights[h]);
-    const Table t = naive_table(e, 0, 1, '?');
-    EXPECT_EQ(p.ld.rows, static_cast<int>(t.rows.size()));
-    EXPECT_EQ(p.ld.cols, static_cast<int>(t.cols.size()));
-    EXPECT_EQ(p.ld.n, t.n);
-    EXPECT_EQ(p.ld.table, t.cells);
-    EXPECT_EQ(p.ld.row_totals, t.row_totals);
-    EXPECT_EQ(p.ld.col_totals, t.col_totals);
-    if (seqs.size() != 4) continue;
-    EXPECT_EQ(p.ld.packed, (std::vector<std::uint8_t>{0, 1, 0}));  // 3 alleles; absent
-    EXPECT_EQ(p.make_all_table({2, 1, 2}), 0);  // the third haplotype lacks site 2
-    EXPECT_NE(log.text().find("invalid index in contingency table"), std::string::npos);
-    const std::vector<std::string> second = {"AAC", "GCT"};
-    linkage::code_alleles(pointers(second), DNA, '\0', '?', p.ld);
-    EXPECT_EQ(p.ld.bit_words, 0);
-  }
-  std::mt19937 gen(99);
-  const std::vector<std::string> seqs = patterned_sequences(gen, 9, 30);
-  PopGenetics::LdWorkspace all, some;
-  linkage::code_alleles(pointers(seqs), DNA, '\0', '?', all);
-  std::vector<int> candidates;  // the polymorphic sites and some others
-  for (int site = 0; site < 30; ++site)
-    if (all.position[static_cast<size_t>(site)] >= 0 || site % 4 == 0) candidates.push_back(site);
-  linkage::code_alleles(pointers(seqs), DNA, '\0', '?', some, &candidates);
-  EXPECT_EQ(some.poly_loci, all.poly_loci);
-  EXPECT_EQ(some.position, all.position);
-  EXPECT_EQ(some.num_alleles, all.num_alleles);
-  EXPECT_EQ(some.codes, all.codes);
+  const std::vector<std::string> seqs = {"AAC", "GCT", "TC", "AAC"};
+  PopGenetics p;
+  p.ld.weights = {1, 2, 3, 4};
+  linkage::code_alleles(pointers(seqs), DNA, '\0', '?', p.ld);
+  linkage::pack_biallelic_loci(p.ld);
+  ASSERT_EQ(p.make_all_table({2, 0, 1}), 1);
+  expect_table(p.ld, naive_table({{"AAC", 1}, {"GCT", 2}, {"TC", 3}, {"AAC", 4}}, 0, 1, '?'));
+  EXPECT_EQ(p.ld.packed, (std::vector<std::uint8_t>{0, 1, 0}));  // 3 alleles; absent
+  EXPECT_EQ(p.make_all_table({2, 1, 2}), 0);                     // the third haplotype lacks site 2
+  EXPECT_NE(log.text().find("invalid index in contingency table"), std::string::npos);
   const std::vector<std::string> two = {"AAC", "GCT"};
+  linkage::code_alleles(pointers(two), DNA, '\0', '?', p.ld);
+  EXPECT_EQ(p.ld.bit_words, 0);
+  PopGenetics::LdWorkspace some;
   const std::vector<int> only = {1, 7};  // 7 lies beyond the sequences
   linkage::code_alleles(pointers(two), DNA, '\0', '?', some, &only);
   EXPECT_EQ(some.poly_loci, (std::vector<int>{1}));
