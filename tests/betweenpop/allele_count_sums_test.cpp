@@ -19,6 +19,7 @@
 #include "amova_fixture.h"
 #include "betweenpop/distances.h"
 #include "withinpop/random.h"
+#include "withinpop/sample_builder.h"
 #include "withinpop/table.h"
 
 using qnd_amova_test::SumStatScope;
@@ -207,11 +208,7 @@ TEST(AlleleCountSums, SameValuesAsTheMatrixOnRandomData) {
   SumStatScope scope(true);
   for (size_t row = 0; row < rows.size(); ++row) {
     const Case c(rows[row].tokens);
-    DataTypeScope type(c.type_name == "DNA"        ? DNA
-                       : c.type_name == "RFLP"     ? RFLP
-                       : c.type_name == "MICROSAT" ? MICROSAT
-                                                   : STANDARD,
-                       ' ');
+    DataTypeScope type(type_named(c.type_name), ' ');
     for (int rep = 0; rep < 3; ++rep) {
       SCOPED_TRACE("count_path_cases.txt line " + std::to_string(rows[row].line) + " repeat " +
                    std::to_string(rep));

@@ -74,16 +74,18 @@ void run_row(const qnd_table::Row& row) {
       for (std::string e; std::getline(items, e, ',');) in.list[h++]->content = " " + e;
     } else {
       const int n = std::stoi(v);
-      if (k == "geno") geno = n;
-      if (k == "ind") in.s.IncludeIndividualLevel = n;
-      if (k == "conv") in.s.ComputeConventionalFST = n;
-      if (k == "rec") in.s.RecessiveAllelesEM = n;
-      if (k == "task") in.s.TaskNumber = n;
-      if (k == "pw") in.s.ComputePairwiseFST = n;
-      if (k == "dmu") in.s.ComputeDeltaMuSqr = n;
-      if (k == "perm") in.s.NumPermutationsAMOVA = n;
-      if (k == "fperm") in.s.NumPermutationsFST = n;
-      if (k == "test") in.s.TestSignificancePairewiseFST = n;
+      settings& s = in.s;
+      const std::map<std::string, int*> ints = {{"geno", &geno},
+                                                {"ind", &s.IncludeIndividualLevel},
+                                                {"conv", &s.ComputeConventionalFST},
+                                                {"rec", &s.RecessiveAllelesEM},
+                                                {"task", &s.TaskNumber},
+                                                {"pw", &s.ComputePairwiseFST},
+                                                {"dmu", &s.ComputeDeltaMuSqr},
+                                                {"perm", &s.NumPermutationsAMOVA},
+                                                {"fperm", &s.NumPermutationsFST},
+                                                {"test", &s.TestSignificancePairewiseFST}};
+      if (ints.count(k)) *ints.at(k) = n;
       if (k == "gfst") SumStat.GLOBAL_FSTAT = n;
       if (k == "keys") SumStat.PAIRWISE_FST = SumStat.PAIRWISE_PI = SumStat.PAIRWISE_DMUSQR = n;
       if (k == "seed") {

@@ -34,13 +34,7 @@ const std::map<std::string, Dist> kDna = {
 void run_matrix_row(const qnd_table::Row& row, std::map<std::string, std::string>& set,
                     const std::vector<std::string>& entries) {
   const std::vector<std::string>& t = row.tokens;
-  const std::string type_name = entries.at(0);
-  const TDataType type = type_name == "DNA"         ? DNA
-                         : type_name == "RFLP"      ? RFLP
-                         : type_name == "MICROSAT"  ? MICROSAT
-                         : type_name == "FREQUENCY" ? FREQUENCY
-                                                    : STANDARD;
-  SampleBuilder b(type, set.count("sep") ? '\0' : ' ');
+  SampleBuilder b(type_named(entries.at(0)), set.count("sep") ? '\0' : ' ');
   LogCapture log;
   const auto sample = b.sample(std::vector<std::string>(entries.begin() + 1, entries.end()));
   Population& pop = *sample;

@@ -20,6 +20,7 @@
 #include "settings/settings.h"
 #include "sumstat/sumstat.h"
 #include "withinpop/log_capture.h"
+#include "withinpop/sample_builder.h"
 #include "withinpop/table.h"
 
 using qnd_table::list;
@@ -138,10 +139,6 @@ std::vector<const std::string*> pointers(const std::vector<std::string>& v) {
   std::vector<const std::string*> out;
   for (const std::string& s : v) out.push_back(&s);
   return out;
-}
-
-TDataType type_named(const std::string& n) {
-  return n == "DNA" ? DNA : n == "RFLP" ? RFLP : n == "MICROSAT" ? MICROSAT : STANDARD;
 }
 
 // Rows: "cell n_ij row col n : fields", "code TYPE contents... : fields" and

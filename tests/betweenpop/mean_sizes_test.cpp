@@ -88,9 +88,9 @@ TEST(DeltaMuMeanSizes, HandComputedCases) {
     }
     const std::vector<double> expected = qnd_table::eval_list(row.tokens.at(2));
     Haplo_DB list;
-    EXPECT_EQ(padded(mean_allele_sizes_of(sample_of(list, haps, row.tokens[0][0])),
-                     expected.size()),
-              expected);
+    EXPECT_EQ(
+        padded(mean_allele_sizes_of(sample_of(list, haps, row.tokens[0][0])), expected.size()),
+        expected);
   }
 }
 

@@ -13,6 +13,15 @@
 #include "model/population.h"
 #include "model/profile.h"
 
+// The data type named as in a project file.
+inline TDataType type_named(const std::string& n) {
+  return n == "DNA"         ? DNA
+         : n == "RFLP"      ? RFLP
+         : n == "MICROSAT"  ? MICROSAT
+         : n == "FREQUENCY" ? FREQUENCY
+                            : STANDARD;
+}
+
 class SampleBuilder {
  public:
   SampleBuilder(TDataType type, char separator = ' ')

@@ -19,14 +19,6 @@ using qnd_table::list;
 
 namespace {
 
-TDataType type_named(const std::string& n) {
-  return n == "DNA"         ? DNA
-         : n == "RFLP"      ? RFLP
-         : n == "MICROSAT"  ? MICROSAT
-         : n == "FREQUENCY" ? FREQUENCY
-                            : STANDARD;
-}
-
 qnd_table::Fields sample_fields(PopGenetics& p) {
   qnd_table::Fields f;
   qnd_table::add_fields(
@@ -110,14 +102,13 @@ void run_row(const qnd_table::Row& row) {
       const double v = eq + 1 < x.size() && std::isdigit(static_cast<unsigned char>(x[eq + 1]))
                            ? qnd_table::eval(x.substr(eq + 1))
                            : 0;
+      const std::map<std::string, int*> ints = {
+          {"dist", &s.DistanceMethod}, {"task", &s.TaskNumber},
+          {"geno", &s.genotypicData},  {"phase", &s.gameticPhaseKnown},
+          {"nsim", &s.NumSimulFuTest}, {"recessive", &samples.profile.RecessiveData}};
+      if (ints.count(k)) *ints.at(k) = static_cast<int>(v);
       if (k == "miss") s.AllowedLevelOfMissingData = v;
       if (k == "tw") s.TransitionWeight = v;
-      if (k == "dist") s.DistanceMethod = static_cast<int>(v);
-      if (k == "task") s.TaskNumber = static_cast<int>(v);
-      if (k == "geno") s.genotypicData = static_cast<int>(v);
-      if (k == "phase") s.gameticPhaseKnown = static_cast<int>(v);
-      if (k == "nsim") s.NumSimulFuTest = static_cast<int>(v);
-      if (k == "recessive") samples.profile.RecessiveData = static_cast<int>(v);
       if (k == "sel") select_all_means();
       if (pass == "theta") est[k] = v;
     } else {
