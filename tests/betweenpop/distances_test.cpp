@@ -74,8 +74,8 @@ void run_matrix_row(const qnd_table::Row& row, std::map<std::string, std::string
   }
 }
 
-// Rows: "define NAME content"; "pair a b : class=n"; "METHOD s1 s2 [more
-// contents of the sample] [gamma= wts= wtv= wdel= usable=] : fields".
+// Rows: "define NAME content"; "name i text"; "label TYPE method text"; "pair a b : class=n";
+// "METHOD s1 s2 [more contents of the sample] [gamma= wts= wtv= wdel= usable=] : fields".
 void run_row(const qnd_table::Row& row, std::map<std::string, std::string>& names) {
   const std::vector<std::string>& t = row.tokens;
   if (t[0] == "define") {
@@ -83,6 +83,15 @@ void run_row(const qnd_table::Row& row, std::map<std::string, std::string>& name
     return;
   }
   LogCapture log;
+  if (t[0] == "name" || t[0] == "label") {  // '_' stands for a blank
+    std::string want = t.back();
+    for (char& c : want) c = c == '_' ? ' ' : c;
+    fill_distance_names();
+    EXPECT_EQ(t[0] == "name" ? DistanceNames[std::stoi(t[1])]
+                             : qnd_dist::distance_label(type_named(t[1]), std::stoi(t[2])),
+              want);
+    return;
+  }
   if (t[0] == "pair") {
     const int c = PopulDNA::compare_nucleotides(t[1][0], t[2][0]);
     qnd_table::expect_fields(t, 4, {{"class", [c] { return std::vector<double>{1.0 * c}; }}});
@@ -264,17 +273,4 @@ TEST(DnaDistanceWeights, MatchNaiveAccumulationOnRandomSequences) {
       EXPECT_NEAR(pop.dist_v, L > 0 ? p * (1 - p) / L : 0, 1e-12);
     }
   }
-}
-
-TEST(DistanceNames, RowsAndLabelsPerDataType) {
-  fill_distance_names();
-  EXPECT_STREQ(DistanceNames[0], "Pairwise difference");
-  EXPECT_STREQ(DistanceNames[3], "Proportion of difference");
-  EXPECT_STREQ(DistanceNames[6], "Tamura and Nei");
-  EXPECT_STREQ(DistanceNames[8], "Sum of squared size difference (RST)");
-  EXPECT_STREQ(qnd_dist::distance_label(DNA, 2), "Kimura 2P");
-  EXPECT_STREQ(qnd_dist::distance_label(DNA, 9), "Pairwise difference");
-  EXPECT_STREQ(qnd_dist::distance_label(RFLP, 1), "Proportion of difference");
-  EXPECT_STREQ(qnd_dist::distance_label(MICROSAT, 0), "No. of different alleles (FST)");
-  EXPECT_STREQ(qnd_dist::distance_label(STANDARD, 0), "Pairwise differences");
 }
