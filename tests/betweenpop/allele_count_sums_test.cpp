@@ -1,8 +1,8 @@
 // Sums of squared distances from allele counts: the AMOVA and the pairwise
 // comparisons give the same doubles with them as with the distance matrix, on
 // random data of every data type and design (cases in count_path_cases.txt),
-// and their total equals a naive sum over every pair of gene copies. Permuted
-// gene copies must not exhaust memory.
+// and their total, and the components of samples in groups, equal naive sums
+// over every pair of gene copies. Permuted gene copies must not exhaust memory.
 #include "betweenpop/allele_count_sums.h"
 
 #include <gtest/gtest.h>
@@ -206,6 +206,7 @@ TEST(AlleleCountSums, SameValuesAsTheMatrixOnRandomData) {
   ASSERT_GE(rows.size(), 20u);
   LogCapture log;
   SumStatScope scope(true);
+  int by_copies = 0;  // runs checked against the components by hand
   for (size_t row = 0; row < rows.size(); ++row) {
     const Case c(rows[row].tokens);
     DataTypeScope type(type_named(c.type_name), ' ');
@@ -247,8 +248,41 @@ TEST(AlleleCountSums, SameValuesAsTheMatrixOnRandomData) {
       for (size_t i = 0; i < all.size(); ++i)
         for (size_t j = 0; j < i; ++j) naive += by_hand.distance(all[i], all[j]);
       EXPECT_EQ(n.compute_total_SSD(), naive);
+      if (c.design != 5) continue;
+      // Copies in samples in groups: the components from sums over all pairs
+      // of copies within each sample and each group.
+      const auto ssd = [&](const std::vector<int>& v) {
+        double sum = 0;
+        for (size_t i = 0; i < v.size(); ++i)
+          for (size_t j = 0; j < i; ++j) sum += by_hand.distance(v[i], v[j]);
+        return sum / v.size();
+      };
+      double wp = 0, wg = 0, ng2 = 0, np2 = 0, np2_ng = 0;
+      for (int g = 0; g < c.groups; ++g) {
+        std::vector<int> gv;
+        double np2g = 0;
+        for (int p = 0; p < c.pops; ++p) {
+          const std::vector<int>& v = d->copies[static_cast<size_t>(g * c.pops + p)];
+          wp += ssd(v);
+          gv.insert(gv.end(), v.begin(), v.end());
+          np2g += 1.0 * v.size() * v.size();
+        }
+        wg += ssd(gv);
+        ng2 += 1.0 * gv.size() * gv.size();
+        np2 += np2g;
+        np2_ng += np2g / gv.size();
+      }
+      const double P = c.groups * c.pops, G = c.groups, msd_wp = wp / (N - P);
+      const double msd_ap = (wg - wp) / (P - G), msd_ag = (naive / N - wg) / (G - 1);
+      const double n0 = (N - np2_ng) / (P - G), n1 = (np2_ng - np2 / N) / (G - 1);
+      const double n2 = (N - ng2 / N) / (G - 1);
+      EXPECT_NEAR(n.sigma2c, msd_wp, 1e-9);
+      EXPECT_NEAR(n.sigma2b, (msd_ap - msd_wp) / n0, 1e-9);
+      EXPECT_NEAR(n.sigma2a, (msd_ag - msd_wp - n1 * (msd_ap - msd_wp) / n0) / n2, 1e-9);
+      ++by_copies;
     }
   }
+  EXPECT_GE(by_copies, 15);
 }
 
 TEST(AlleleCountSums, PermutationsBeyondReachFailTheRunBeforeAllocating) {

@@ -1,11 +1,10 @@
 // AMOVA and pairwise comparisons: cases worked by hand or published (one per
-// row of amova_cases.txt), the design chosen for each kind of data, a naive
-// computation over expanded gene copies on random data, and the permutation
-// tests.
+// row of amova_cases.txt), the design chosen for each kind of data, and the
+// permutation tests (the naive computation over expanded gene copies on random
+// data: allele_count_sums_test.cpp).
 #include <gtest/gtest.h>
 
 #include <ctime>
-#include <random>
 
 #include "../project/log_capture.h"
 #include "amova_fixture.h"
@@ -144,64 +143,6 @@ TEST(AmovaCases, EveryRow) {
   for (const qnd_table::Row& row : rows) {
     SCOPED_TRACE("amova_cases.txt line " + std::to_string(row.line) + ": " + row.text);
     run_row(row);
-  }
-}
-
-// Naive AMOVA over expanded gene copies (three groups of random samples),
-// written from the definitions: sums over all pairs of copies within each unit.
-TEST(AmovaGeneCopies, MatchesNaiveExpandedCopiesOnRandomData) {
-  std::mt19937 rng(7);
-  const std::string names = "ABCDEFGH";
-  for (int rep = 0; rep < 5; ++rep) {
-    AmovaInput in(names);
-    std::vector<std::vector<double>> d2(8, std::vector<double>(8, 0.0));
-    std::uniform_real_distribution<double> dist(0.5, 5.0);
-    for (int i = 0; i < 8; ++i)
-      for (int j = 0; j < i; ++j) {
-        d2[i][j] = d2[j][i] = dist(rng);
-        in.set_d2(names[i], names[j], d2[i][j]);
-      }
-    auto ssd = [&](const std::vector<int>& v) {
-      double s = 0;
-      for (size_t i = 0; i < v.size(); ++i)
-        for (size_t j = 0; j < i; ++j) s += d2[v[i]][v[j]];
-      return s / v.size();
-    };
-    std::vector<int> all;
-    double wp = 0, wg = 0, sum_ng2 = 0, sum_np2 = 0, sum_np2_ng = 0;
-    int P = 0;
-    for (int g = 0; g < 3; ++g) {
-      if (g > 0) in.group();
-      std::vector<int> gv;
-      double np2 = 0;
-      for (int p = 0; p < 2 + g; ++p, ++P) {
-        std::vector<std::pair<char, int>> entries;
-        std::vector<int> copies;
-        for (int h = 0; h < 8; ++h) {
-          const int c = static_cast<int>(rng() % 4);
-          if (c > 0) entries.push_back({names[h], c});
-          if (c > 0) copies.insert(copies.end(), c, h);
-        }
-        if (copies.empty()) entries.push_back({'A', 1}), copies.push_back(0);
-        in.haploid(entries);
-        wp += ssd(copies);
-        gv.insert(gv.end(), copies.begin(), copies.end());
-        np2 += double(copies.size()) * copies.size();
-      }
-      wg += ssd(gv);
-      all.insert(all.end(), gv.begin(), gv.end());
-      sum_ng2 += double(gv.size()) * gv.size();
-      sum_np2 += np2;
-      sum_np2_ng += np2 / gv.size();
-    }
-    const double N = all.size();
-    const double msd_wp = wp / (N - P), msd_ap = (wg - wp) / (P - 3), msd_ag = (ssd(all) - wg) / 2;
-    const double n = (N - sum_np2_ng) / (P - 3), n1 = (sum_np2_ng - sum_np2 / N) / 2;
-    const double n2 = (N - sum_ng2 / N) / 2;
-    auto a = in.run();
-    EXPECT_NEAR(a->sigma2c, msd_wp, 1e-9);
-    EXPECT_NEAR(a->sigma2b, (msd_ap - msd_wp) / n, 1e-9);
-    EXPECT_NEAR(a->sigma2a, (msd_ag - msd_wp - n1 * (msd_ap - msd_wp) / n) / n2, 1e-9);
   }
 }
 
