@@ -41,11 +41,47 @@ std::vector<std::string> random_sequences(int n, size_t len, unsigned seed) {
   return seqs;
 }
 
+// The number of differences (method 0) or their proportion (method 3) at the
+// usable sites and its variance, written from the weighting rules: a
+// difference of unknown type weighs the smaller weight (the transversion one
+// when transitions weigh 0); a weight of 0 removes the difference but keeps
+// the site compared.
+void expect_naive_weighted(const Population& pop, const std::string& x, const std::string& y,
+                           const double* w) {
+  double d = 0, T = 0, diff = 0, L = 0;
+  for (size_t i = 0; i < x.size(); ++i) {
+    if (!pop.locus_usable[i]) continue;
+    if (x[i] == y[i]) {
+      T += x[i] != '?';
+      L += x[i] != '?';
+      continue;
+    }
+    const int c = PopulDNA::compare_nucleotides(x[i], y[i]);
+    const double wk = c == 1   ? w[0]
+                      : c == 2 ? w[1]
+                      : c == 3 ? w[2]
+                      : c == 4 ? (w[0] > 0 ? std::min(w[0], w[1]) : w[1])
+                               : 0;
+    d += c != 0 && (c != 4 || w[0] > 0) && wk > 0 ? wk : 0;
+    T += c != 0 && wk > 0 ? wk : 1;
+    const int cp = c == 4 ? (w[0] > 0 ? (w[1] < w[0] ? 2 : 1) : (w[1] > 0 ? 5 : 0)) : c;
+    const double wp = cp == 1 ? w[0] : cp == 2 || cp == 5 ? w[1] : cp == 3 ? w[2] : 0;
+    L += cp == 5 ? wp : cp != 0 && wp > 0 ? wp : 1;
+    diff += cp != 5 && cp != 0 && wp > 0 ? wp : 0;
+  }
+  const double p = L > 0 ? diff / L : 0;
+  EXPECT_NEAR(pop.dist_d, pop.dist_method == 0 ? d : p, 1e-12);
+  EXPECT_NEAR(pop.dist_v,
+              pop.dist_method == 0 ? (T > 0 ? d * (1 - d / T) : 0) : (L > 0 ? p * (1 - p) / L : 0),
+              1e-10);
+}
+
 }  // namespace
 
-// Every method, with and without gamma and scaling, on DNA; both RFLP methods:
-// every cell (distance below, s.d. above the diagonal) as the per-pair routine
-// gives it, and a failing pair fails the matrix.
+// Every method, with and without gamma and scaling, on DNA under several
+// weights; both RFLP methods: every cell (distance below, s.d. above the
+// diagonal) as the per-pair routine gives it, and a failing pair fails the
+// matrix; the per-pair number and proportion of differences as written out.
 TEST(DistanceMatrix, VariableSitePathEqualsPerPairRoutines) {
   settings s;
   LogCapture log;
@@ -73,38 +109,47 @@ TEST(DistanceMatrix, VariableSitePathEqualsPerPairRoutines) {
     ASSERT_GT(pop.num_usable_loci, 0);
     ASSERT_LT(pop.num_usable_loci, 400);  // the mask leaves some sites out
     if (!rflp) dna.comp_nucl_freq();
-    for (int method = 0; method < (rflp ? 2 : 7); ++method)
-      for (double a : {0.0, 0.7})
-        for (bool scale : {false, true}) {
-          pop.dist_method = method;
-          pop.gamma_a = a;
-          const double factor = scale && (method != 0) ? pop.num_usable_loci : 1.0;
-          std::vector<double> d, sd;
-          bool all_ok = true;
-          for (int i = 1; i < 12; ++i)
-            for (int j = 0; j < i; ++j) {
-              const std::string &x = seqs[static_cast<size_t>(i)],
-                                &y = seqs[static_cast<size_t>(j)];
-              const int ok =
-                  rflp ? (method ? rf.p_diff(x, y) : rf.diff_no_weight(x, y)) : dna.distance(x, y);
-              all_ok = ok && all_ok;
-              d.push_back(pop.dist_d * factor);
-              sd.push_back(pop.dist_v > 0 ? std::sqrt(pop.dist_v) * factor : 0.0);
-            }
-          const int ok = pop.compute_distance_matrix(nullptr, s, scale);
-          ASSERT_EQ(ok, all_ok ? 1 : 0) << method;
-          if (!ok) continue;
-          ++matrices;
-          for (int i = 1, at = 0; i < 12; ++i) {
-            for (int j = 0; j < i; ++j, ++at) {
-              EXPECT_EQ(pop.dist_matrix(i, j), d[at]) << method << " " << a << " " << i << "," << j;
-              if (!rflp) {
-                EXPECT_EQ(pop.dist_matrix(j, i), sd[at]) << method << " " << a;
+    const double weights[][3] = {{1, 1, 1},   {2, 0.5, 3}, {0.5, 2, 0},
+                                 {0, 1.5, 1}, {0, 0, 0},   {1, 0, 2}};
+    for (const double* w : weights) {
+      if (rflp && w != weights[0]) break;
+      pop.w_ts = w[0], pop.w_tv = w[1], pop.w_del = w[2];
+      for (int method = 0; method < (rflp ? 2 : 7); ++method)
+        for (double a : {0.0, 0.7})
+          for (bool scale : {false, true}) {
+            pop.dist_method = method;
+            pop.gamma_a = a;
+            const double factor = scale && (method != 0) ? pop.num_usable_loci : 1.0;
+            std::vector<double> d, sd;
+            bool all_ok = true;
+            for (int i = 1; i < 12; ++i)
+              for (int j = 0; j < i; ++j) {
+                const std::string &x = seqs[static_cast<size_t>(i)],
+                                  &y = seqs[static_cast<size_t>(j)];
+                const int ok = rflp ? (method ? rf.p_diff(x, y) : rf.diff_no_weight(x, y))
+                                    : dna.distance(x, y);
+                all_ok = ok && all_ok;
+                if (!rflp && (method == 0 || method == 3) && ok)
+                  expect_naive_weighted(pop, x, y, w);
+                d.push_back(pop.dist_d * factor);
+                sd.push_back(pop.dist_v > 0 ? std::sqrt(pop.dist_v) * factor : 0.0);
               }
+            const int ok = pop.compute_distance_matrix(nullptr, s, scale);
+            ASSERT_EQ(ok, all_ok ? 1 : 0) << method;
+            if (!ok) continue;
+            ++matrices;
+            for (int i = 1, at = 0; i < 12; ++i) {
+              for (int j = 0; j < i; ++j, ++at) {
+                EXPECT_EQ(pop.dist_matrix(i, j), d[at])
+                    << method << " " << a << " " << i << "," << j;
+                if (!rflp) {
+                  EXPECT_EQ(pop.dist_matrix(j, i), sd[at]) << method << " " << a;
+                }
+              }
+              EXPECT_EQ(pop.dist_matrix(i, i), 0.0);
             }
-            EXPECT_EQ(pop.dist_matrix(i, i), 0.0);
           }
-        }
+    }
   }
   EXPECT_GE(matrices, 3 * 7 * 2 * 2 - 12);  // nearly every method succeeds on this data
 }

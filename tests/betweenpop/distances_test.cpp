@@ -1,8 +1,7 @@
 // Distances between two haplotypes: nucleotide pair classes, the DNA and RFLP
 // distances of worked and published cases with their diagnostics (one per
 // row of distance_cases.txt), the class of a base against every ambiguity
-// code, the Tamura-Nei variance by the delta method, and the weighted number
-// and proportion of differences against a naive per-site accumulation.
+// code, and the Tamura-Nei variance by the delta method.
 #include "betweenpop/distances.h"
 
 #include <gtest/gtest.h>
@@ -220,57 +219,4 @@ TEST(TamuraNei, VarianceIsTheDeltaMethodVariance) {
   }
   EXPECT_NEAR(pop.dist_v, (s2 - s1 * s1) / 40, 1e-7);
   EXPECT_NEAR(pop.dist_d, tn(x), 1e-12);
-}
-
-// The number of differences and their proportion under weights, written from
-// the weighting rules: a difference of unknown type weighs the smaller weight
-// (the transversion one when transitions weigh 0); a weight of 0 removes the
-// difference but keeps the site compared.
-TEST(DnaDistanceWeights, MatchNaiveAccumulationOnRandomSequences) {
-  unsigned seed = 1;
-  const std::string alphabet = "AAACCCGGGTTT-?RYKMSWN";
-  const double weights[][3] = {{1, 1, 1},   {2, 0.5, 3}, {0.5, 2, 0},
-                               {0, 1.5, 1}, {0, 0, 0},   {1, 0, 2}};
-  for (int rep = 0; rep < 20; ++rep) {
-    std::string a(60, 'A'), b(60, 'A');
-    for (size_t i = 0; i < a.size(); ++i) {
-      a[i] = alphabet[(seed = (seed * 1103515245u + 12345u) & 0x7fffffffu) % alphabet.size()];
-      b[i] = (seed % 3 == 0) ? alphabet[(seed / 7) % alphabet.size()] : a[i];
-    }
-    SampleBuilder build(DNA);
-    const auto sample = build.sample({a, b});
-    auto& pop = static_cast<PopulDNA&>(*sample);
-    for (const auto& w : weights) {
-      pop.w_ts = w[0];
-      pop.w_tv = w[1];
-      pop.w_del = w[2];
-      double d = 0, T = 0, diff = 0, L = 0;
-      for (size_t i = 0; i < a.size(); ++i) {
-        if (a[i] == b[i]) {
-          T += a[i] != '?';
-          L += a[i] != '?';
-          continue;
-        }
-        const int c = PopulDNA::compare_nucleotides(a[i], b[i]);
-        const double wk = c == 1   ? w[0]
-                          : c == 2 ? w[1]
-                          : c == 3 ? w[2]
-                          : c == 4 ? (w[0] > 0 ? std::min(w[0], w[1]) : w[1])
-                                   : 0;
-        d += c != 0 && (c != 4 || w[0] > 0) && wk > 0 ? wk : 0;
-        T += c != 0 && wk > 0 ? wk : 1;
-        const int cp = c == 4 ? (w[0] > 0 ? (w[1] < w[0] ? 2 : 1) : (w[1] > 0 ? 5 : 0)) : c;
-        const double wp = cp == 1 ? w[0] : cp == 2 || cp == 5 ? w[1] : cp == 3 ? w[2] : 0;
-        L += cp == 5 ? wp : cp != 0 && wp > 0 ? wp : 1;
-        diff += cp != 5 && cp != 0 && wp > 0 ? wp : 0;
-      }
-      ASSERT_EQ(pop.diff_dist(a, b), 1);
-      EXPECT_NEAR(pop.dist_d, d, 1e-12);
-      EXPECT_NEAR(pop.dist_v, T > 0 ? d * (1 - d / T) : 0, 1e-10);
-      ASSERT_EQ(pop.p_dist(a, b), 1);
-      const double p = L > 0 ? diff / L : 0;
-      EXPECT_NEAR(pop.dist_d, p, 1e-12);
-      EXPECT_NEAR(pop.dist_v, L > 0 ? p * (1 - p) / L : 0, 1e-12);
-    }
-  }
 }
