@@ -109,6 +109,10 @@ void run_row(const qnd_table::Row& row) {
       if (ints.count(k)) *ints.at(k) = static_cast<int>(v);
       if (k == "miss") s.AllowedLevelOfMissingData = v;
       if (k == "tw") s.TransitionWeight = v;
+      if (k == "variable") {  // the only site that varies in the pass; read only there
+        PopGenetics::pass_variable_sites = {static_cast<int>(v)};
+        PopGenetics::pass_sites_restricted = true;
+      }
       if (k == "sel") select_all_means();
       if (pass == "theta") est[k] = v;
     } else {

@@ -107,25 +107,6 @@ TEST(PassSiteScan, RestrictedScanMatchesTheFullScan) {
   }
 }
 
-TEST(PassSiteScan, InvariantSitesOfThePassCountOnceEach) {
-  // Sites 0 and 2 hold one character in the whole pass; site 2 is all missing.
-  SampleBuilder build(DNA, '\0');
-  PopulDNA pop;
-  pop.profile.MissingData = '?';
-  build.add(pop, "AC?", 2);
-  build.add(pop, "AT?", 4);
-  PopGenetics::pass_variable_sites = {1};
-  PopGenetics::pass_sites_restricted = true;
-  settings s;
-  pop.compare_DNA_sequences(s);
-  PopGenetics::pass_sites_restricted = false;
-  PopGenetics::pass_variable_sites.clear();
-  EXPECT_EQ(pop.missing_fraction, (std::vector<double>{0.0, 0.0, 1.0}));
-  EXPECT_EQ(pop.locus_usable, (std::vector<std::uint8_t>{1, 1, 0}));
-  EXPECT_EQ(pop.num_transition_sites, 1);
-  EXPECT_EQ(pop.num_subst_sites, 1);
-}
-
 // The whole pass over sequences against per-site values summed here over all
 // sites: mean and s.d. of k and H, mean copies, and the pooled H over the
 // sites where it is not 0.
