@@ -1,12 +1,14 @@
 // Sequences read only at the sites that vary in the pass: every per-site array,
 // counter and pi must be exactly those of reading every site of every
-// haplotype, and the whole within-sample pass must give the values of a naive
-// pass over every site (random data with missing data, gaps, all-missing
-// sites, haplotypes without copies and contents of different lengths).
+// haplotype, and those of a naive count over the sites and the expanded gene
+// copies; the whole within-sample pass must give the values of a naive pass
+// over every site (random data with missing data, gaps, all-missing sites,
+// haplotypes without copies and contents of different lengths).
 #include <gtest/gtest.h>
 
 #include <map>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -21,7 +23,7 @@ namespace {
 using Unit = std::vector<std::pair<std::string, int>>;
 
 std::vector<Unit> random_pass(std::mt19937& gen, const std::string& alphabet, bool short_contents,
-                              int units, size_t L, int rate) {
+                              int units, size_t L, int rate, int min_copies = 0) {
   std::string ancestor(L, 'A');
   for (char& c : ancestor) c = alphabet[gen() % 4];
   std::vector<Unit> pass(static_cast<size_t>(units));
@@ -34,7 +36,7 @@ std::vector<Unit> random_pass(std::mt19937& gen, const std::string& alphabet, bo
       seq[7] = '?';  // all missing
       seq[8] = '-';  // all gap
       if (short_contents && gen() % 5 == 0) seq.resize(L - 1 - gen() % 10);
-      unit.emplace_back(seq, static_cast<int>(gen() % 4));  // 0 copies now and then
+      unit.emplace_back(seq, min_copies + static_cast<int>(gen() % 4));  // 0 copies now and then
     }
     unit.front().second += 1;
   }
@@ -54,6 +56,50 @@ std::vector<double> state_of(const PopGenetics& p) {
   return v;
 }
 
+// Without ambiguity codes: usable sites, S, indel and polymorphic sites, and
+// pi as the mean number of differences (a gap included, missing data not) at
+// usable sites over all pairs of expanded copies.
+void expect_naive_sites(const Population& pop, const Unit& unit, bool rflp, double allowed) {
+  const size_t L = unit[0].first.size();
+  int S = 0, indels = 0, usable = 0, poly = 0;
+  for (size_t i = 0; i < L; ++i) {
+    std::set<char> states;
+    bool gap = false;
+    double miss = 0;
+    for (const auto& [seq, c] : unit) {
+      if (c == 0) continue;
+      miss += seq[i] == '?' ? c : 0;
+      gap = gap || seq[i] == '-';
+      if (seq[i] != '?' && seq[i] != '-') states.insert(seq[i]);
+    }
+    const bool use = miss / pop.sample_size <= allowed && !states.empty();
+    EXPECT_EQ(pop.locus_usable[i], use ? 1 : 0) << "site " << i;
+    if (!use) continue;
+    ++usable;
+    S += states.size() > 1;
+    indels += gap;
+    poly += states.size() > 1 || gap;
+  }
+  EXPECT_EQ(pop.num_usable_loci, usable);
+  EXPECT_EQ(rflp ? pop.num_rflp_poly_sites : pop.num_subst_sites, S);
+  EXPECT_EQ(pop.num_indel_sites, indels);
+  EXPECT_EQ(pop.num_usable_poly_loci, poly);
+  std::vector<std::string> copies;
+  for (const auto& [seq, c] : unit) copies.insert(copies.end(), static_cast<size_t>(c), seq);
+  double sum = 0;
+  for (size_t x = 0; x < copies.size(); ++x)
+    for (size_t y = x + 1; y < copies.size(); ++y)
+      for (size_t i = 0; i < L; ++i) {
+        const char a = copies[x][i], c = copies[y][i];
+        sum += pop.locus_usable[i] && a != c && a != '?' && c != '?';  // a gap is a difference
+      }
+  const double pairs = copies.size() * (copies.size() - 1) / 2.0;
+  EXPECT_NEAR(pop.mean_pair_diff, sum / pairs, 1e-12);
+  if (!rflp) {
+    EXPECT_NEAR(static_cast<const PopulDNA&>(pop).nucl_diversity, sum / pairs / usable, 1e-12);
+  }
+}
+
 }  // namespace
 
 TEST(PassSiteScan, RestrictedScanMatchesTheFullScan) {
@@ -62,7 +108,11 @@ TEST(PassSiteScan, RestrictedScanMatchesTheFullScan) {
     SCOPED_TRACE("round " + std::to_string(round));
     const bool rflp = round >= 12;
     SampleBuilder type(rflp ? RFLP : DNA, '\0');
-    const auto units = random_pass(gen, rflp ? "0101-?" : "ACGTACGT-?RYN", round % 2, 2, 80, 6);
+    const auto units = random_pass(gen,
+                                   rflp        ? "0101-?"
+                                   : round % 4 ? "ACGTACGT-?RYN"
+                                               : "ACGTACGT-?",
+                                   round % 2, 2, 80, round % 4 ? 6 : 15, round % 4 ? 0 : 1);
     std::vector<std::string> contents;
     for (const Unit& unit : units)
       for (const auto& [seq, copies] : unit) contents.push_back(seq);
@@ -103,6 +153,7 @@ TEST(PassSiteScan, RestrictedScanMatchesTheFullScan) {
       PopGenetics::pass_variable_sites.clear();
       EXPECT_EQ(pop.missing_fraction[7], 1.0);
       EXPECT_EQ(pop.locus_usable[8], 0);
+      if (round % 4 == 0) expect_naive_sites(pop, unit, rflp, 0.3);
     }
   }
 }
