@@ -27,54 +27,9 @@ const std::map<std::string, Dist> kDna = {
     {"tajnei", &PopulDNA::tajnei_dist}, {"tamura", &PopulDNA::tamura_dist},
     {"tamnei", &PopulDNA::tamnei_dist}};
 
-// "matrix TYPE [settings] entries : fields": the distance matrix of a sample
-// (settings method, scale, allowed (then the usable mask), usable, sep=nul);
-// "mask": the usable mask only; "conv": the conventional matrix.
-void run_matrix_row(const qnd_table::Row& row, std::map<std::string, std::string>& set,
-                    const std::vector<std::string>& entries) {
-  const std::vector<std::string>& t = row.tokens;
-  SampleBuilder b(type_named(entries.at(0)), set.count("sep") ? '\0' : ' ');
-  LogCapture log;
-  const auto sample = b.sample(std::vector<std::string>(entries.begin() + 1, entries.end()));
-  Population& pop = *sample;
-  settings s;
-  if (set.count("method")) pop.dist_method = std::stoi(set["method"]);
-  if (set.count("usable")) {
-    pop.locus_usable.clear();
-    for (double u : qnd_table::eval_list(set["usable"])) pop.locus_usable.push_back(u != 0);
-  }
-  if (set.count("allowed")) {
-    pop.allowed_missing = qnd_table::eval(set["allowed"]);
-    pop.evaluate_usable_mask();
-  }
-  int ok = -1;
-  if (t[0] == "matrix") ok = pop.compute_distance_matrix(nullptr, s, set.count("scale") > 0);
-  if (t[0] == "conv") ok = pop.compute_dist_mat_for_conventional_FST();
-  const int n = static_cast<int>(entries.size()) - 1;
-  auto cells = [&](const RectMat& m, bool lower) {
-    std::vector<double> v;
-    for (int i = 0; i < n; ++i)
-      for (int j = 0; j < i; ++j) v.push_back(lower ? m(i, j) : m(j, i));
-    return v;
-  };
-  using qnd_table::field;
-  std::vector<double> conv;  // over the rows the conventional matrix holds
-  for (int i = 0; i < std::min(n, pop.conventional_matrix.size()); ++i)
-    for (int j = 0; j <= i; ++j) conv.push_back(pop.conventional_matrix(i, j));
-  const int constant = pop.conventional_matrix.is_constant(), size = pop.conventional_matrix.size();
-  qnd_table::Fields f = {{"lower", [&] { return cells(pop.dist_matrix, true); }},
-                         {"upper", [&] { return cells(pop.dist_matrix, false); }}};
-  qnd_table::add_fields(f, "ok conv constant size largest usable usable_n num_loci missing", ok,
-                        conv, constant, size, pop.largest_distance, pop.locus_usable,
-                        pop.num_usable_loci, pop.num_loci, pop.missing_fraction);
-  qnd_table::expect_fields(t, std::find(t.begin(), t.end(), ":") - t.begin() + 1, f);
-  if (!row.log.empty()) {
-    EXPECT_NE(log.text().find(row.log), std::string::npos) << log.text();
-  }
-}
-
 // Rows: "define NAME content"; "name i text"; "label TYPE method text"; "pair a b : class=n";
-// "METHOD s1 s2 [more contents of the sample] [gamma= wts= wtv= wdel= usable=] : fields".
+// "METHOD s1 s2 [more contents of the sample] [settings] : fields"; settings:
+// gamma wts wtv wdel usable method scale allowed (then the usable mask) sep=nul.
 void run_row(const qnd_table::Row& row, std::map<std::string, std::string>& names) {
   const std::vector<std::string>& t = row.tokens;
   if (t[0] == "define") {
@@ -107,39 +62,60 @@ void run_row(const qnd_table::Row& row, std::map<std::string, std::string>& name
     else
       contents.push_back(names.count(t[i]) ? names[t[i]] : t[i]);
   }
-  if (t[0] == "matrix" || t[0] == "mask" || t[0] == "conv")
-    return run_matrix_row(row, set, contents);
-  const bool rflp = t[0][0] == 'r';
-  SampleBuilder b(rflp ? RFLP : DNA);
+  // "matrix|mask|conv TYPE entries": the distance matrix of a sample, its
+  // usable mask only, or its conventional matrix
+  const bool matrix = t[0] == "matrix" || t[0] == "mask" || t[0] == "conv", rflp = t[0][0] == 'r';
+  SampleBuilder b(matrix ? type_named(contents.at(0))
+                  : rflp ? RFLP
+                         : DNA,
+                  set.count("sep") ? '\0' : ' ');
+  if (matrix) contents.erase(contents.begin());
   const auto sample = b.sample(contents);
-  PopGenetics& pop = *sample;
-  auto& dna = static_cast<PopulDNA&>(pop);
-  auto& rf = static_cast<PopulRFLP&>(pop);
+  Population& pop = *sample;
+  if (set.count("method")) pop.dist_method = std::stoi(set["method"]);
   if (set.count("usable")) {
     pop.locus_usable.clear();
     for (double u : qnd_table::eval_list(set["usable"])) pop.locus_usable.push_back(u != 0);
   }
-  if (!rflp) dna.comp_nucl_freq();
+  if (set.count("allowed")) {
+    pop.allowed_missing = qnd_table::eval(set["allowed"]);
+    pop.evaluate_usable_mask();
+  }
+  if (!matrix && !rflp) static_cast<PopulDNA&>(pop).comp_nucl_freq();
   if (set.count("gamma")) pop.gamma_a = qnd_table::eval(set["gamma"]);
   if (set.count("wts")) pop.w_ts = qnd_table::eval(set["wts"]);
   if (set.count("wtv")) pop.w_tv = qnd_table::eval(set["wtv"]);
   if (set.count("wdel")) pop.w_del = qnd_table::eval(set["wdel"]);
-  const std::string& s1 = contents.at(0);
-  const std::string& s2 = contents.at(1);
-  int ok = 0;
+  settings s;
+  int ok = -1;
+  if (t[0] == "matrix") ok = pop.compute_distance_matrix(nullptr, s, set.count("scale") > 0);
+  if (t[0] == "conv") ok = pop.compute_dist_mat_for_conventional_FST();
   if (t[0] == "rdiff")
-    ok = rf.diff_no_weight(s1, s2);
-  else if (t[0] == "rp")
-    ok = rf.p_diff(s1, s2);
-  else
-    ok = (dna.*kDna.at(t[0]))(s1, s2);
-  using qnd_table::field;
+    ok = static_cast<PopulRFLP&>(pop).diff_no_weight(contents.at(0), contents.at(1));
+  if (t[0] == "rp") ok = static_cast<PopulRFLP&>(pop).p_diff(contents.at(0), contents.at(1));
+  if (kDna.count(t[0]))
+    ok = (static_cast<PopulDNA&>(pop).*kDna.at(t[0]))(contents.at(0), contents.at(1));
+  const int n = static_cast<int>(contents.size());
+  auto cells = [&](const RectMat& m, bool lower) {
+    std::vector<double> v;
+    for (int i = 0; i < n; ++i)
+      for (int j = 0; j < i; ++j) v.push_back(lower ? m(i, j) : m(j, i));
+    return v;
+  };
+  std::vector<double> conv;  // over the rows the conventional matrix holds
+  for (int i = 0; i < std::min(n, pop.conventional_matrix.size()); ++i)
+    for (int j = 0; j <= i; ++j) conv.push_back(pop.conventional_matrix(i, j));
+  const int constant = pop.conventional_matrix.is_constant(), size = pop.conventional_matrix.size();
   const std::vector<double> freq(pop.nucl_freq, pop.nucl_freq + 4);
   const double parts = pop.dist_ts_part + pop.dist_tv_part - pop.dist_d;
-  qnd_table::Fields f;
-  qnd_table::add_fields(f, "ok L ndiff freq parts d v P Q ratio gc", ok, pop.dist_L,
-                        pop.dist_num_diff, freq, parts, pop.dist_d, pop.dist_v, pop.dist_P,
-                        pop.dist_Q, pop.dist_ratio, pop.gc_content);
+  qnd_table::Fields f = {{"lower", [&] { return cells(pop.dist_matrix, true); }},
+                         {"upper", [&] { return cells(pop.dist_matrix, false); }}};
+  qnd_table::add_fields(f, "ok conv constant size largest usable usable_n num_loci missing", ok,
+                        conv, constant, size, pop.largest_distance, pop.locus_usable,
+                        pop.num_usable_loci, pop.num_loci, pop.missing_fraction);
+  qnd_table::add_fields(f, "L ndiff freq parts d v P Q ratio gc", pop.dist_L, pop.dist_num_diff,
+                        freq, parts, pop.dist_d, pop.dist_v, pop.dist_P, pop.dist_Q, pop.dist_ratio,
+                        pop.gc_content);
   qnd_table::expect_fields(t, colon + 1, f);
   if (!row.log.empty()) {
     EXPECT_NE(log.text().find(row.log), std::string::npos) << log.text();
