@@ -172,16 +172,23 @@ TEST(DistanceMatrix, ReportAndLog) {
 namespace {
 
 // Random microsatellite haplotypes (" 101 97 ? ..."), about one allele in ten
-// missing; sizes drawn by the caller's rule.
-template <typename Draw>
-std::vector<std::string> random_microsats(int n, int loci, unsigned seed, Draw draw) {
-  std::mt19937 gen(seed);
-  std::vector<std::string> out;
-  for (int h = 0; h < n; ++h) {
-    std::string content;
-    for (int k = 0; k < loci; ++k) content += gen() % 10 == 0 ? " ?" : " " + draw(gen);
-    out.push_back(content);
-  }
+// missing; sizes of a kind: whole repeat numbers, with decimals, far apart, up to 1e200.
+std::vector<std::string> random_microsats(int n, int loci, unsigned kind) {
+  std::mt19937 g(7 + kind);
+  std::vector<std::string> out(static_cast<size_t>(n));
+  for (std::string& content : out)
+    for (int k = 0; k < loci; ++k) {
+      if (g() % 10 == 0) {
+        content += " ?";
+        continue;
+      }
+      const unsigned x = g(), y = g();
+      content += " " + (kind == 0   ? std::to_string(90 + x % 30)
+                        : kind == 1 ? std::to_string(x % 40) + "." + std::to_string(y % 10)
+                        : kind == 2 ? std::to_string(x % 2 ? 5 : 900000)
+                        : x % 3     ? std::string("12")
+                                    : "1e200");
+    }
   return out;
 }
 
@@ -256,18 +263,9 @@ void expect_naive_microsat_matrix(SampleBuilder& b, const std::vector<std::strin
 // all-missing haplotype: every cell as the naive double sum, bit for bit.
 TEST(DistanceMatrix, MicrosatelliteRandomDataEqualsLocusOrderSums) {
   SampleBuilder b(MICROSAT);
-  expect_naive_microsat_matrix(b, random_microsats(41, 13, 7u, [](std::mt19937& g) {
-                                 return std::to_string(90 + g() % 30);
-                               }));
-  expect_naive_microsat_matrix(b, random_microsats(23, 9, 8u, [](std::mt19937& g) {
-                                 return std::to_string(g() % 40) + "." + std::to_string(g() % 10);
-                               }));
-  expect_naive_microsat_matrix(b, random_microsats(17, 11, 9u, [](std::mt19937& g) {
-                                 return std::to_string(g() % 2 ? 5 : 900000);
-                               }));
-  expect_naive_microsat_matrix(b, random_microsats(9, 5, 10u, [](std::mt19937& g) {
-                                 return g() % 3 ? std::string("12") : "1e200";
-                               }));
+  const int sizes[][2] = {{41, 13}, {23, 9}, {17, 11}, {9, 5}};  // haplotypes, loci
+  for (unsigned kind = 0; kind < 4; ++kind)
+    expect_naive_microsat_matrix(b, random_microsats(sizes[kind][0], sizes[kind][1], kind));
   expect_naive_microsat_matrix(b, {" ? ? ?", " 10 12 ?", " ? 15 9"});
 }
 
