@@ -17,14 +17,8 @@ using qnd_table::list;
 
 namespace {
 
-std::vector<double> upper(const TriMat& m, int P) {
-  std::vector<double> v;
-  for (int i = 0; i < P; ++i)
-    for (int j = i + 1; j < P; ++j) v.push_back(m(i, j));
-  return v;
-}
-
-std::vector<double> upper(const RectMat& m, int P, bool full) {
+template <class Matrix>
+std::vector<double> upper(const Matrix& m, int P, bool full = false) {
   std::vector<double> v;
   for (int i = 0; i < P; ++i)
     for (int j = full ? 0 : i + 1; j < P; ++j) v.push_back(m(i, j));

@@ -263,16 +263,14 @@ TEST(CoalescentSimulator, MomentsSummariesAndSeeds) {
     EXPECT_EQ(sim.num_haplotypes(),
               static_cast<int>(std::set<std::string>(seqs.begin(), seqs.end()).size()));
   }
-  std::vector<std::string> first;
-  for (int twice = 0; twice < 2; ++twice) {
+  std::vector<std::string> runs[2];
+  for (std::vector<std::string>& run : runs) {
     seed = -5;
     ran3(&seed);
     sim.simulate(15, 3.0);
-    if (twice) {
-      EXPECT_EQ(sim.sequences(), first);
-    }
-    first = sim.sequences();
+    run = sim.sequences();
   }
+  EXPECT_EQ(runs[0], runs[1]);
   sim.simulate(1, 3.0);
   EXPECT_EQ(sim.segregating_sites() + sim.num_haplotypes(), 1);
   EXPECT_EQ(sim.mean_pairwise_differences(), 0.0);
