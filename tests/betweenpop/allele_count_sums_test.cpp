@@ -1,8 +1,8 @@
 // Sums of squared distances from allele counts: the AMOVA and the pairwise
 // comparisons give the same doubles with them as with the distance matrix, on
 // random data of every data type and design (cases in count_path_cases.txt),
-// and their total equals a naive sum over every pair of gene copies. Permuted
-// gene copies must not exhaust memory.
+// and their total, and the components of samples in groups, equal naive sums
+// over every pair of gene copies. Permuted gene copies must not exhaust memory.
 #include "betweenpop/allele_count_sums.h"
 
 #include <gtest/gtest.h>
@@ -19,19 +19,14 @@
 #include "amova_fixture.h"
 #include "betweenpop/distances.h"
 #include "withinpop/random.h"
+#include "withinpop/sample_builder.h"
+#include "withinpop/table.h"
 
 using qnd_amova_test::SumStatScope;
 using qnd_project_test::DataTypeScope;
 using qnd_project_test::LogCapture;
 
 namespace {
-
-struct Case {
-  std::string type_name, ploidy, alleles;
-  int method = 0, individual = 0, groups = 0, pops = 0, conventional = 0;
-  double wts = 1, wtv = 1, wdel = 1;
-  int perm_amova = 0, perm_fst = 0, counts = 0, design = 0;
-};
 
 std::vector<std::string> split(const std::string& text, char sep) {
   std::vector<std::string> parts;
@@ -40,32 +35,22 @@ std::vector<std::string> split(const std::string& text, char sep) {
   return parts;
 }
 
-std::vector<Case> read_cases() {
-  std::ifstream in(std::string(QND_TEST_DATA) + "/betweenpop/count_path_cases.txt");
-  std::vector<Case> cases;
-  for (std::string line; std::getline(in, line);) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream row(line);
-    Case c;
-    std::string weights, perms;
-    row >> c.type_name >> c.method >> c.ploidy >> c.individual >> c.groups >> c.pops >> c.alleles >>
-        weights >> c.conventional >> perms >> c.counts >> c.design;
-    const auto w = split(weights, ','), p = split(perms, ',');
-    c.wts = std::stod(w.at(0));
-    c.wtv = std::stod(w.at(1));
-    c.wdel = std::stod(w.at(2));
-    c.perm_amova = std::stoi(p.at(0));
-    c.perm_fst = std::stoi(p.at(1));
-    cases.push_back(c);
+// One row of count_path_cases.txt (its columns in order).
+struct Case {
+  explicit Case(const std::vector<std::string>& t)
+      : type_name(t.at(0)), ploidy(t.at(2)), alleles(t.at(6)) {
+    int* ints[] = {&method, nullptr,       &individual, &groups, &pops,  nullptr,
+                   nullptr, &conventional, nullptr,     &counts, &design};
+    for (size_t i = 0; i < 11; ++i)
+      if (ints[i]) *ints[i] = std::stoi(t.at(i + 1));
+    const auto w = split(t.at(7), ','), p = split(t.at(9), ',');
+    wts = std::stod(w.at(0)), wtv = std::stod(w.at(1)), wdel = std::stod(w.at(2));
+    perm_amova = std::stoi(p.at(0)), perm_fst = std::stoi(p.at(1));
   }
-  return cases;
-}
-
-TDataType type_of(const std::string& name) {
-  if (name == "DNA") return DNA;
-  if (name == "RFLP") return RFLP;
-  return name == "MICROSAT" ? MICROSAT : STANDARD;
-}
+  std::string type_name, ploidy, alleles;
+  int method, individual, groups, pops, conventional, counts, design, perm_amova, perm_fst;
+  double wts, wtv, wdel;
+};
 
 // A random project: 10 haplotypes, samples of haplotypes or of individuals
 // drawn from them, and a structure.
@@ -192,50 +177,42 @@ struct Naive {
   bool all_differ = false;
 };
 
-void expect_same_results(const amova_results& m, const amova_results& n, int P) {
-  EXPECT_EQ(m.success, n.success);
-  EXPECT_EQ(m.SSD, n.SSD);
-  EXPECT_EQ(m.MSD, n.MSD);
-  EXPECT_EQ(m.sigma2, n.sigma2);
-  EXPECT_EQ(m.SSD_total, n.SSD_total);
-  EXPECT_EQ(m.sigma2_T, n.sigma2_T);
-  EXPECT_EQ(m.n, n.n);
-  const double im[] = {m.FIS, m.FIT, m.FCT, m.FSC, m.FST};
-  const double in[] = {n.FIS, n.FIT, n.FCT, n.FSC, n.FST};
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(im[i], in[i]);
-  EXPECT_EQ(m.pop_FST, n.pop_FST);
-  EXPECT_EQ(m.pop_FIS, n.pop_FIS);
-  ASSERT_EQ(m.tests.size(), n.tests.size());
-  for (size_t t = 0; t < m.tests.size(); ++t) {
-    EXPECT_EQ(m.tests[t].observed, n.tests[t].observed);
-    EXPECT_EQ(m.tests[t].null_distribution, n.tests[t].null_distribution);
-    EXPECT_EQ(m.tests[t].p_value, n.tests[t].p_value);
+// Every value an AMOVA and its pairwise comparisons leave, in one list.
+std::vector<double> values_of(const amova_results& r, int P) {
+  std::vector<double> v = {1.0 * r.success, r.SSD_total, r.sigma2_T, r.n,  r.FIS,
+                           r.FIT,           r.FCT,       r.FSC,      r.FST};
+  for (const auto* list : {&r.SSD, &r.MSD, &r.sigma2, &r.pop_FST, &r.pop_FIS})
+    v.insert(v.end(), list->begin(), list->end());
+  for (const AmovaTest& t : r.tests) {
+    v.push_back(t.observed);
+    v.push_back(t.p_value);
+    v.insert(v.end(), t.null_distribution.begin(), t.null_distribution.end());
   }
-  ASSERT_TRUE(m.pairwise_done && n.pairwise_done);
-  for (int i = 0; i < P; ++i) {
+  for (int i = 0; i < P; ++i)
     for (int j = 0; j < P; ++j) {
-      EXPECT_EQ(m.pair_pi(i, j), n.pair_pi(i, j));
-      if (j <= i) continue;
-      EXPECT_EQ(m.pair_FST(i, j), n.pair_FST(i, j));
-      EXPECT_EQ(m.pair_sigma2a(i, j), n.pair_sigma2a(i, j));
-      EXPECT_EQ(m.pair_FST_p(i, j), n.pair_FST_p(i, j));
-      EXPECT_EQ(m.pair_pi_p(i, j), n.pair_pi_p(i, j));
+      v.push_back(r.pair_pi(i, j));
+      if (j > i)
+        for (double x :
+             {r.pair_FST(i, j), r.pair_sigma2a(i, j), r.pair_FST_p(i, j), r.pair_pi_p(i, j)})
+          v.push_back(x);
     }
-  }
+  return v;
 }
 
 }  // namespace
 
 TEST(AlleleCountSums, SameValuesAsTheMatrixOnRandomData) {
-  const std::vector<Case> cases = read_cases();
-  ASSERT_GE(cases.size(), 20u);
+  const auto rows = qnd_table::read_rows("betweenpop/count_path_cases.txt");
+  ASSERT_GE(rows.size(), 20u);
   LogCapture log;
   SumStatScope scope(true);
-  for (size_t row = 0; row < cases.size(); ++row) {
-    const Case& c = cases[row];
-    DataTypeScope type(type_of(c.type_name), ' ');
+  int by_copies = 0;  // runs checked against the components by hand
+  for (size_t row = 0; row < rows.size(); ++row) {
+    const Case c(rows[row].tokens);
+    DataTypeScope type(type_named(c.type_name), ' ');
     for (int rep = 0; rep < 3; ++rep) {
-      SCOPED_TRACE("case " + std::to_string(row + 1) + " repeat " + std::to_string(rep));
+      SCOPED_TRACE("count_path_cases.txt line " + std::to_string(rows[row].line) + " repeat " +
+                   std::to_string(rep));
       std::mt19937 rng(static_cast<unsigned>(100 * row + rep));
       auto d = make_data(c, rng);
       const ListCountSums run =
@@ -260,7 +237,8 @@ TEST(AlleleCountSums, SameValuesAsTheMatrixOnRandomData) {
       Amova n(d->s, d->structure, d->samples, dm, d->list, PopGenetics::globalAllelicDB, nullptr, 0,
               0, &by_counts, run.sums.get());
       EXPECT_EQ(by_counts.design, c.design);
-      expect_same_results(by_matrix, by_counts, c.groups * c.pops);
+      ASSERT_TRUE(by_matrix.pairwise_done && by_counts.pairwise_done);
+      EXPECT_EQ(values_of(by_matrix, c.groups * c.pops), values_of(by_counts, c.groups * c.pops));
 
       // The total over every pair of gene copies, by hand.
       std::vector<int> all;
@@ -270,8 +248,41 @@ TEST(AlleleCountSums, SameValuesAsTheMatrixOnRandomData) {
       for (size_t i = 0; i < all.size(); ++i)
         for (size_t j = 0; j < i; ++j) naive += by_hand.distance(all[i], all[j]);
       EXPECT_EQ(n.compute_total_SSD(), naive);
+      if (c.design != 5) continue;
+      // Copies in samples in groups: the components from sums over all pairs
+      // of copies within each sample and each group.
+      const auto ssd = [&](const std::vector<int>& v) {
+        double sum = 0;
+        for (size_t i = 0; i < v.size(); ++i)
+          for (size_t j = 0; j < i; ++j) sum += by_hand.distance(v[i], v[j]);
+        return sum / v.size();
+      };
+      double wp = 0, wg = 0, ng2 = 0, np2 = 0, np2_ng = 0;
+      for (int g = 0; g < c.groups; ++g) {
+        std::vector<int> gv;
+        double np2g = 0;
+        for (int p = 0; p < c.pops; ++p) {
+          const std::vector<int>& v = d->copies[static_cast<size_t>(g * c.pops + p)];
+          wp += ssd(v);
+          gv.insert(gv.end(), v.begin(), v.end());
+          np2g += 1.0 * v.size() * v.size();
+        }
+        wg += ssd(gv);
+        ng2 += 1.0 * gv.size() * gv.size();
+        np2 += np2g;
+        np2_ng += np2g / gv.size();
+      }
+      const double P = c.groups * c.pops, G = c.groups, msd_wp = wp / (N - P);
+      const double msd_ap = (wg - wp) / (P - G), msd_ag = (naive / N - wg) / (G - 1);
+      const double n0 = (N - np2_ng) / (P - G), n1 = (np2_ng - np2 / N) / (G - 1);
+      const double n2 = (N - ng2 / N) / (G - 1);
+      EXPECT_NEAR(n.sigma2c, msd_wp, 1e-9);
+      EXPECT_NEAR(n.sigma2b, (msd_ap - msd_wp) / n0, 1e-9);
+      EXPECT_NEAR(n.sigma2a, (msd_ag - msd_wp - n1 * (msd_ap - msd_wp) / n0) / n2, 1e-9);
+      ++by_copies;
     }
   }
+  EXPECT_GE(by_copies, 15);
 }
 
 TEST(AlleleCountSums, PermutationsBeyondReachFailTheRunBeforeAllocating) {

@@ -1,455 +1,187 @@
-// AMOVA: published reference values, hand-computed individual-level cases,
-// a naive expanded-copy implementation on random data, design choice,
-// degenerate input and the permutation tests.
+// AMOVA and pairwise comparisons: cases worked by hand or published (one per
+// row of amova_cases.txt), the design chosen for each kind of data, and the
+// permutation tests (the naive computation over expanded gene copies on random
+// data: allele_count_sums_test.cpp).
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <ctime>
-#include <random>
 
 #include "../project/log_capture.h"
 #include "amova_fixture.h"
 #include "withinpop/random.h"
+#include "withinpop/table.h"
 
 using qnd_amova_test::AmovaInput;
 using qnd_amova_test::SumStatScope;
+using qnd_table::list;
 
 namespace {
 
-// Haplotypes A, B, C with squared distances AB = 1, AC = 2, BC = 3.
-void set_abc(AmovaInput& in) {
-  in.set_d2('A', 'B', 1);
-  in.set_d2('A', 'C', 2);
-  in.set_d2('B', 'C', 3);
+template <class Matrix>
+std::vector<double> upper(const Matrix& m, int P, bool full = false) {
+  std::vector<double> v;
+  for (int i = 0; i < P; ++i)
+    for (int j = full ? 0 : i + 1; j < P; ++j) v.push_back(m(i, j));
+  return v;
 }
 
-void reseed(int seed) { ran3(&seed); }
+// Row: names of the haplotypes, then "d2=AB:1,..." squared distances,
+// "h:A3,B1" haploid and "d:AB,AA" diploid samples, "|" for a new group, and
+// settings; after ":" the expected values.
+void run_row(const qnd_table::Row& row) {
+  const std::vector<std::string>& t = row.tokens;
+  qnd_project_test::LogCapture log;
+  SumStatScope scope(true);
+  AmovaInput in(t.at(0));
+  size_t colon = 1;
+  while (colon < t.size() && t[colon] != ":") ++colon;
+  int geno = -1;
+  for (size_t i = 1; i < colon; ++i) {
+    const std::string& x = t[i];
+    const size_t eq = x.find('=');
+    const std::string k = x.substr(0, eq), v = eq == std::string::npos ? "" : x.substr(eq + 1);
+    if (x == "|") {
+      in.group();
+    } else if (k == "d2") {
+      std::istringstream pairs(v);
+      for (std::string p; std::getline(pairs, p, ',');)
+        in.set_d2(p[0], p[1], std::stod(p.substr(3)));
+    } else if (x.rfind("h:", 0) == 0) {
+      std::vector<std::pair<char, int>> entries;
+      std::istringstream items(x.substr(2));
+      for (std::string e; std::getline(items, e, ',');)
+        entries.push_back({e[0], std::stoi(e.substr(1))});
+      in.haploid(entries);
+    } else if (x.rfind("d:", 0) == 0) {
+      std::vector<std::string> inds;
+      std::istringstream items(x.substr(2));
+      for (std::string e; std::getline(items, e, ',');) inds.push_back(e);
+      in.diploid(inds);
+    } else if (k == "rows") {  // haplotypes beyond the matrix
+      in.distmat.tri.resize(std::stoi(v));
+    } else if (k == "const") {
+      in.distmat.tri.set_constant(2, 0.0, 1.0);
+    } else if (k == "sizes") {  // microsatellite contents of the haplotypes, in order
+      std::istringstream items(v);
+      int h = 0;
+      for (std::string e; std::getline(items, e, ',');) in.list[h++]->content = " " + e;
+    } else {
+      const int n = std::stoi(v);
+      settings& s = in.s;
+      const std::map<std::string, int*> ints = {{"geno", &geno},
+                                                {"ind", &s.IncludeIndividualLevel},
+                                                {"conv", &s.ComputeConventionalFST},
+                                                {"rec", &s.RecessiveAllelesEM},
+                                                {"task", &s.TaskNumber},
+                                                {"pw", &s.ComputePairwiseFST},
+                                                {"dmu", &s.ComputeDeltaMuSqr},
+                                                {"perm", &s.NumPermutationsAMOVA},
+                                                {"fperm", &s.NumPermutationsFST},
+                                                {"test", &s.TestSignificancePairewiseFST}};
+      if (ints.count(k)) *ints.at(k) = n;
+      if (k == "gfst") SumStat.GLOBAL_FSTAT = n;
+      if (k == "keys") SumStat.PAIRWISE_FST = SumStat.PAIRWISE_PI = SumStat.PAIRWISE_DMUSQR = n;
+      if (k == "seed") {
+        int seed = n;
+        ran3(&seed);
+      }
+    }
+  }
+  if (geno >= 0) in.genotypic(geno == 1);
+  if (geno == -2)
+    for (Population* p : in.samples.pops) p->profile.GenotypicData = 0;
+  auto a = in.run();
+  const amova_results& r = in.results;
+  const int P = in.samples.size();
+  using qnd_table::field;
+  // derived values: the components add up to the total, FIS is the ratio of
+  // the lowest two, the flags of the record, the p-values of the tests
+  const double sum = a->sigma2T - a->sigma2a - a->sigma2b - a->sigma2c - a->sigma2d;
+  const double fis = a->FIS - a->sigma2c / (a->sigma2c + a->sigma2d);
+  const int choose = a->choose_design(), ntests = static_cast<int>(r.tests.size());
+  const std::vector<bool> has = {SumStat.hasFIS, SumStat.hasFST, SumStat.hasFCT, SumStat.hasFSC,
+                                 SumStat.hasFIT};
+  std::vector<double> pvalues;
+  for (const AmovaTest& x : r.tests) pvalues.push_back(x.p_value);
+  const std::vector<double> pair_fst = upper(r.pair_FST, P), pair_s2a = upper(r.pair_sigma2a, P),
+                            pair_fst_p = upper(r.pair_FST_p, P),
+                            pair_pi = upper(r.pair_pi, P, true),
+                            pair_pi_p = upper(r.pair_pi_p, P, false);
+  qnd_table::Fields f;
+  qnd_table::add_fields(
+      f,
+      "design number choose success sigma2T rsigma2T sum fis n n1 n2 has ntests pairFST pairS2a "
+      "pairFSTp pairPi pairPip ssPairFST ssPairPI ssPairDMU pvalues testflag pairwise s2a s2b s2c "
+      "s2d FIS FST FCT FSC FIT rFST rFCT ssFST ssFCT",
+      a->design, r.design_number, choose, r.success, a->sigma2T, r.sigma2_T, sum, fis, a->n,
+      a->n_prime, a->n_second, has, ntests, pair_fst, pair_s2a, pair_fst_p, pair_pi, pair_pi_p,
+      SumStat.pairFST, SumStat.pairPI, SumStat.pairDMUSQ, pvalues,
+      in.s.TestSignificancePairewiseFST, r.pairwise_done, a->sigma2a, a->sigma2b, a->sigma2c,
+      a->sigma2d, a->FIS, a->FST, a->FCT, a->FSC, a->FIT, r.FST, r.FCT, SumStat.FST, SumStat.FCT);
+  qnd_table::expect_fields(t, colon + 1, f);
+  if (!row.log.empty()) {
+    std::istringstream parts(row.log);  // kind@context@number
+    std::string kind, context, number;
+    std::getline(parts, kind, '@');
+    std::getline(parts, context, '@');
+    std::getline(parts, number);
+    EXPECT_TRUE(log.has_numbered(kind, context, std::stoi(number))) << log.text();
+  }
+}
 
 }  // namespace
 
-TEST(AmovaGeneCopies, OneLevelReferenceCase) {
-  SumStatScope scope(true);
-  AmovaInput in("ABC");
-  set_abc(in);
-  in.haploid({{'A', 3}, {'B', 1}});
-  in.haploid({{'A', 1}, {'C', 3}});
-  auto a = in.run();
-  EXPECT_EQ(a->design, Amova::k1GPH);
-  EXPECT_EQ(in.results.design_number, 1);
-  EXPECT_NEAR(a->sigma2a, 0.5, 1e-12);
-  EXPECT_NEAR(a->sigma2b, 0.375, 1e-12);
-  EXPECT_NEAR(a->FST, 0.5714286, 1e-7);
-  EXPECT_TRUE(SumStat.hasFST);
-  EXPECT_NEAR(SumStat.FST, 0.5714286, 1e-7);
-  EXPECT_FALSE(SumStat.hasFIS);
-}
-
-TEST(AmovaGeneCopies, ReportIsStampedWithTheFullYear) {
-  // "dd/mm/yyyy at hh:mm:ss)": the century is the real one, not a fixed "19".
-  SumStatScope scope(true);
-  AmovaInput in("ABC");
-  set_abc(in);
-  in.haploid({{'A', 3}, {'B', 1}});
-  in.haploid({{'A', 1}, {'C', 3}});
-  const std::time_t now = std::time(nullptr);
-  const int year = std::localtime(&now)->tm_year + 1900;
-  auto a = in.run();
-  EXPECT_NE(a->time_text.find("/" + std::to_string(year) + " at "), std::string::npos)
-      << a->time_text;
-  EXPECT_EQ(a->time_text.back(), ')');
-}
-
-TEST(AmovaGeneCopies, TwoLevelUnbalancedReferenceCase) {
-  SumStatScope scope(true);
-  AmovaInput in("ABC");
-  set_abc(in);
-  in.haploid({{'A', 3}, {'B', 1}});
-  in.haploid({{'A', 2}, {'B', 3}, {'C', 1}});
-  in.group();
-  in.haploid({{'A', 1}, {'C', 4}});
-  in.haploid({{'B', 1}, {'C', 2}});
-  auto a = in.run();
-  EXPECT_EQ(a->design, Amova::kGPH);
-  EXPECT_NEAR(a->n, 4.275, 1e-9);
-  EXPECT_NEAR(a->n_prime, 4.672222, 1e-6);
-  EXPECT_NEAR(a->n_second, 8.888889, 1e-6);
-  EXPECT_NEAR(a->sigma2a, 0.4316004, 1e-7);
-  EXPECT_NEAR(a->sigma2b, -0.0602896, 1e-7);  // negative, reported as it is
-  EXPECT_NEAR(a->sigma2c, 0.5369048, 1e-7);
-  EXPECT_NEAR(a->FST, 0.4088356, 1e-7);
-  EXPECT_NEAR(a->FSC, -0.1264954, 1e-7);
-  EXPECT_NEAR(a->FCT, 0.4752180, 1e-7);
-  EXPECT_TRUE(SumStat.hasFST && SumStat.hasFSC && SumStat.hasFCT);
-  EXPECT_FALSE(SumStat.hasFIS || SumStat.hasFIT);
-  EXPECT_NEAR(SumStat.FCT, 0.4752180, 1e-7);
-}
-
-TEST(AmovaGeneCopies, IdenticalPopulationsGiveNegativeAmongComponent) {
-  AmovaInput in("ABC");
-  set_abc(in);
-  in.haploid({{'A', 2}, {'B', 2}});
-  in.haploid({{'A', 2}, {'B', 2}});
-  auto a = in.run();
-  EXPECT_LT(a->sigma2a, 0.0);
-  EXPECT_LT(a->FST, 0.0);
-}
-
-TEST(AmovaGeneCopies, AllCopiesIdenticalGiveZeroFstAndTinyTotal) {
-  AmovaInput in("ABC");
-  set_abc(in);
-  in.haploid({{'A', 3}});
-  in.haploid({{'A', 4}});
-  auto a = in.run();
-  EXPECT_EQ(a->FST, 0.0);
-  EXPECT_EQ(a->sigma2T, 1e-18);
-  EXPECT_EQ(in.results.sigma2_T, 1e-18);
-}
-
-TEST(AmovaGeneCopies, GlobalIndicesReachRecordOnlyWithTheKeyword) {
-  SumStatScope scope(false);
-  AmovaInput in("ABC");
-  set_abc(in);
-  in.haploid({{'A', 3}, {'B', 1}});
-  in.haploid({{'A', 1}, {'C', 3}});
-  in.run();
-  EXPECT_FALSE(SumStat.hasFST);
-  EXPECT_EQ(SumStat.FST, 0.0);
-}
-
-TEST(AmovaGeneCopies, ConstantModeMatrixHoldsForEveryHaplotypeIndex) {
-  // A constant matrix of size 2 (as built for frequency data) over five
-  // haplotypes: every off-diagonal pair is at 1, whatever its index.
-  AmovaInput in("ABCDE");
-  in.distmat.tri.set_constant(2, 0.0, 1.0);
-  in.haploid({{'A', 2}, {'D', 1}, {'E', 1}});
-  in.haploid({{'C', 3}, {'E', 1}});
-  auto a = in.run();
-  AmovaInput ref("ABCDE");
-  for (char x : std::string("ABCDE"))
-    for (char y : std::string("ABCDE"))
-      if (x < y) ref.set_d2(x, y, 1.0);
-  ref.haploid({{'A', 2}, {'D', 1}, {'E', 1}});
-  ref.haploid({{'C', 3}, {'E', 1}});
-  auto b = ref.run();
-  EXPECT_NEAR(a->sigma2a, b->sigma2a, 1e-12);
-  EXPECT_NEAR(a->sigma2b, b->sigma2b, 1e-12);
-  EXPECT_NEAR(a->FST, b->FST, 1e-12);
-}
-
-// Naive AMOVA over expanded gene copies (two levels), written from the
-// definitions: sums over all pairs of copies within each unit.
-struct NaiveTwoLevel {
-  double sa, sb, sc;
-};
-
-NaiveTwoLevel naive_groups(const std::vector<std::vector<std::vector<int>>>& groups,
-                           const std::vector<std::vector<double>>& d2) {
-  auto ssd = [&](const std::vector<int>& v) {
-    double s = 0;
-    for (size_t i = 0; i < v.size(); ++i)
-      for (size_t j = 0; j < i; ++j) s += d2[v[i]][v[j]];
-    return s / v.size();
-  };
-  std::vector<int> all;
-  double wp = 0, wg = 0, N = 0, sum_ng2 = 0, sum_np2 = 0, sum_np2_ng = 0;
-  int P = 0;
-  for (const auto& g : groups) {
-    std::vector<int> gv;
-    double np2 = 0;
-    for (const auto& p : g) {
-      wp += ssd(p);
-      gv.insert(gv.end(), p.begin(), p.end());
-      np2 += double(p.size()) * p.size();
-      ++P;
-    }
-    wg += ssd(gv);
-    all.insert(all.end(), gv.begin(), gv.end());
-    sum_ng2 += double(gv.size()) * gv.size();
-    sum_np2 += np2;
-    sum_np2_ng += np2 / gv.size();
-  }
-  N = all.size();
-  const int G = groups.size();
-  const double tot = ssd(all);
-  const double msd_wp = wp / (N - P), msd_ap = (wg - wp) / (P - G), msd_ag = (tot - wg) / (G - 1);
-  const double n = (N - sum_np2_ng) / (P - G);
-  const double n1 = (sum_np2_ng - sum_np2 / N) / (G - 1);
-  const double n2 = (N - sum_ng2 / N) / (G - 1);
-  NaiveTwoLevel r;
-  r.sc = msd_wp;
-  r.sb = (msd_ap - r.sc) / n;
-  r.sa = (msd_ag - r.sc - n1 * r.sb) / n2;
-  return r;
-}
-
-TEST(AmovaGeneCopies, MatchesNaiveExpandedCopiesOnRandomData) {
-  std::mt19937 rng(7);
-  for (int rep = 0; rep < 5; ++rep) {
-    const std::string names = "ABCDEFGH";
-    AmovaInput in(names);
-    std::vector<std::vector<double>> d2(8, std::vector<double>(8, 0.0));
-    std::uniform_real_distribution<double> dist(0.5, 5.0);
-    for (int i = 0; i < 8; ++i)
-      for (int j = 0; j < i; ++j) {
-        d2[i][j] = d2[j][i] = dist(rng);
-        in.set_d2(names[i], names[j], d2[i][j]);
-      }
-    std::vector<std::vector<std::vector<int>>> groups(3);
-    for (int g = 0; g < 3; ++g) {
-      if (g > 0) in.group();
-      for (int p = 0; p < 2 + g; ++p) {
-        std::vector<std::pair<char, int>> entries;
-        std::vector<int> copies;
-        for (int h = 0; h < 8; ++h) {
-          const int c = static_cast<int>(rng() % 4);
-          if (c == 0) continue;
-          entries.push_back({names[h], c});
-          copies.insert(copies.end(), c, h);
-        }
-        if (copies.empty()) {
-          entries.push_back({'A', 1});
-          copies.push_back(0);
-        }
-        in.haploid(entries);
-        groups[g].push_back(copies);
-      }
-    }
-    auto a = in.run();
-    const NaiveTwoLevel r = naive_groups(groups, d2);
-    EXPECT_NEAR(a->sigma2a, r.sa, 1e-9);
-    EXPECT_NEAR(a->sigma2b, r.sb, 1e-9);
-    EXPECT_NEAR(a->sigma2c, r.sc, 1e-9);
+TEST(AmovaCases, EveryRow) {
+  const auto rows = qnd_table::read_rows("betweenpop/amova_cases.txt");
+  EXPECT_GE(rows.size(), 30u);
+  for (const qnd_table::Row& row : rows) {
+    SCOPED_TRACE("amova_cases.txt line " + std::to_string(row.line) + ": " + row.text);
+    run_row(row);
   }
 }
 
-TEST(AmovaIndividuals, OnePopulationFisByHand) {
-  // AB = 1; individuals AB, AA, BB: SSD_WI = 0.5, SSD_p/n_p = 9/6 = 1.5,
-  // MSD_AI = (1.5 - 0.5)/2 = 0.5, MSD_WI = 0.5/3, sigma2a = (0.5 - 1/6)/2 = 1/6,
-  // sigma2b = 1/6, FIS = 0.5.
-  SumStatScope scope(true);
-  AmovaInput in("AB");
-  in.set_d2('A', 'B', 1);
-  in.diploid({"AB", "AA", "BB"});
-  in.genotypic(true);
-  in.s.IncludeIndividualLevel = 1;
-  auto a = in.run();
-  EXPECT_EQ(a->design, Amova::k1G1PI);
-  EXPECT_NEAR(a->sigma2a, 1.0 / 6, 1e-12);
-  EXPECT_NEAR(a->sigma2b, 1.0 / 6, 1e-12);
-  EXPECT_NEAR(a->FIS, 0.5, 1e-12);
-  EXPECT_TRUE(SumStat.hasFIS);
-  EXPECT_FALSE(SumStat.hasFST);
-}
-
-TEST(AmovaIndividuals, TwoPopulationsByHand) {
-  // AB = 1. Pop 1: AA, AB (copies A A A B); pop 2: BB, BB (B B B B).
-  // SSD_1 = 3, SSD_2 = 0, SSD_12 = 3*4*1 = 12; total/N = 15/8.
-  // SSD_WP = 3/4; SSD_WI = 1/2; SSD_AP = 15/8 - 3/4 = 9/8; SSD_AI = 1/4.
-  // df: AP 1, AI 2, WI 4. MSD: 9/8, 1/8, 1/8. n = (8 - 32/8)/1 = 4.
-  // sigma2c = 1/8, sigma2b = (1/8 - 1/8)/2 = 0, sigma2a = (9/8 - 1/8)/4 = 1/4.
-  // T = 3/8: FST = 2/3, FIT = 2/3, FIS = 0.
-  SumStatScope scope(true);
-  AmovaInput in("AB");
-  in.set_d2('A', 'B', 1);
-  in.diploid({"AA", "AB"});
-  in.diploid({"BB", "BB"});
-  in.genotypic(true);
-  in.s.IncludeIndividualLevel = 1;
-  auto a = in.run();
-  EXPECT_EQ(a->design, Amova::k1GPI);
-  EXPECT_NEAR(a->sigma2a, 0.25, 1e-12);
-  EXPECT_NEAR(a->sigma2b, 0.0, 1e-12);
-  EXPECT_NEAR(a->sigma2c, 0.125, 1e-12);
-  EXPECT_NEAR(a->FST, 2.0 / 3, 1e-12);
-  EXPECT_NEAR(a->FIT, 2.0 / 3, 1e-12);
-  EXPECT_NEAR(a->FIS, 0.0, 1e-12);
-  EXPECT_TRUE(SumStat.hasFIS && SumStat.hasFST && SumStat.hasFIT);
-}
-
-TEST(AmovaIndividuals, SeveralGroupsLeaveFstUnset) {
-  SumStatScope scope(true);
-  AmovaInput in("AB");
-  in.set_d2('A', 'B', 1);
-  in.diploid({"AA", "AB"});
-  in.diploid({"AB", "BB"});
-  in.group();
-  in.diploid({"BB", "BB"});
-  in.diploid({"AB", "BB"});
-  in.genotypic(true);
-  in.s.IncludeIndividualLevel = 1;
-  auto a = in.run();
-  EXPECT_EQ(a->design, Amova::kGPI);
-  EXPECT_TRUE(in.results.success);
-  EXPECT_FALSE(SumStat.hasFST);
-  EXPECT_TRUE(SumStat.hasFIS && SumStat.hasFSC && SumStat.hasFCT && SumStat.hasFIT);
-  // The four components add up to the total.
-  EXPECT_NEAR(a->sigma2T, a->sigma2a + a->sigma2b + a->sigma2c + a->sigma2d, 1e-12);
-  EXPECT_NEAR(a->FIS, a->sigma2c / (a->sigma2c + a->sigma2d), 1e-12);
-}
-
-TEST(AmovaDesign, ChoiceFollowsDataAndSettings) {
-  struct Case {
-    bool genotypic, phase, L, CF, R;
-    int groups, pops_first;
-    int expected;
-  };
-  const Case cases[] = {
-      {false, true, false, false, false, 1, 2, 3}, {false, true, false, false, false, 2, 2, 5},
-      {false, true, false, false, false, 1, 1, 0}, {true, true, true, false, false, 1, 1, 2},
-      {true, true, true, false, false, 1, 2, 4},   {true, true, true, false, false, 2, 1, 6},
-      {true, false, false, false, true, 1, 2, 9},  {true, false, false, false, true, 2, 1, 10},
-      {true, false, true, false, false, 1, 2, 4},  {true, false, true, true, false, 1, 2, 7},
-      {true, false, true, false, false, 1, 1, 2},  {true, false, true, true, false, 1, 1, 0},
-      {true, false, true, false, false, 2, 1, 6},  {true, false, true, true, false, 2, 1, 8},
-      {true, false, false, false, false, 1, 2, 7}, {true, false, false, false, false, 2, 1, 8},
-      {true, true, false, false, false, 1, 2, 3},
-  };
-  for (const Case& c : cases) {
-    AmovaInput in("AB");
-    in.set_d2('A', 'B', 1);
-    for (int g = 0; g < c.groups; ++g) {
-      if (g > 0) in.group();
-      for (int p = 0; p < c.pops_first; ++p) in.diploid({"AB", "AA"});
-    }
-    if (c.genotypic)
-      in.genotypic(c.phase);
-    else {
-      for (Population* p : in.samples.pops) p->profile.GenotypicData = 0;
-    }
-    in.s.IncludeIndividualLevel = c.L;
-    in.s.ComputeConventionalFST = c.CF;
-    in.s.RecessiveAllelesEM = c.R;
-    in.s.TaskNumber = 0;  // choose only
-    auto a = in.run();
-    EXPECT_EQ(a->choose_design(), c.expected)
-        << c.genotypic << c.phase << c.L << c.CF << c.R << ' ' << c.groups << ' ' << c.pops_first;
-  }
-}
-
-TEST(AmovaDesign, ZeroDegreesOfFreedomIsAnError) {
-  qnd_project_test::LogCapture log;
-  SumStatScope scope(true);
-  AmovaInput in("ABC");
-  set_abc(in);
-  in.haploid({{'A', 2}});
-  in.group();
-  in.haploid({{'B', 2}});  // one population per group: df among populations = 0
-  auto a = in.run();
-  EXPECT_EQ(a->design, Amova::kGPH);
-  EXPECT_FALSE(in.results.success);
-  EXPECT_TRUE(log.has_numbered("ERROR", "Amova::AMOVA_G_P_H()", 2));
-  EXPECT_FALSE(SumStat.hasFST);
-}
-
-TEST(AmovaDesign, HaplotypeOutsideTheMatrixIsRejected) {
-  qnd_project_test::LogCapture log;
-  AmovaInput in("ABC");
-  set_abc(in);
-  in.distmat.tri.resize(2);  // C has no row
-  in.haploid({{'A', 2}, {'C', 1}});
-  in.haploid({{'B', 2}});
-  in.run();
-  EXPECT_FALSE(in.results.success);
-  EXPECT_TRUE(log.has_numbered("ERROR", "Amova::initialize()", 135));
-}
-
-TEST(AmovaPermutations, BatchesRaiseTheNumberOfPermutations) {
+TEST(AmovaPermutations, BatchesNullDistributionsAndReport) {
   int k = 0, m = 0;
-  Amova::permutation_batches(100, k, m);
-  EXPECT_EQ(k, 10);
-  EXPECT_EQ(m, 110);
-  Amova::permutation_batches(1000, k, m);
-  EXPECT_EQ(k, 31);
-  EXPECT_EQ(m, (1000 / 31 + 1) * 31);
-  Amova::permutation_batches(1, k, m);
-  EXPECT_EQ(k, 1);
-  EXPECT_EQ(m, 2);
+  const int batches[][3] = {{100, 10, 110}, {1000, 31, (1000 / 31 + 1) * 31}, {1, 1, 2}};
+  for (const auto& b : batches) {
+    Amova::permutation_batches(b[0], k, m);
+    EXPECT_EQ(k, b[1]);
+    EXPECT_EQ(m, b[2]);
+  }
   Amova::permutation_batches(0, k, m);
   EXPECT_EQ(m, 0);
-}
-
-TEST(AmovaPermutations, RunTheRaisedNumberAndKeepSortedNullDistribution) {
-  reseed(-4711);
-  AmovaInput in("ABC");
-  set_abc(in);
-  in.s.NumPermutationsAMOVA = 100;
-  in.haploid({{'A', 3}, {'B', 1}});
-  in.haploid({{'A', 1}, {'C', 3}});
-  in.run();
-  ASSERT_EQ(in.results.tests.size(), 1u);
-  const AmovaTest& t = in.results.tests[0];
+  const std::vector<std::pair<char, int>> x = {{'A', 3}, {'B', 2}},
+                                          y = {{'A', 1}, {'C', 3}, {'B', 1}};
+  std::vector<AmovaTest> runs;
+  for (int twice = 0; twice < 2; ++twice) {
+    int seed = -4711;
+    ran3(&seed);
+    AmovaInput in("ABC");
+    in.set_d2('A', 'B', 1);
+    in.set_d2('A', 'C', 2);
+    in.set_d2('B', 'C', 3);
+    in.s.NumPermutationsAMOVA = 100;
+    in.haploid(x);
+    in.haploid(y);
+    const std::time_t now = std::time(nullptr);
+    auto a = in.run();
+    // "dd/mm/yyyy at hh:mm:ss)": the real century, not a fixed "19"
+    const int year = std::localtime(&now)->tm_year + 1900;
+    EXPECT_NE(a->time_text.find("/" + std::to_string(year) + " at "), std::string::npos);
+    EXPECT_EQ(a->time_text.back(), ')');
+    ASSERT_EQ(in.results.tests.size(), 1u);
+    runs.push_back(in.results.tests[0]);
+  }
+  const AmovaTest& t = runs[0];
   EXPECT_EQ(t.permutations, 110);
   EXPECT_EQ(t.null_distribution.size(), 110u);
   EXPECT_TRUE(std::is_sorted(t.null_distribution.begin(), t.null_distribution.end()));
   EXPECT_EQ(t.component, "Va");
   EXPECT_NEAR(t.p_value, double(t.successes + t.equal) / 110, 1e-15);
-}
-
-TEST(AmovaPermutations, IdenticalPopulationsGiveLargePValue) {
-  reseed(-12345);
-  AmovaInput in("ABC");
-  set_abc(in);
-  in.s.NumPermutationsAMOVA = 200;
-  in.haploid({{'A', 5}, {'B', 5}});
-  in.haploid({{'A', 5}, {'B', 5}});
-  in.run();
-  ASSERT_EQ(in.results.tests.size(), 1u);
-  EXPECT_GT(in.results.tests[0].p_value, 0.9);
-}
-
-TEST(AmovaPermutations, SeparatedPopulationsGiveSmallPValues) {
-  reseed(-12345);
-  AmovaInput in("ABC");
-  set_abc(in);
-  in.s.NumPermutationsAMOVA = 200;
-  in.haploid({{'A', 10}});
-  in.haploid({{'B', 10}});
-  in.group();
-  in.haploid({{'C', 10}});
-  in.haploid({{'C', 9}, {'A', 1}});
-  in.run();
-  ASSERT_EQ(in.results.tests.size(), 3u);
-  EXPECT_EQ(in.results.tests[0].component, "Vc");
-  EXPECT_TRUE(in.results.tests[0].lower_tail);
-  EXPECT_LT(in.results.tests[0].p_value, 0.05);  // within populations: smaller than chance
-  EXPECT_LT(in.results.tests[1].p_value, 0.05);  // among populations within groups
-}
-
-TEST(AmovaPermutations, SameSeedSameResult) {
-  auto once = [] {
-    reseed(-99);
-    AmovaInput in("ABC");
-    set_abc(in);
-    in.s.NumPermutationsAMOVA = 50;
-    in.haploid({{'A', 3}, {'B', 2}});
-    in.haploid({{'A', 1}, {'C', 3}, {'B', 1}});
-    in.run();
-    return in.results.tests.at(0);
-  };
-  const AmovaTest a = once(), b = once();
-  EXPECT_EQ(a.successes, b.successes);
-  EXPECT_EQ(a.equal, b.equal);
-  EXPECT_EQ(a.null_distribution, b.null_distribution);
-}
-
-TEST(AmovaPermutations, ObservedStateRestoredAfterTests) {
-  reseed(-5);
-  AmovaInput in("ABC");
-  set_abc(in);
-  in.s.NumPermutationsAMOVA = 30;
-  in.haploid({{'A', 3}, {'B', 1}});
-  in.haploid({{'A', 2}, {'B', 3}, {'C', 1}});
-  in.group();
-  in.haploid({{'A', 1}, {'C', 4}});
-  in.haploid({{'B', 1}, {'C', 2}});
-  auto a = in.run();
-  EXPECT_NEAR(a->sigma2a, 0.4316004, 1e-7);
-  EXPECT_NEAR(in.results.FCT, 0.4752180, 1e-7);
-  EXPECT_EQ(in.results.tests.size(), 3u);
-}
-
-TEST(AmovaPermutations, IndividualDesignsRunEverySeriesInOrder) {
-  reseed(-8);
+  EXPECT_EQ(t.null_distribution, runs[1].null_distribution);  // same seed, same result
+  EXPECT_EQ(t.successes, runs[1].successes);
+  EXPECT_EQ(t.equal, runs[1].equal);
+  // Individual designs test Vd, Vc, Vb and Va in that order.
   AmovaInput in("AB");
   in.set_d2('A', 'B', 1);
   in.diploid({"AA", "AB", "BB"});
@@ -462,12 +194,9 @@ TEST(AmovaPermutations, IndividualDesignsRunEverySeriesInOrder) {
   in.s.NumPermutationsAMOVA = 20;
   in.run();
   ASSERT_EQ(in.results.tests.size(), 4u);
-  EXPECT_EQ(in.results.tests[0].component, "Vd");
-  EXPECT_EQ(in.results.tests[1].component, "Vc");
-  EXPECT_EQ(in.results.tests[2].component, "Vb");
-  EXPECT_EQ(in.results.tests[3].component, "Va");
-  for (const AmovaTest& t : in.results.tests) {
-    EXPECT_GE(t.p_value, 0.0);
-    EXPECT_LE(t.p_value, 1.0);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(in.results.tests[i].component, std::string("V") + "dcba"[i]);
+    EXPECT_GE(in.results.tests[i].p_value, 0.0);
+    EXPECT_LE(in.results.tests[i].p_value, 1.0);
   }
 }

@@ -1,228 +1,194 @@
-// Tests of the distance matrices: the variable-site DNA and RFLP matrices
-// against the per-pair routines on random data, scaling and output, the
-// microsatellite and standard matrices, the usable-site mask, the conventional
-// matrix, and the AMOVA matrix over a haplotype list.
+// Distance matrices: the variable-site DNA and RFLP matrices against the
+// per-pair routines on random data, the microsatellite matrix against a naive
+// sum in locus order, the report of a matrix, and the AMOVA matrix over a
+// haplotype list. Small hand-worked matrices are rows of distance_cases.txt.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iomanip>
 #include <random>
 #include <sstream>
 #include <string>
 
-#include "betweenpop/distance_fixture.h"
 #include "betweenpop/distances.h"
-#include "betweenpop/haplotype_list_fixture.h"
+#include "cli/temp_dir.h"
 #include "model/matrices.h"
 #include "settings/settings.h"
 #include "withinpop/log_capture.h"
+#include "withinpop/sample_builder.h"
 
 namespace {
 
 // Random aligned sequences: a common ancestor mutated at a few sites per
 // haplotype into bases, gaps, missing data and ambiguity codes, plus columns
-// that are invariant gaps, invariant missing data, invariant N, and columns
-// with much missing data (unusable at the allowed level used below).
-std::vector<std::string> random_sequences(int n, size_t len, unsigned seed, double rate) {
+// that are invariant gaps, missing data or N, and columns with much missing data.
+std::vector<std::string> random_sequences(int n, size_t len, unsigned seed) {
   std::mt19937 gen(seed);
-  std::uniform_real_distribution<double> u(0.0, 1.0);
-  const std::string bases = "ACGT", noise = "ACGTACGTACGT--??NRYKMSW";
+  const std::string noise = "ACGTACGTACGT--??NRYKMSW";
   std::string ancestor(len, 'A');
-  for (char& c : ancestor) c = bases[gen() % 4];
-  for (size_t k = 0; k < len; k += 37) ancestor[k] = '-';
-  for (size_t k = 5; k < len; k += 41) ancestor[k] = '?';
-  for (size_t k = 9; k < len; k += 43) ancestor[k] = 'N';
+  for (size_t k = 0; k < len; ++k)
+    ancestor[k] = k % 37 == 0 ? '-' : k % 41 == 5 ? '?' : k % 43 == 9 ? 'N' : "ACGT"[gen() % 4];
   std::vector<std::string> seqs(static_cast<size_t>(n), ancestor);
-  for (std::string& s : seqs) {
+  for (std::string& s : seqs)
     for (size_t k = 1; k < len; ++k) {
-      if (k % 37 == 0 || k % 41 == 5 || k % 43 == 9) continue;  // keep the invariant columns
-      if (u(gen) < rate) s[k] = noise[gen() % noise.size()];
-      if (k % 29 == 0 && u(gen) < 0.3) s[k] = '?';
+      if (k % 37 == 0 || k % 41 == 5 || k % 43 == 9) continue;
+      if (gen() % 25 == 0) s[k] = noise[gen() % noise.size()];
+      if (k % 29 == 0 && gen() % 10 < 3) s[k] = '?';
     }
-  }
   return seqs;
 }
 
-TEST(DnaMatrix, VariableSitePathEqualsPerPairRoutinesForEveryMethod) {
-  DataTypeGuard guard(DNA);
+// The number of differences (method 0) or their proportion (method 3) at the
+// usable sites and its variance, written from the weighting rules: a
+// difference of unknown type weighs the smaller weight (the transversion one
+// when transitions weigh 0); a weight of 0 removes the difference but keeps
+// the site compared.
+void expect_naive_weighted(const Population& pop, const std::string& x, const std::string& y,
+                           const double* w) {
+  double d = 0, T = 0, diff = 0, L = 0;
+  for (size_t i = 0; i < x.size(); ++i) {
+    if (!pop.locus_usable[i]) continue;
+    if (x[i] == y[i]) {
+      T += x[i] != '?';
+      L += x[i] != '?';
+      continue;
+    }
+    const int c = PopulDNA::compare_nucleotides(x[i], y[i]);
+    const double wk = c == 1   ? w[0]
+                      : c == 2 ? w[1]
+                      : c == 3 ? w[2]
+                      : c == 4 ? (w[0] > 0 ? std::min(w[0], w[1]) : w[1])
+                               : 0;
+    d += c != 0 && (c != 4 || w[0] > 0) && wk > 0 ? wk : 0;
+    T += c != 0 && wk > 0 ? wk : 1;
+    const int cp = c == 4 ? (w[0] > 0 ? (w[1] < w[0] ? 2 : 1) : (w[1] > 0 ? 5 : 0)) : c;
+    const double wp = cp == 1 ? w[0] : cp == 2 || cp == 5 ? w[1] : cp == 3 ? w[2] : 0;
+    L += cp == 5 ? wp : cp != 0 && wp > 0 ? wp : 1;
+    diff += cp != 5 && cp != 0 && wp > 0 ? wp : 0;
+  }
+  const double p = L > 0 ? diff / L : 0;
+  EXPECT_NEAR(pop.dist_d, pop.dist_method == 0 ? d : p, 1e-12);
+  EXPECT_NEAR(pop.dist_v,
+              pop.dist_method == 0 ? (T > 0 ? d * (1 - d / T) : 0) : (L > 0 ? p * (1 - p) / L : 0),
+              1e-10);
+}
+
+}  // namespace
+
+// Every method, with and without gamma and scaling, on DNA under several
+// weights; both RFLP methods: every cell (distance below, s.d. above the
+// diagonal) as the per-pair routine gives it, and a failing pair fails the
+// matrix; the per-pair number and proportion of differences as written out.
+TEST(DistanceMatrix, VariableSitePathEqualsPerPairRoutines) {
   settings s;
   LogCapture log;
   int matrices = 0;
-  for (unsigned seed : {1u, 2u, 3u}) {
-    SampleOf<PopulDNA> sample(random_sequences(12, 400, seed, 0.04),
-                              {1, 2, 1, 1, 3, 1, 1, 1, 2, 1, 1, 1});
-    PopulDNA& pop = sample.pop;
+  for (unsigned seed : {1u, 2u, 3u, 4u}) {
+    const bool rflp = seed == 4;
+    SampleBuilder b(rflp ? RFLP : DNA);
+    std::vector<std::string> seqs = random_sequences(12, 400, seed);
+    if (rflp)
+      for (std::string& q : seqs)
+        for (char& c : q)
+          c = c == 'A' || c == 'G'   ? '0'
+              : c == 'C' || c == 'T' ? '1'
+              : c == '-' || c == '?' ? c
+                                     : '0';
+    std::vector<std::string> entries;
+    for (size_t i = 0; i < seqs.size(); ++i)
+      entries.push_back(std::to_string(rflp ? 1 : "121131112111"[i] - '0') + "*" + seqs[i]);
+    const auto sample = b.sample(entries);
+    Population& pop = *sample;
+    auto& dna = static_cast<PopulDNA&>(pop);
+    auto& rf = static_cast<PopulRFLP&>(pop);
     pop.allowed_missing = 0.15;
     pop.evaluate_usable_mask();
     ASSERT_GT(pop.num_usable_loci, 0);
     ASSERT_LT(pop.num_usable_loci, 400);  // the mask leaves some sites out
-    pop.comp_nucl_freq();
-    for (int method = 0; method < 7; ++method) {
-      for (double a : {0.0, 0.7}) {
-        for (bool scale : {false, true}) {
-          pop.dist_method = method;
-          pop.gamma_a = a;
-          const double factor = scale && method != 0 ? pop.num_usable_loci : 1.0;
-          // Per-pair results first (the matrix overwrites the pair fields).
-          const int n = pop.num_haplotypes();
-          std::vector<double> d, sd;
-          bool all_ok = true;
-          for (int i = 1; i < n; ++i) {
-            for (int j = 0; j < i; ++j) {
-              all_ok =
-                  pop.distance(pop.haplotypes[i]->hap->content, pop.haplotypes[j]->hap->content) &&
-                  all_ok;
-              d.push_back(pop.dist_d * factor);
-              sd.push_back(pop.dist_v > 0 ? std::sqrt(pop.dist_v) * factor : 0.0);
+    if (!rflp) dna.comp_nucl_freq();
+    const double weights[][3] = {{1, 1, 1},   {2, 0.5, 3}, {0.5, 2, 0},
+                                 {0, 1.5, 1}, {0, 0, 0},   {1, 0, 2}};
+    for (const double* w : weights) {
+      if (rflp && w != weights[0]) break;
+      pop.w_ts = w[0], pop.w_tv = w[1], pop.w_del = w[2];
+      for (int method = 0; method < (rflp ? 2 : 7); ++method)
+        for (double a : {0.0, 0.7})
+          for (bool scale : {false, true}) {
+            pop.dist_method = method;
+            pop.gamma_a = a;
+            const double factor = scale && (method != 0) ? pop.num_usable_loci : 1.0;
+            std::vector<double> d, sd;
+            bool all_ok = true;
+            for (int i = 1; i < 12; ++i)
+              for (int j = 0; j < i; ++j) {
+                const std::string &x = seqs[static_cast<size_t>(i)],
+                                  &y = seqs[static_cast<size_t>(j)];
+                const int ok = rflp ? (method ? rf.p_diff(x, y) : rf.diff_no_weight(x, y))
+                                    : dna.distance(x, y);
+                all_ok = ok && all_ok;
+                if (!rflp && (method == 0 || method == 3) && ok)
+                  expect_naive_weighted(pop, x, y, w);
+                d.push_back(pop.dist_d * factor);
+                sd.push_back(pop.dist_v > 0 ? std::sqrt(pop.dist_v) * factor : 0.0);
+              }
+            const int ok = pop.compute_distance_matrix(nullptr, s, scale);
+            ASSERT_EQ(ok, all_ok ? 1 : 0) << method;
+            if (!ok) continue;
+            ++matrices;
+            for (int i = 1, at = 0; i < 12; ++i) {
+              for (int j = 0; j < i; ++j, ++at) {
+                EXPECT_EQ(pop.dist_matrix(i, j), d[at])
+                    << method << " " << a << " " << i << "," << j;
+                if (!rflp) {
+                  EXPECT_EQ(pop.dist_matrix(j, i), sd[at]) << method << " " << a;
+                }
+              }
+              EXPECT_EQ(pop.dist_matrix(i, i), 0.0);
             }
           }
-          const int ok = pop.compute_distance_matrix(nullptr, s, scale);
-          ASSERT_EQ(ok, all_ok ? 1 : 0) << method;
-          if (!ok) continue;
-          ++matrices;
-          size_t at = 0;
-          for (int i = 1; i < n; ++i) {
-            for (int j = 0; j < i; ++j, ++at) {
-              EXPECT_EQ(pop.dist_matrix(i, j), d[at]) << method << " " << a << " " << i << "," << j;
-              EXPECT_EQ(pop.dist_matrix(j, i), sd[at]) << method << " " << a;
-            }
-            EXPECT_EQ(pop.dist_matrix(i, i), 0.0);
-          }
-        }
-      }
     }
   }
   EXPECT_GE(matrices, 3 * 7 * 2 * 2 - 12);  // nearly every method succeeds on this data
 }
 
-TEST(DnaMatrix, ScaleFlagLargestDistanceAndOutput) {
-  DataTypeGuard guard(DNA);
+TEST(DistanceMatrix, ReportAndLog) {
+  SampleBuilder b(DNA);
   settings s;
   LogCapture log;
-  SampleOf<PopulDNA> sample({"ACGTACGTAC", "GCGTACGTAC", "GCGTACGTTT"});
-  PopulDNA& pop = sample.pop;
-  pop.dist_method = 3;  // proportion: per site, times 10 usable sites when scaled
+  const auto sample = b.sample({"ACGTACGTAC", "GCGTACGTAC", "GCGTACGTTT"});
+  sample->dist_method = 3;
   std::ostringstream out;
-  ASSERT_EQ(pop.compute_distance_matrix(&out, s, true), 1);
-  EXPECT_DOUBLE_EQ(pop.dist_matrix(1, 0), 1.0);
-  EXPECT_DOUBLE_EQ(pop.dist_matrix(2, 0), 3.0);
-  EXPECT_DOUBLE_EQ(pop.dist_matrix(0, 2), std::sqrt(0.3 * 0.7 / 10) * 10);
-  EXPECT_EQ(pop.largest_distance, 3);
+  ASSERT_EQ(sample->compute_distance_matrix(&out, s, true), 1);
   EXPECT_EQ(out.str().rfind("\nInter-haplotypic distance matrix:\n", 0), 0u);
   EXPECT_NE(out.str().find("  0.0000  0.9487  1.4491\n"), std::string::npos) << out.str();
-  EXPECT_NE(log.text().find("\t\t\tBeginning distance computations ...\n"), std::string::npos);
-  EXPECT_NE(log.text().find("\t\t\tdone ! ("), std::string::npos);
-  EXPECT_NE(log.text().find("\t\t\tWriting matrix to file ...\n"), std::string::npos);
-  ASSERT_EQ(pop.compute_distance_matrix(nullptr, s, false), 1);
-  EXPECT_DOUBLE_EQ(pop.dist_matrix(2, 0), 0.3);
-  pop.dist_method = 0;  // never scaled
-  ASSERT_EQ(pop.compute_distance_matrix(nullptr, s, true), 1);
-  EXPECT_DOUBLE_EQ(pop.dist_matrix(2, 0), 3.0);
+  for (const char* line : {"\t\t\tBeginning distance computations ...\n", "\t\t\tdone ! (",
+                           "\t\t\tWriting matrix to file ...\n"})
+    EXPECT_NE(log.text().find(line), std::string::npos) << line;
 }
 
-TEST(DnaMatrix, FailingPairFailsTheMatrixWithError136) {
-  DataTypeGuard guard(DNA);
-  settings s;
-  LogCapture log;
-  E.error(Warning, "", -1);
-  SampleOf<PopulDNA> sample({"ACGT", "ACGT", "CATG"});
-  sample.pop.dist_method = 1;
-  EXPECT_EQ(sample.pop.compute_distance_matrix(nullptr, s, true), 0);
-  EXPECT_NE(log.text().find("#[ERROR # 1] from function "
-                            "\"PopulDNA::compute_distance_matrix(ofstream)\" : distance matrix "
-                            "could not be computed"),
-            std::string::npos)
-      << log.text();
-}
-
-TEST(RflpMatrix, VariableSitePathEqualsPerPairRoutines) {
-  DataTypeGuard guard(RFLP);
-  settings s;
-  LogCapture log;
-  std::mt19937 gen(7);
-  std::vector<std::string> seqs(9, std::string(300, '0'));
-  for (size_t k = 0; k < 300; k += 3) seqs[0][k] = '1';
-  for (size_t h = 1; h < seqs.size(); ++h) {
-    seqs[h] = seqs[0];
-    for (char& c : seqs[h]) {
-      if (gen() % 10 == 0) c = "01-?"[gen() % 4];
-    }
-  }
-  SampleOf<PopulRFLP> sample(seqs);
-  PopulRFLP& pop = sample.pop;
-  pop.allowed_missing = 0.0;
-  pop.evaluate_usable_mask();
-  for (int method : {0, 1}) {
-    pop.dist_method = method;
-    ASSERT_EQ(pop.compute_distance_matrix(nullptr, s, true), 1);
-    const double factor = method == 1 ? pop.num_usable_loci : 1.0;
-    for (int i = 1; i < 9; ++i) {
-      for (int j = 0; j < i; ++j) {
-        const double stored = pop.dist_matrix(i, j);
-        if (method == 0) {
-          ASSERT_EQ(pop.diff_no_weight(seqs[static_cast<size_t>(i)], seqs[static_cast<size_t>(j)]),
-                    1);
-        } else {
-          ASSERT_EQ(pop.p_diff(seqs[static_cast<size_t>(i)], seqs[static_cast<size_t>(j)]), 1);
-        }
-        EXPECT_EQ(stored, pop.dist_d * factor);
-      }
-    }
-  }
-}
-
-// ---------------------------------------------------------------------------
-// Microsatellite and standard data.
-// ---------------------------------------------------------------------------
-
-TEST(MicrosatMatrix, SizeDifferencesOfTwoAndOneRepeat) {
-  DataTypeGuard guard(MICROSAT);
-  settings s;
-  LogCapture log;
-  SampleOf<PopulMicrosat> sample({" 12 14 20", " 14 15 ?"});
-  sample.pop.dist_method = 1;
-  ASSERT_EQ(sample.pop.compute_distance_matrix(nullptr, s, true), 1);
-  EXPECT_EQ(sample.pop.dist_matrix(1, 0), 5.0);
-  EXPECT_EQ(sample.pop.dist_matrix(0, 1), 0.0);  // no variance
-  sample.pop.dist_method = 0;
-  ASSERT_EQ(sample.pop.compute_distance_matrix(nullptr, s, true), 1);
-  EXPECT_EQ(sample.pop.dist_matrix(1, 0), 2.0);
-}
-
-TEST(MicrosatMatrix, UnusableLocusSkippedAndBadAlleleFails) {
-  DataTypeGuard guard(MICROSAT);
-  settings s;
-  LogCapture log;
-  E.error(Warning, "", -1);
-  SampleOf<PopulMicrosat> sample({" 10 30", " 13 31"});
-  sample.pop.dist_method = 1;
-  sample.pop.locus_usable = {1, 0};
-  ASSERT_EQ(sample.pop.compute_distance_matrix(nullptr, s, false), 1);
-  EXPECT_EQ(sample.pop.dist_matrix(1, 0), 9.0);
-  EXPECT_EQ(sample.pop.largest_distance, 9);
-  SampleOf<PopulMicrosat> huge({" 1e999", " 12"});
-  EXPECT_EQ(huge.pop.compute_distance_matrix(nullptr, s, false), 0);
-  SampleOf<PopulMicrosat> text({" 12a", " 12"});
-  EXPECT_EQ(text.pop.compute_distance_matrix(nullptr, s, false), 0);
-  EXPECT_NE(log.text().find("ERROR # 2] from function "
-                            "\"PopulMicrosat::compute_distance_matrix(ofstream)\""),
-            std::string::npos)
-      << log.text();
-}
+namespace {
 
 // Random microsatellite haplotypes (" 101 97 ? ..."), about one allele in ten
-// missing; sizes drawn by the caller's rule.
-template <typename Draw>
-std::vector<std::string> random_microsats(int n, int loci, unsigned seed, Draw draw) {
-  std::mt19937 gen(seed);
-  std::vector<std::string> out;
-  for (int h = 0; h < n; ++h) {
-    std::string content;
-    for (int k = 0; k < loci; ++k) content += gen() % 10 == 0 ? " ?" : " " + draw(gen);
-    out.push_back(content);
-  }
+// missing; sizes of a kind: whole repeat numbers, with decimals, far apart, up to 1e200.
+std::vector<std::string> random_microsats(int n, int loci, unsigned kind) {
+  std::mt19937 g(7 + kind);
+  std::vector<std::string> out(static_cast<size_t>(n));
+  for (std::string& content : out)
+    for (int k = 0; k < loci; ++k) {
+      if (g() % 10 == 0) {
+        content += " ?";
+        continue;
+      }
+      const unsigned x = g(), y = g();
+      content += " " + (kind == 0   ? std::to_string(90 + x % 30)
+                        : kind == 1 ? std::to_string(x % 40) + "." + std::to_string(y % 10)
+                        : kind == 2 ? std::to_string(x % 2 ? 5 : 900000)
+                        : x % 3     ? std::string("12")
+                                    : "1e200");
+    }
   return out;
 }
 
@@ -240,259 +206,214 @@ double naive_microsat(const std::string& a, const std::string& b, bool squared) 
   return d;
 }
 
-void expect_naive_microsat_matrix(const std::vector<std::string>& contents) {
+// A project haplotype list in a temporary result directory.
+struct ListInput {
+  void add(const std::string& content) {
+    auto* h = new HaploDef(my_string(("h" + std::to_string(list.size())).c_str()));
+    h->content = content;
+    list.add(h);
+  }
+  int run(const std::vector<int>& copies, int method) {
+    return calc_haplotype_dist_matrix(list, profile, copies, s, dir, distmat, method, 0.0);
+  }
+  qnd_test::TempDir temp;
+  my_string dir{(temp.path().string() + "/").c_str()};
+  Haplo_DB list;
+  ProfileSettings profile;
+  settings s;
+  DistMat distmat;
+};
+
+// Both methods: every cell as the naive sum; the project's triangle (written
+// straight from the list) holds what the sample's square matrix holds.
+void expect_naive_microsat_matrix(SampleBuilder& b, const std::vector<std::string>& contents) {
   settings s;
   LogCapture log;
-  SampleOf<PopulMicrosat> sample(contents);
-  sample.pop.allowed_missing = 1.0;  // every locus usable, whatever is missing
+  const auto sample = b.sample(contents);
+  sample->allowed_missing = 1.0;  // every locus usable, whatever is missing
+  ListInput in;
+  std::vector<int> copies;
+  for (size_t i = 0; i < contents.size(); ++i) {
+    in.add(contents[i]);
+    copies.push_back(1 + static_cast<int>(i % 3));
+  }
+  in.s.TaskNumber = 512;
+  in.s.AllowedLevelOfMissingData = 1.0;
   for (const int method : {0, 1}) {
-    sample.pop.dist_method = method;
-    ASSERT_EQ(sample.pop.compute_distance_matrix(nullptr, s, false), 1);
-    for (size_t i = 1; i < contents.size(); ++i) {
-      for (size_t j = 0; j < i; ++j) {
-        const double expected = naive_microsat(contents[i], contents[j], method == 1);
-        ASSERT_EQ(sample.pop.dist_matrix(static_cast<int>(i), static_cast<int>(j)), expected)
-            << "method " << method << " pair " << i << ", " << j;
+    sample->dist_method = method;
+    ASSERT_EQ(sample->compute_distance_matrix(nullptr, s, false), 1);
+    ASSERT_EQ(in.run(copies, method), 1);
+    ASSERT_EQ(in.distmat.tri.size(), static_cast<int>(contents.size()));
+    for (int i = 1; i < static_cast<int>(contents.size()); ++i) {
+      for (int j = 0; j < i; ++j) {
+        const double expected = naive_microsat(contents[static_cast<size_t>(i)],
+                                               contents[static_cast<size_t>(j)], method == 1);
+        ASSERT_EQ(sample->dist_matrix(i, j), expected) << method << " pair " << i << "," << j;
+        ASSERT_EQ(in.distmat.tri(i, j), expected) << method << " pair " << i << "," << j;
       }
     }
   }
 }
 
-TEST(MicrosatMatrix, RandomDataEqualsLocusOrderSums) {
-  DataTypeGuard guard(MICROSAT);
-  // Whole repeat numbers (summed in integers inside), sizes with decimals and
-  // sizes so far apart that squared sums leave the 32-bit range (summed in
-  // double inside): every cell as the naive double sum, bit for bit.
-  expect_naive_microsat_matrix(
-      random_microsats(41, 13, 7u, [](std::mt19937& g) { return std::to_string(90 + g() % 30); }));
-  expect_naive_microsat_matrix(random_microsats(23, 9, 8u, [](std::mt19937& g) {
-    return std::to_string(g() % 40) + "." + std::to_string(g() % 10);
-  }));
-  expect_naive_microsat_matrix(random_microsats(
-      17, 11, 9u, [](std::mt19937& g) { return std::to_string(g() % 2 ? 5 : 900000); }));
-  // Sizes up to 1e200: squares overflow to infinity where both alleles are
-  // present, and a missing allele still adds nothing (no NaN).
-  expect_naive_microsat_matrix(random_microsats(
-      9, 5, 10u, [](std::mt19937& g) { return g() % 3 ? std::string("12") : "1e200"; }));
+}  // namespace
+
+// Whole repeat numbers (summed in integers inside), sizes with decimals, sizes
+// so far apart that squared sums leave the 32-bit range, sizes up to 1e200
+// whose squares overflow (a missing allele still adds nothing, no NaN), and an
+// all-missing haplotype: every cell as the naive double sum, bit for bit.
+TEST(DistanceMatrix, MicrosatelliteRandomDataEqualsLocusOrderSums) {
+  SampleBuilder b(MICROSAT);
+  const int sizes[][2] = {{41, 13}, {23, 9}, {17, 11}, {9, 5}};  // haplotypes, loci
+  for (unsigned kind = 0; kind < 4; ++kind)
+    expect_naive_microsat_matrix(b, random_microsats(sizes[kind][0], sizes[kind][1], kind));
+  expect_naive_microsat_matrix(b, {" ? ? ?", " 10 12 ?", " ? 15 9"});
 }
 
-TEST(MicrosatMatrix, AllMissingHaplotypeIsAtDistanceZero) {
-  DataTypeGuard guard(MICROSAT);
-  expect_naive_microsat_matrix({" ? ? ?", " 10 12 ?", " ? 15 9"});
-}
-
-TEST(StandardMatrix, CountsDifferentAllelesSkippingMissing) {
-  DataTypeGuard guard(STANDARD);
-  settings s;
+TEST(AmovaMatrix, KimuraPerSequenceDistancesAndRestoredSettings) {
+  SampleBuilder type(DNA);
   LogCapture log;
-  SampleOf<PopulStandard> sample({" A B C D", " A X ? E", " A B C D"});
-  ASSERT_EQ(sample.pop.compute_distance_matrix(nullptr, s, false), 1);
-  EXPECT_EQ(sample.pop.dist_matrix(1, 0), 2.0);
-  EXPECT_EQ(sample.pop.dist_matrix(2, 0), 0.0);
-  EXPECT_EQ(sample.pop.dist_matrix(2, 1), 2.0);
-  EXPECT_EQ(sample.pop.largest_distance, 2);
-}
-
-TEST(StandardMatrix, NulSeparatorMeansOneCharacterPerLocus) {
-  DataTypeGuard guard(STANDARD, '\0');
-  settings s;
-  LogCapture log;
-  SampleOf<PopulStandard> sample({"ABCD", "ABXY"});
-  ASSERT_EQ(sample.pop.compute_distance_matrix(nullptr, s, false), 1);
-  EXPECT_EQ(sample.pop.dist_matrix(1, 0), 2.0);
-}
-
-// ---------------------------------------------------------------------------
-// The usable-site mask.
-// ---------------------------------------------------------------------------
-
-TEST(UsableMask, MissingFractionEqualToTheAllowedLevelIsUsable) {
-  DataTypeGuard guard(DNA);
-  // Ten gene copies: site 1 has 1 missing copy (0.1), site 2 has 2 (0.2).
-  SampleOf<PopulDNA> sample({"A??", "AC?", "ACG"}, {1, 1, 8});
-  sample.pop.allowed_missing = 0.1;
-  sample.pop.evaluate_usable_mask();
-  EXPECT_EQ(sample.pop.num_loci, 3);
-  EXPECT_EQ(sample.pop.locus_usable, (std::vector<std::uint8_t>{1, 1, 0}));
-  EXPECT_EQ(sample.pop.num_usable_loci, 2);
-  EXPECT_DOUBLE_EQ(sample.pop.missing_fraction[2], 0.2);
-}
-
-TEST(UsableMask, PerLocusForMicrosatellites) {
-  DataTypeGuard guard(MICROSAT);
-  SampleOf<PopulMicrosat> sample({" 10 ?", " ? 12", " 11 12", " 10 12"});
-  sample.pop.allowed_missing = 0.25;
-  sample.pop.evaluate_usable_mask();
-  EXPECT_EQ(sample.pop.locus_usable, (std::vector<std::uint8_t>{1, 1}));
-  sample.pop.allowed_missing = 0.2;
-  sample.pop.evaluate_usable_mask();
-  EXPECT_EQ(sample.pop.num_usable_loci, 0);
-}
-
-// ---------------------------------------------------------------------------
-// The conventional matrix.
-// ---------------------------------------------------------------------------
-
-TEST(ConventionalMatrix, NoHaplotypesIsError108) {
-  DataTypeGuard guard(DNA);
-  LogCapture log;
-  E.error(Warning, "", -1);
-  SampleOf<PopulDNA> sample({});
-  EXPECT_EQ(sample.pop.compute_dist_mat_for_conventional_FST(), 0);
-  EXPECT_NE(log.text().find("#[ERROR # 1] from function "
-                            "\"PopGenetics::compute_dist_mat_for_conventional_FST()\" : haplotype "
-                            "list is empty"),
-            std::string::npos)
-      << log.text();
-}
-
-TEST(ConventionalMatrix, FrequencyDataIsConstantTwoByTwo) {
-  DataTypeGuard guard(FREQUENCY);
-  SampleOf<PopulStandard> sample({"a", "b", "c"});
-  ASSERT_EQ(sample.pop.compute_dist_mat_for_conventional_FST(), 1);
-  EXPECT_TRUE(sample.pop.conventional_matrix.is_constant());
-  EXPECT_EQ(sample.pop.conventional_matrix.size(), 2);
-  EXPECT_EQ(sample.pop.conventional_matrix(0, 0), 0.0);
-  EXPECT_EQ(sample.pop.conventional_matrix(1, 0), 1.0);
-}
-
-TEST(ConventionalMatrix, SequencesAreAllAtDistanceOne) {
-  DataTypeGuard guard(DNA);
-  SampleOf<PopulDNA> sample({"ACGT", "ACGT", "TTTT"});
-  ASSERT_EQ(sample.pop.compute_dist_mat_for_conventional_FST(), 1);
-  EXPECT_FALSE(sample.pop.conventional_matrix.is_constant());
-  EXPECT_EQ(sample.pop.conventional_matrix(1, 0), 1.0);  // even identical contents
-  EXPECT_EQ(sample.pop.conventional_matrix(2, 1), 1.0);
-  EXPECT_EQ(sample.pop.conventional_matrix(2, 2), 0.0);
-}
-
-TEST(ConventionalMatrix, LociDifferOnlyAtUsableNonMissingAlleles) {
-  DataTypeGuard guard(MICROSAT);
-  SampleOf<PopulMicrosat> sample({" 10 20 30", " 10 ? 30", " 10 20 31", " 11 20 30"});
-  sample.pop.locus_usable = {0, 1, 1};  // the first locus is not used
-  ASSERT_EQ(sample.pop.compute_dist_mat_for_conventional_FST(), 1);
-  const TriMat& m = sample.pop.conventional_matrix;
-  EXPECT_EQ(m(1, 0), 0.0);  // differs only by a missing allele
-  EXPECT_EQ(m(2, 0), 1.0);
-  EXPECT_EQ(m(2, 1), 1.0);
-  EXPECT_EQ(m(3, 0), 0.0);  // differs only at the unused locus
-}
-
-// ---------------------------------------------------------------------------
-// The AMOVA matrix over a haplotype list.
-// ---------------------------------------------------------------------------
-
-class AmovaMatrix : public HaplotypeListFixture {};
-
-TEST_F(AmovaMatrix, KimuraPerSequenceDistancesAndRestoredSettings) {
-  DataTypeGuard guard(DNA);
-  LogCapture log;
-  add("a", "ACGTACGTAC");
-  add("b", "GCGTACGTAC");
-  add("c", "GCGTACGT??");
-  s_.DistanceMethodAMOVA = 0;
-  s_.GammaAValueAMOVA = 0.3;
-  s_.TaskNumber = 512 + 1;
-  s_.HaplAMOVA = 1;
-  s_.AllowedLevelOfMissingData = 0.2;  // 1 of 5 copies missing at the last sites
-  ASSERT_EQ(
-      calc_haplotype_dist_matrix(list_, profile_, {2, 2, 1}, s_, result_dir_, distmat_, 2, 0.0), 1);
-  EXPECT_EQ(s_.DistanceMethodAMOVA, 0);
-  EXPECT_EQ(s_.GammaAValueAMOVA, 0.3);
-  EXPECT_EQ(s_.TaskNumber, 513);
-  ASSERT_EQ(distmat_.tri.size(), 3);
-  EXPECT_EQ(distmat_.size, 3);
+  ListInput in;
+  for (const char* c : {"ACGTACGTAC", "GCGTACGTAC", "GCGTACGT??"}) in.add(c);
+  in.s.DistanceMethodAMOVA = 0;
+  in.s.GammaAValueAMOVA = 0.3;
+  in.s.TaskNumber = 512 + 1;
+  in.s.HaplAMOVA = 1;
+  in.s.AllowedLevelOfMissingData = 0.2;  // 1 of 5 copies missing at the last sites
+  ASSERT_EQ(in.run({2, 2, 1}, 2), 1);
+  EXPECT_EQ(in.s.DistanceMethodAMOVA, 0);
+  EXPECT_EQ(in.s.GammaAValueAMOVA, 0.3);
+  EXPECT_EQ(in.s.TaskNumber, 513);
+  ASSERT_EQ(in.distmat.tri.size(), 3);
+  EXPECT_EQ(in.distmat.size, 3);
   // K2P over 10 sites with one transition: P = 0.1, Q = 0, times 10 sites.
-  const double k2p = 0.5 * std::log(1 / 0.8);
-  EXPECT_DOUBLE_EQ(distmat_.tri(1, 0), 10 * k2p);
-  EXPECT_DOUBLE_EQ(distmat_.tri(2, 1), 0.0);  // "?" versus C: compared, no difference
-  EXPECT_EQ(distmat_.labels[2], my_string("c"));
-  // The report and the per-locus file in the result directory.
+  EXPECT_DOUBLE_EQ(in.distmat.tri(1, 0), 10 * 0.5 * std::log(1 / 0.8));
+  EXPECT_DOUBLE_EQ(in.distmat.tri(2, 1), 0.0);  // "?" versus C: compared, no difference
+  EXPECT_EQ(in.distmat.labels[2], my_string("h2"));
+  // The report (the per-locus file: UsableLociReportAndFileAsTheStreamWritesThem).
   EXPECT_NE(log.text().find("\nNumber of usable loci for distance computation : 10"),
             std::string::npos)
       << log.text();
   EXPECT_NE(log.text().find("List of loci with too much missing data :NONE"), std::string::npos);
-  std::ifstream file(dir_ / "MissDataPerLocus.txt");
-  ASSERT_TRUE(file.good());
-  std::string line;
-  std::getline(file, line);
-  EXPECT_EQ(line, "Locus#\tFreq. missing data");
-  int lines = 0;
-  while (std::getline(file, line)) ++lines;
-  EXPECT_EQ(lines, 10);
-  EXPECT_FALSE(std::filesystem::exists("MissDataPerLocus.txt"));
 }
 
-TEST_F(AmovaMatrix, MicrosatTriangleEqualsTheSampleMatrix) {
-  // The project's matrix is written straight into a triangle; it must hold
-  // what the sample's square matrix holds below its diagonal.
-  DataTypeGuard guard(MICROSAT);
+// A conventional matrix of frequency data is constant and not reported; a
+// failing distance is error 136 with the settings put back.
+TEST(AmovaMatrix, ConventionalFrequencyMatrixAndFailure) {
   LogCapture log;
-  const std::vector<std::string> contents =
-      random_microsats(30, 8, 11u, [](std::mt19937& g) { return std::to_string(100 + g() % 12); });
-  std::vector<int> copies;
-  for (size_t i = 0; i < contents.size(); ++i) {
-    add(("h" + std::to_string(i)).c_str(), contents[i].c_str());
-    copies.push_back(1 + static_cast<int>(i % 3));
+  {
+    SampleBuilder type(FREQUENCY);
+    ListInput in;
+    in.add("x");
+    in.add("y");
+    in.s.ComputeConventionalFST = 1;
+    in.s.TaskNumber = 1024;
+    ASSERT_EQ(in.run({1, 1}, 0), 1);
+    EXPECT_TRUE(in.distmat.tri.is_constant());
+    EXPECT_EQ(log.text().find("Number of usable loci"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(in.temp.path() / "MissDataPerLocus.txt"));
   }
-  s_.TaskNumber = 512;
-  s_.AllowedLevelOfMissingData = 1.0;
-  ASSERT_EQ(calc_haplotype_dist_matrix(list_, profile_, copies, s_, result_dir_, distmat_, 1, 0.0),
-            1);
-  ASSERT_EQ(distmat_.tri.size(), 30);
-  SampleOf<PopulMicrosat> sample(contents);
-  sample.pop.allowed_missing = 1.0;
-  sample.pop.dist_method = 1;
-  ASSERT_EQ(sample.pop.compute_distance_matrix(nullptr, s_, false), 1);
-  for (int i = 1; i < 30; ++i) {
-    for (int j = 0; j < i; ++j) ASSERT_EQ(distmat_.tri(i, j), sample.pop.dist_matrix(i, j));
+  SampleBuilder type(DNA);
+  ListInput in;
+  in.add("ACGT");
+  in.add("CATG");
+  in.s.TaskNumber = 7;
+  ASSERT_EQ(in.run({1, 1}, 1), 0);
+  EXPECT_EQ(in.s.TaskNumber, 7);
+  EXPECT_EQ(in.s.DistanceMethodAMOVA, 0);
+  EXPECT_TRUE(log.has_numbered("ERROR", "Project::calc_dist_matrix()", 136)) << log.text();
+}
+
+// The pair-category table built from character classes against the category
+// rule for all 65,536 ordered pairs and several missing-data characters ('?'
+// and 'x' outside the alphabet; '-', 'N' and '0' inside it; NUL the first
+// character of the other class), and named cells of the '?' table.
+TEST(CategoryTable, EveryPairMatchesTheRule) {
+  for (const char missing : {'?', '-', 'N', '0', '\0', 'x', static_cast<char>(0xFF)}) {
+    const qnd_dist::CategoryTable table(missing);
+    int mismatches = 0;
+    for (int a = 0; a < 256; ++a)
+      for (int b = 0; b < 256; ++b)
+        mismatches += table(static_cast<char>(a), static_cast<char>(b)) !=
+                      qnd_dist::site_category(static_cast<char>(a), static_cast<char>(b), missing);
+    EXPECT_EQ(mismatches, 0) << "missing " << static_cast<int>(missing);
   }
+  const qnd_dist::CategoryTable& t = qnd_dist::category_table_for('?');
+  const std::pair<const char*, int> cells[] = {
+      {"AG", qnd_dist::kTsAG},
+      {"TC", qnd_dist::kTsCT},
+      {"GT", qnd_dist::kTvGT},
+      {"??", qnd_dist::kSkip},
+      {"--", qnd_dist::kSameGap},
+      {"CC", qnd_dist::kSameAcgt},
+      {"xx", qnd_dist::kSameOther},
+      {"xy", qnd_dist::kNotComparable},
+      {"A?", qnd_dist::kNotComparable + qnd_dist::kSkipTamura}};  // left out by Tamura only
+  for (const auto& [pair, category] : cells) EXPECT_EQ(t(pair[0], pair[1]), category) << pair;
+  // With the gap as the missing-data character, a gap against a base is an
+  // indel that every corrected distance leaves out.
+  EXPECT_EQ(qnd_dist::category_table_for('-')('-', 'A'),
+            qnd_dist::kIndel + qnd_dist::kSkipJC + qnd_dist::kSkipKimura + qnd_dist::kSkipTamura);
 }
 
-TEST_F(AmovaMatrix, UnusableLociListedAndLeftOut) {
-  DataTypeGuard guard(DNA);
-  LogCapture log;
-  add("a", "ACGTA");
-  add("b", "A?GTT");
-  s_.TaskNumber = 1024;
-  s_.AllowedLevelOfMissingData = 0.0;
-  ASSERT_EQ(calc_haplotype_dist_matrix(list_, profile_, {1, 1}, s_, result_dir_, distmat_, 0, 0.0),
-            1);
-  EXPECT_EQ(distmat_.tri(1, 0), 1.0);
-  EXPECT_NE(log.text().find("List of usable loci :\n   1,    3,    4,    5, "), std::string::npos)
-      << log.text();
-  EXPECT_NE(log.text().find("too much missing data :   2, "), std::string::npos) << log.text();
-}
+namespace {
 
-TEST_F(AmovaMatrix, ConventionalFrequencyMatrixIsConstantAndNotReported) {
-  DataTypeGuard guard(FREQUENCY);
-  LogCapture log;
-  add("a", "x");
-  add("b", "y");
-  s_.ComputeConventionalFST = 1;
-  s_.TaskNumber = 1024;
-  ASSERT_EQ(calc_haplotype_dist_matrix(list_, profile_, {1, 1}, s_, result_dir_, distmat_, 0, 0.0),
-            1);
-  EXPECT_TRUE(distmat_.tri.is_constant());
-  EXPECT_EQ(log.text().find("Number of usable loci"), std::string::npos);
-  EXPECT_FALSE(std::filesystem::exists(dir_ / "MissDataPerLocus.txt"));
-}
-
-TEST_F(AmovaMatrix, FailureIsError136AndSettingsRestored) {
-  DataTypeGuard guard(DNA);
-  LogCapture log;
-  E.error(Warning, "", -1);
-  add("a", "ACGT");
-  add("b", "CATG");
-  s_.TaskNumber = 7;
-  ASSERT_EQ(calc_haplotype_dist_matrix(list_, profile_, {1, 1}, s_, result_dir_, distmat_, 1, 0.0),
-            0);
-  EXPECT_EQ(s_.TaskNumber, 7);
-  EXPECT_EQ(s_.DistanceMethodAMOVA, 0);
-  EXPECT_NE(log.text().find("from function \"Project::calc_dist_matrix()\" : distance matrix could "
-                            "not be computed"),
-            std::string::npos)
-      << log.text();
+// The list of loci as a stream with default flags writes it.
+std::string stream_list(const std::vector<int>& loci) {
+  std::ostringstream out;
+  for (size_t i = 0; i < loci.size(); ++i) {
+    out << std::setw(4) << loci[i] << ", ";
+    if ((i + 1) % 15 == 0) out << '\n';
+  }
+  return out.str();
 }
 
 }  // namespace
+
+// 10,012 sites: locus numbers of five digits and missing-data levels 0, 1/7
+// and 3/7 of seven copies; the report and MissDataPerLocus.txt as a stream
+// writes them; a left-aligned log keeps its own formatting.
+TEST(AmovaMatrix, UsableLociReportAndFileAsTheStreamWritesThem) {
+  SampleBuilder type(DNA);
+  LogCapture log;
+  ListInput in;
+  const size_t L = 10012;
+  std::string a(L, 'A'), b(L, 'A');
+  b[3] = 'G';
+  for (size_t k = 9990; k < L; k += 3) a[k] = '?';
+  b[10] = b[10011] = '?';
+  in.add(a);
+  in.add(b);
+  in.s.TaskNumber = 1024;
+  in.s.AllowedLevelOfMissingData = 0.5;
+  ASSERT_EQ(in.run({3, 4}, 0), 1);
+  std::ostringstream expected_file;
+  expected_file << "Locus#\tFreq. missing data\n";
+  std::vector<int> usable, unusable;
+  for (size_t k = 0; k < L; ++k) {
+    const double missing = (a[k] == '?' ? 3.0 : 0.0) + (b[k] == '?' ? 4.0 : 0.0);
+    expected_file << k + 1 << '\t' << missing / 7.0 << '\n';
+    (missing / 7.0 <= 0.5 ? usable : unusable).push_back(static_cast<int>(k) + 1);
+  }
+  std::ifstream file_in(in.temp.path() / "MissDataPerLocus.txt");
+  std::stringstream file;
+  file << file_in.rdbuf();
+  EXPECT_EQ(file.str(), expected_file.str());
+  EXPECT_FALSE(std::filesystem::exists("MissDataPerLocus.txt"));  // only in the result directory
+  ASSERT_EQ(unusable.size(), 2u);
+  EXPECT_NE(log.text().find("List of usable loci :\n" + stream_list(usable) + "\n\n"),
+            std::string::npos);
+  EXPECT_NE(log.text().find("too much missing data :" + stream_list(unusable) + "\n"),
+            std::string::npos);
+  LogCapture left;
+  *_AOS_ << std::left;
+  in.list.flush();
+  in.add("ACGTA");
+  in.add("A?GTT");
+  in.s.AllowedLevelOfMissingData = 0.0;
+  ASSERT_EQ(in.run({1, 1}, 0), 1);
+  *_AOS_ << std::right;
+  EXPECT_EQ(in.distmat.tri(1, 0), 1.0);  // the unusable site left out
+  EXPECT_NE(left.text().find("List of usable loci :\n1   , 3   , 4   , 5   , "), std::string::npos)
+      << left.text();
+  EXPECT_NE(left.text().find("too much missing data :2   , "), std::string::npos) << left.text();
+}

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
@@ -15,6 +14,7 @@
 #include "betweenpop/amova.h"
 #include "model/population.h"
 #include "model/sample_builders.h"
+#include "withinpop/table.h"
 
 namespace {
 
@@ -76,36 +76,22 @@ std::vector<double> padded(std::vector<double> means, size_t loci) {
 
 TEST(DeltaMuMeanSizes, HandComputedCases) {
   ProfileSettings::DataType = DNA;  // ambiguity codes are missing
-  std::ifstream file(std::string(QND_TEST_DATA) + "/betweenpop/data/mean_sizes_cases.txt");
-  ASSERT_TRUE(file) << "missing case file";
-  int cases = 0;
-  for (std::string line; std::getline(file, line);) {
-    if (line.empty() || line[0] == '#') continue;
-    SCOPED_TRACE(line);
-    std::istringstream fields(line);
-    std::string missing, rows_text, means_text;
-    ASSERT_TRUE(std::getline(fields, missing, '\t') && std::getline(fields, rows_text, '\t') &&
-                std::getline(fields, means_text));
-    Rows rows;
-    std::istringstream rows_in(rows_text);
-    for (std::string row; std::getline(rows_in, row, '|');) {
-      const size_t colon = row.find(':');
-      rows.emplace_back(row.substr(colon + 1), std::stoi(row.substr(0, colon)));
+  const auto rows = qnd_table::read_rows("betweenpop/data/mean_sizes_cases.txt");
+  EXPECT_EQ(rows.size(), 14u);
+  for (const qnd_table::Row& row : rows) {
+    SCOPED_TRACE("mean_sizes_cases.txt line " + std::to_string(row.line) + ": " + row.text);
+    Rows haps;
+    std::istringstream in(row.tokens.at(1));
+    for (std::string h; std::getline(in, h, '|');) {
+      for (char& c : h) c = c == '_' ? ' ' : c;
+      haps.emplace_back(h.substr(h.find(':') + 1), std::stoi(h));
     }
-    std::vector<double> expected;
-    std::istringstream means_in(means_text);
-    for (std::string m; means_in >> m;) {
-      const size_t slash = m.find('/');
-      expected.push_back(slash == std::string::npos
-                             ? std::stod(m)
-                             : std::stod(m.substr(0, slash)) / std::stod(m.substr(slash + 1)));
-    }
+    const std::vector<double> expected = qnd_table::eval_list(row.tokens.at(2));
     Haplo_DB list;
-    EXPECT_EQ(padded(mean_allele_sizes_of(sample_of(list, rows, missing[0])), expected.size()),
-              expected);
-    ++cases;
+    EXPECT_EQ(
+        padded(mean_allele_sizes_of(sample_of(list, haps, row.tokens[0][0])), expected.size()),
+        expected);
   }
-  EXPECT_EQ(cases, 14);
 }
 
 TEST(DeltaMuMeanSizes, DeltaMuSquaredOfTwoRflpSamplesByHand) {
@@ -116,6 +102,9 @@ TEST(DeltaMuMeanSizes, DeltaMuSquaredOfTwoRflpSamplesByHand) {
   const Population y = sample_of(list, {{"1111", 4}}, '?');
   EXPECT_NEAR(delta_mu_squared(mean_allele_sizes_of(x), mean_allele_sizes_of(y)), 1169.0 / 3600.0,
               1e-15);
+  // Loci with a zero mean are left out; none left gives 0.
+  EXPECT_DOUBLE_EQ(delta_mu_squared({11.5, 0.0}, {14.0, 20.0}), 6.25);
+  EXPECT_DOUBLE_EQ(delta_mu_squared({0.0}, {3.0}), 0.0);
 }
 
 TEST(DeltaMuMeanSizes, RandomSamplesMatchTheNaiveReading) {

@@ -1,8 +1,8 @@
 // Tajima's D, Fu's Fs with its B numbers and the Ewens probabilities, the
 // coalescent simulator, and the simulated p-values. Expected values come from
 // the published worked examples, from values computed offline with exact or
-// 40-digit arithmetic (ewens_reference.txt), from Stirling numbers summed here,
-// or from the moments of the coalescent.
+// 40-digit arithmetic (ewens_reference.txt, harmonic_reference.txt), from
+// Stirling numbers summed here, or from the moments of the coalescent.
 #include "withinpop/neutrality.h"
 
 #include <gtest/gtest.h>
@@ -10,11 +10,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -27,6 +24,7 @@
 #include "withinpop/log_capture.h"
 #include "withinpop/random.h"
 #include "withinpop/special_functions.h"
+#include "withinpop/table.h"
 
 namespace {
 
@@ -35,125 +33,103 @@ std::vector<long double> stirling_row(int n) {
   std::vector<long double> row(static_cast<size_t>(n) + 1, 0.0L);
   row[0] = 1.0L;
   for (int m = 1; m <= n; ++m) {
-    for (int j = m; j >= 1; --j)
-      row[static_cast<size_t>(j)] =
-          (m - 1) * row[static_cast<size_t>(j)] + row[static_cast<size_t>(j) - 1];
-    row[0] = 0.0L;  // |s(m, 0)| = 0 once m >= 1
+    for (size_t j = static_cast<size_t>(m); j >= 1; --j) row[j] = (m - 1) * row[j] + row[j - 1];
+    row[0] = 0.0L;
   }
   return row;
 }
 
-double fs_of(int n, int k, double theta, int* status = nullptr) {
+double fs_of(int n, int k, double theta) {
   PopGenetics p;
   p.sample_size = n;
   double fs = 12345.0;
-  const int ok = p.Fu_Fs(theta, k, fs, false);
-  if (status) *status = ok;
+  p.Fu_Fs(theta, k, fs, false);
   return fs;
 }
 
 }  // namespace
 
-// ---------------------------------------------------------------------------
-
-// D from n, pi and S, by both routines. A defined D leaves the p-value alone
-// (0); an undefined one (no site, n = 2 where e2 = 0, n = 1) gives D = 0, p = -1.
-TEST(TajimaD, ReferenceValuesAndUndefinedCases) {
-  const struct {
-    int n;
-    double pi;
-    int s;
-    double d, tol, pvalue;
-  } cases[] = {
-      {10, 3.888888889, 16, -1.446172076557919, 1e-9, 0.0},
-      // Derived counts 1, 2, 3 of 4: pi = (3 + 4 + 3) / 6.
-      {4, 10.0 / 6.0, 3, 0.1676558, 1e-7, 0.0},
-      {10, 0.0, 0, 0.0, 0.0, -1.0},
-      {2, 1.0, 1, 0.0, 0.0, -1.0},
-      {1, 0.0, 3, 0.0, 0.0, -1.0},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE("n " + std::to_string(c.n) + " S " + std::to_string(c.s));
-    PopGenetics p;
-    p.tajimaD(c.n, c.pi, c.s);
-    EXPECT_NEAR(p.tajima_d, c.d, c.tol);
-    EXPECT_EQ(p.tajima_d_pvalue, c.pvalue);
-    PopGenetics q;
-    q.fast_tajimaD(c.n, c.pi, c.s);
-    EXPECT_NEAR(q.tajima_d, c.d, c.tol);
-    EXPECT_EQ(q.tajima_d_pvalue, c.pvalue);
-  }
-}
-
-// a1, a2 and D against 40-digit values (harmonic_reference.txt). Up to the
-// loop's last term count the sums are the term-by-term sums the program always
-// printed (their rounding grows with m, so a loose bound); beyond, the closed
-// forms must give the correctly rounded double, and D its digits.
-TEST(TajimaD, HarmonicConstantsAndHugeSamplesMatch40DigitValues) {
-  std::ifstream in(std::string(QND_TEST_DATA) + "/withinpop/harmonic_reference.txt");
-  std::string text;
-  int sums = 0, samples = 0;
-  while (std::getline(in, text)) {
-    std::istringstream fields(text);
-    std::string kind;
-    fields >> kind;
-    SCOPED_TRACE(text);
-    if (kind == "sums") {
-      double m = 0.0;
-      std::string a1_text, a2_text;
-      fields >> m >> a1_text >> a2_text;
-      const double a1_ref = std::strtod(a1_text.c_str(), nullptr);
-      const double a2_ref = std::strtod(a2_text.c_str(), nullptr);
+// D from n, pi and S, by both routines; an undefined D (no site, n = 2 where
+// e2 = 0, n = 1) gives D = 0 and p = -1. Then a1, a2 and D against 40-digit
+// values: up to the loop's last term the sums are the term-by-term sums (their
+// rounding grows with m); beyond, the closed forms give the rounded double.
+TEST(TajimaD, ReferenceValuesUndefinedCasesAndHarmonicSums) {
+  int rows = 0;
+  for (const qnd_table::Row& r : qnd_table::read_rows("withinpop/harmonic_reference.txt")) {
+    SCOPED_TRACE("harmonic_reference.txt line " + std::to_string(r.line));
+    const std::vector<std::string>& t = r.tokens;
+    const double m = std::stod(t.at(1)),
+                 ref = std::strtod(t.at(t[0] == "sums" ? 2 : 4).c_str(), nullptr);
+    ++rows;
+    if (t[0] == "sums") {
       double a1 = -1.0, a2 = -1.0;
       harmonic_sums(m, a1, a2);
-      if (m > kHarmonicLoopTerms) {
-        EXPECT_EQ(a1, a1_ref);
-        EXPECT_EQ(a2, a2_ref);
-      } else {
-        EXPECT_NEAR(a1, a1_ref, 1e-16 * m);
-        EXPECT_NEAR(a2, a2_ref, 1e-16 * m);
-      }
-      ++sums;
-    } else if (kind == "tajima") {
-      double n = 0.0, pi = 0.0, S = 0.0, d_ref = 0.0;
-      fields >> n >> pi >> S >> d_ref;
+      const double tol = m > kHarmonicLoopTerms ? 0.0 : 1e-16 * m;
+      EXPECT_NEAR(a1, ref, tol);
+      EXPECT_NEAR(a2, std::strtod(t.at(3).c_str(), nullptr), tol);
+    } else if (t[0] == "tajima") {
       double D = 0.0;
-      ASSERT_TRUE(neutrality::tajima_d(n, pi, S, false, D));
-      EXPECT_NEAR(D, d_ref, 1e-14 * std::fabs(d_ref));
-      ++samples;
+      ASSERT_TRUE(neutrality::tajima_d(m, std::stod(t.at(2)), std::stod(t.at(3)), false, D));
+      EXPECT_NEAR(D, ref, 1e-14 * std::fabs(ref));
+    } else {  // "d n pi S D tolerance p": both routines
+      PopGenetics p, q;
+      p.tajimaD(static_cast<int>(m), qnd_table::eval(t.at(2)), std::stoi(t.at(3)));
+      q.fast_tajimaD(static_cast<int>(m), qnd_table::eval(t.at(2)), std::stoi(t.at(3)));
+      for (const PopGenetics* x : {&p, &q}) {
+        EXPECT_NEAR(x->tajima_d, ref, std::stod(t.at(5)));
+        EXPECT_EQ(x->tajima_d_pvalue, std::stod(t.at(6)));
+      }
     }
   }
-  EXPECT_GE(sums, 14);
-  EXPECT_GE(samples, 5);
+  EXPECT_GE(rows, 24);
   double a1 = -1.0, a2 = -1.0;
   harmonic_sums(0, a1, a2);
   EXPECT_EQ(a1 + a2, 0.0);
 }
 
-// ---------------------------------------------------------------------------
-
-TEST(BNumbers, MatchStirlingNumbersTimesFactorials) {
+// B(n, k) = |s(n, k)| k! / n!, and for n = 30 P(K = k) = |s(n, k)| theta^k /
+// theta^(n rising) over every k, with P(K < k) their partial sums; the size
+// limits, and the shared matrix grows to the largest sample met, never shrinks.
+TEST(BNumbers, MatchStirlingNumbersAndGrowTheSharedMatrix) {
   BnumMat b;
+  PopGenetics p;
   ASSERT_EQ(b.re_allocate_matrix(30, 12), 1);
+  const double theta = 2.5;
   for (int n = 1; n <= 30; ++n) {
     const std::vector<long double> s = stirling_row(n);
-    long double nfact = 1.0L;
+    long double nfact = 1.0L, kfact = 1.0L, rising = 1.0L, below = 0.0L;
     for (int i = 2; i <= n; ++i) nfact *= i;
-    long double kfact = 1.0L;
-    for (int k = 1; k <= std::min(n, 12); ++k) {
+    for (int i = 0; i < n; ++i) rising *= theta + i;
+    double total = 0.0;
+    for (int k = 1; k <= n; ++k) {
       kfact *= k;
-      const long double expected = s[static_cast<size_t>(k)] * kfact / nfact;
-      EXPECT_NEAR(b(n, k), static_cast<double>(expected), 1e-12 * static_cast<double>(expected))
-          << n << "," << k;
+      const double expected = static_cast<double>(s[static_cast<size_t>(k)] * kfact / nfact);
+      if (k <= 12) {
+        EXPECT_NEAR(b(n, k), expected, 1e-12 * expected) << n << "," << k;
+      }
+      if (n < 30) continue;
+      const double pk = p.proba_exactly_k(k, n, theta),
+                   want =
+                       static_cast<double>(s[static_cast<size_t>(k)] *
+                                           std::pow(theta, static_cast<long double>(k)) / rising);
+      total += pk;
+      EXPECT_NEAR(pk, want, 1e-13 * want) << k;
+      EXPECT_NEAR(static_cast<double>(p.proba_less_than_k(k, n, theta)), static_cast<double>(below),
+                  1e-13 * static_cast<double>(below))
+          << k;
+      below += want;
+    }
+    if (n == 30) {
+      EXPECT_NEAR(total, 1.0, 1e-13);
     }
   }
-}
-
-TEST(BNumbers, SizeLimitsAndSharedMatrixGrowth) {
-  BnumMat b;
-  EXPECT_EQ(b.re_allocate_matrix(5001, 10), 0);
-  EXPECT_EQ(b.re_allocate_matrix(10, 1001), 0);
-  EXPECT_EQ(b.re_allocate_matrix(0, 10), 0);
+  EXPECT_EQ(p.proba_exactly_k(1, 30, 0.0), 1.0);
+  EXPECT_EQ(p.proba_exactly_k(2, 30, 0.0), 0.0);
+  EXPECT_EQ(p.proba_exactly_k(31, 30, theta), 0.0);
+  EXPECT_EQ(p.proba_less_than_k(31, 30, theta), 1.0L);
+  EXPECT_EQ(
+      b.re_allocate_matrix(5001, 10) + b.re_allocate_matrix(10, 1001) + b.re_allocate_matrix(0, 10),
+      0);
   EXPECT_EQ(b.re_allocate_matrix(5000, 1000), 1);
   PopGenetics::get_B_num_mat();
   const BnumMat& shared = BnumMat::shared();
@@ -163,36 +139,12 @@ TEST(BNumbers, SizeLimitsAndSharedMatrixGrowth) {
   EXPECT_GE(shared.rows(), 1000);
   EXPECT_GE(shared.cols(), 300);
   const int rows = shared.rows(), cols = shared.cols();
-  (void)fs_of(50, 10, 5.0);  // a smaller sample never shrinks it
+  (void)fs_of(50, 10, 5.0);
   EXPECT_EQ(shared.rows(), rows);
   EXPECT_EQ(shared.cols(), cols);
 }
 
-// ---------------------------------------------------------------------------
-
 namespace {
-
-struct ReferenceRow {
-  std::string quantity, theta_text, expected;
-  double n = 0.0;
-  int k = 0;
-  int line = 0;
-};
-
-std::vector<ReferenceRow> reference_rows() {
-  std::ifstream in(std::string(QND_TEST_DATA) + "/withinpop/ewens_reference.txt");
-  std::vector<ReferenceRow> rows;
-  std::string text;
-  for (int line = 1; std::getline(in, text); ++line) {
-    if (text.empty() || text[0] == '#') continue;
-    std::istringstream fields(text);
-    ReferenceRow row;
-    row.line = line;
-    fields >> row.quantity >> row.n >> row.k >> row.theta_text >> row.expected;
-    rows.push_back(row);
-  }
-  return rows;
-}
 
 // Values written with 15 digits or more (offline) must hold to 1e-10 of
 // max(1, |value|); published ones to 7 significant digits, or to half a unit
@@ -215,13 +167,17 @@ double tolerance(const std::string& written, double value) {
 // through each way of computing the tails that applies, so that both are
 // checked against the references wherever they overlap.
 TEST(EwensReference, EveryRow) {
-  const std::vector<ReferenceRow> rows = reference_rows();
+  const auto rows = qnd_table::read_rows("withinpop/ewens_reference.txt");
   ASSERT_GE(rows.size(), 60u);
-  for (const ReferenceRow& row : rows) {
-    SCOPED_TRACE("ewens_reference.txt line " + std::to_string(row.line));
-    const double theta = std::stod(row.theta_text);
-    const double expected = std::stod(row.expected);
-    const double tol = tolerance(row.expected, expected);
+  for (const qnd_table::Row& r : rows) {
+    SCOPED_TRACE("ewens_reference.txt line " + std::to_string(r.line));
+    const struct {
+      std::string quantity;
+      double n;
+      int k;
+    } row = {r.tokens.at(0), std::stod(r.tokens.at(1)), std::stoi(r.tokens.at(2))};
+    const double theta = std::stod(r.tokens.at(3)), expected = std::stod(r.tokens.at(4));
+    const double tol = tolerance(r.tokens[4], expected);
     const int n = static_cast<int>(std::min(row.n, 2147483647.0));
     PopGenetics p;
     p.sample_size = row.n;
@@ -256,7 +212,7 @@ TEST(EwensReference, EveryRow) {
       EXPECT_EQ(log.text(), "");
       EXPECT_EQ(p.Fu_Fs(theta, row.k, fs, true), 0);
       EXPECT_EQ(fs, 12345.0);
-      const int warning = std::stoi(row.expected);
+      const int warning = std::stoi(r.tokens[4]);
       if (warning == 0) {
         EXPECT_EQ(log.text(), "");
       } else {
@@ -267,68 +223,27 @@ TEST(EwensReference, EveryRow) {
   }
 }
 
-// P(K = k) over every k of one sample against |s(n, k)| theta^k / rising
-// factorial summed here; the probabilities add up to 1.
-TEST(EwensProbabilities, MatchStirlingNumbersAndSumToOne) {
-  PopGenetics p;
-  const int n = 30;
-  const double theta = 2.5;
-  const std::vector<long double> s = stirling_row(n);
-  long double rising = 1.0L;
-  for (int i = 0; i < n; ++i) rising *= theta + i;
-  double total = 0.0;
-  long double below = 0.0L;
-  for (int k = 1; k <= n; ++k) {
-    const double expected = static_cast<double>(
-        s[static_cast<size_t>(k)] * std::pow(theta, static_cast<long double>(k)) / rising);
-    const double pk = p.proba_exactly_k(k, n, theta);
-    total += pk;
-    EXPECT_NEAR(pk, expected, 1e-13 * expected) << k;
-    EXPECT_NEAR(static_cast<double>(p.proba_less_than_k(k, n, theta)), static_cast<double>(below),
-                1e-13 * static_cast<double>(below))
-        << k;
-    below += expected;
-  }
-  EXPECT_NEAR(total, 1.0, 1e-13);
-  EXPECT_EQ(p.proba_exactly_k(1, n, 0.0), 1.0);
-  EXPECT_EQ(p.proba_exactly_k(2, n, 0.0), 0.0);
-  EXPECT_EQ(p.proba_exactly_k(n + 1, n, theta), 0.0);
-  EXPECT_EQ(p.proba_less_than_k(n + 1, n, theta), 1.0L);
-}
-
-// ---------------------------------------------------------------------------
-
-TEST(CoalescentSimulator, MomentsOfSegregatingSitesPiAndHaplotypes) {
+// Moments of S, pi and the number of haplotypes under the coalescent (E[S] =
+// theta a1, E[pi] = theta, E[K] = sum theta/(theta + i)); the summaries agree
+// with the simulated sequences; the same seed gives the same samples.
+TEST(CoalescentSimulator, MomentsSummariesAndSeeds) {
   int seed = -2024;
   ran3(&seed);
   const int n = 10, reps = 20000;
   const double theta = 5.0;
-  double a1 = 0, a2 = 0;
-  for (int i = 1; i < n; ++i) {
-    a1 += 1.0 / i;
-    a2 += 1.0 / (i * i);
-  }
+  double a1 = 0, a2 = 0, ek = 0, sumS = 0, sumPi = 0, sumK = 0;
+  for (int i = 1; i < n; ++i) a1 += 1.0 / i, a2 += 1.0 / (i * i);
+  for (int i = 0; i < n; ++i) ek += theta / (theta + i);
   CoalescentSimulator sim;
-  double sumS = 0, sumPi = 0, sumK = 0;
   for (int r = 0; r < reps; ++r) {
     sim.simulate(n, theta);
     sumS += sim.segregating_sites();
     sumPi += sim.mean_pairwise_differences();
     sumK += sim.num_haplotypes();
   }
-  const double se_S = std::sqrt((theta * a1 + theta * theta * a2) / reps);
-  EXPECT_NEAR(sumS / reps, theta * a1, 4 * se_S);
+  EXPECT_NEAR(sumS / reps, theta * a1, 4 * std::sqrt((theta * a1 + theta * theta * a2) / reps));
   EXPECT_NEAR(sumPi / reps, theta, 0.1);
-  // Ewens: E[K] = sum theta / (theta + i)
-  double ek = 0;
-  for (int i = 0; i < n; ++i) ek += theta / (theta + i);
   EXPECT_NEAR(sumK / reps, ek, 0.05);
-}
-
-TEST(CoalescentSimulator, SummariesMatchTheSimulatedSequences) {
-  int seed = -99;
-  ran3(&seed);
-  CoalescentSimulator sim;
   for (int rep = 0; rep < 30; ++rep) {
     sim.simulate(12, 4.0);
     const std::vector<std::string> seqs = sim.sequences();
@@ -348,28 +263,20 @@ TEST(CoalescentSimulator, SummariesMatchTheSimulatedSequences) {
     EXPECT_EQ(sim.num_haplotypes(),
               static_cast<int>(std::set<std::string>(seqs.begin(), seqs.end()).size()));
   }
-}
-
-TEST(CoalescentSimulator, SameSeedSameSamplesAndDegenerateSizes) {
-  CoalescentSimulator sim;
-  int seed = -5;
-  ran3(&seed);
-  sim.simulate(15, 3.0);
-  const std::vector<std::string> first = sim.sequences();
-  seed = -5;
-  ran3(&seed);
-  sim.simulate(15, 3.0);
-  EXPECT_EQ(sim.sequences(), first);
+  std::vector<std::string> runs[2];
+  for (std::vector<std::string>& run : runs) {
+    seed = -5;
+    ran3(&seed);
+    sim.simulate(15, 3.0);
+    run = sim.sequences();
+  }
+  EXPECT_EQ(runs[0], runs[1]);
   sim.simulate(1, 3.0);
-  EXPECT_EQ(sim.segregating_sites(), 0);
-  EXPECT_EQ(sim.num_haplotypes(), 1);
+  EXPECT_EQ(sim.segregating_sites() + sim.num_haplotypes(), 1);
   EXPECT_EQ(sim.mean_pairwise_differences(), 0.0);
   sim.simulate(8, 0.0);
-  EXPECT_EQ(sim.segregating_sites(), 0);
-  EXPECT_EQ(sim.num_haplotypes(), 1);
+  EXPECT_EQ(sim.segregating_sites() + sim.num_haplotypes(), 1);
 }
-
-// ---------------------------------------------------------------------------
 
 namespace {
 
@@ -387,59 +294,49 @@ struct NeutralitySample {
     pop.mean_pair_diff = pi;
     pop.num_subst_sites = S;
   }
+  void run(const settings& s) {
+    pop.run_tajima_test(s);
+    pop.run_fu_test(s);
+  }
 };
 
 }  // namespace
 
-TEST(SimulatedPValues, DeterministicForAFixedSeed) {
+// p-values from simulations: the same for the same seed and within [0, 1];
+// small for a sample with many rare variants; left alone when undefined or not
+// asked for; a sample beyond the simulator's reach fails with "not enough memory".
+TEST(SimulatedPValues, SeedsExtremesAndUndefinedCases) {
   LogCapture log;
   settings s;
   s.NumSimulFuTest = 200;
-  NeutralitySample a(20, 8, 3.0, 12);
-  int seed = -31;
-  ran3(&seed);
-  a.pop.run_tajima_test(s);
-  a.pop.run_fu_test(s);
-  NeutralitySample b(20, 8, 3.0, 12);
-  seed = -31;
-  ran3(&seed);
-  b.pop.run_tajima_test(s);
-  b.pop.run_fu_test(s);
+  NeutralitySample a(20, 8, 3.0, 12), b(20, 8, 3.0, 12);
+  for (NeutralitySample* x : {&a, &b}) {
+    int seed = -31;
+    ran3(&seed);
+    x->run(s);
+  }
   EXPECT_EQ(a.pop.tajima_d_pvalue, b.pop.tajima_d_pvalue);
   EXPECT_EQ(a.pop.fu_fs_pvalue, b.pop.fu_fs_pvalue);
-  EXPECT_GE(a.pop.tajima_d_pvalue, 0.0);
-  EXPECT_LE(a.pop.tajima_d_pvalue, 1.0);
-  EXPECT_GE(a.pop.fu_fs_pvalue, 0.0);
-  EXPECT_LE(a.pop.fu_fs_pvalue, 1.0);
+  for (double pv : {a.pop.tajima_d_pvalue, a.pop.fu_fs_pvalue}) {
+    EXPECT_GE(pv, 0.0);
+    EXPECT_LE(pv, 1.0);
+  }
   EXPECT_NE(log.text().find("P(D simul. <= D obs.)"), std::string::npos);
   EXPECT_NE(log.text().find("P(Fs simul. <= Fs obs.)"), std::string::npos);
-}
-
-TEST(SimulatedPValues, ExtremeSamplesGetSmallPValues) {
-  LogCapture log;
-  settings s;
   s.NumSimulFuTest = 500;
   int seed = -8;
   ran3(&seed);
-  // Many rare variants: pi far below S/a1, and many haplotypes for that pi.
   NeutralitySample x(20, 18, 2.0, 30);
-  x.pop.run_tajima_test(s);
-  x.pop.run_fu_test(s);
+  x.run(s);
   EXPECT_LT(x.pop.tajima_d, -2.0);
   EXPECT_LT(x.pop.tajima_d_pvalue, 0.02);
   EXPECT_LT(x.pop.fu_fs, -5.0);
   EXPECT_LT(x.pop.fu_fs_pvalue, 0.02);
-}
-
-TEST(SimulatedPValues, UndefinedOrNoSimulationLeavesPValue) {
-  LogCapture log;
-  settings s;
   s.NumSimulFuTest = 100;
   NeutralitySample none(10, 1, 0.0, 0);
-  none.pop.run_tajima_test(s);
-  EXPECT_EQ(none.pop.tajima_d_pvalue, -1.0);
   none.pop.fu_fs_pvalue = 0.5;
-  none.pop.run_fu_test(s);  // a single haplotype: no test
+  none.run(s);  // a single haplotype: no Fs test
+  EXPECT_EQ(none.pop.tajima_d_pvalue, -1.0);
   EXPECT_EQ(none.pop.fu_fs, 0.0);
   EXPECT_EQ(none.pop.fu_fs_pvalue, 0.5);
   s.NumSimulFuTest = 0;
@@ -447,8 +344,6 @@ TEST(SimulatedPValues, UndefinedOrNoSimulationLeavesPValue) {
   some.pop.tajima_d_pvalue = 0.25;
   some.pop.run_tajima_test(s);
   EXPECT_EQ(some.pop.tajima_d_pvalue, 0.25);
-  // Beyond the simulator's reach: D and Fs are still computed; simulations,
-  // which need one node per gene copy, fail the run ("not enough memory").
   NeutralitySample huge(2000000000, 4, 3.0, 8);
   huge.pop.run_tajima_test(s);
   EXPECT_NEAR(huge.pop.tajima_d, 7.441758657135111, 1e-13);

@@ -13,9 +13,18 @@
 #include "model/population.h"
 #include "model/profile.h"
 
+// The data type named as in a project file.
+inline TDataType type_named(const std::string& n) {
+  return n == "DNA"         ? DNA
+         : n == "RFLP"      ? RFLP
+         : n == "MICROSAT"  ? MICROSAT
+         : n == "FREQUENCY" ? FREQUENCY
+                            : STANDARD;
+}
+
 class SampleBuilder {
  public:
-  SampleBuilder(TDataType type, char separator)
+  SampleBuilder(TDataType type, char separator = ' ')
       : saved_type_(ProfileSettings::DataType), saved_sep_(ProfileSettings::LocusSeparator) {
     ProfileSettings::DataType = type;
     ProfileSettings::LocusSeparator = separator;
@@ -46,6 +55,27 @@ class SampleBuilder {
   void add(PopGenetics& pop, const std::string& content, int copies) {
     pop.haplotypes.Add(new PHaploDef(haplotype(content), copies));
     pop.sample_size += copies;
+  }
+
+  // A new sample of the data type's class.
+  static std::unique_ptr<Population> new_sample(TDataType t) {
+    if (t == DNA) return std::make_unique<PopulDNA>();
+    if (t == RFLP) return std::make_unique<PopulRFLP>();
+    if (t == MICROSAT) return std::make_unique<PopulMicrosat>();
+    return std::make_unique<PopulStandard>();
+  }
+
+  // A sample of the current data type from "copies*content" entries (copies 1
+  // when no '*'; '_' stands for a blank). Declare it after the builder.
+  std::unique_ptr<Population> sample(const std::vector<std::string>& entries) {
+    auto pop = new_sample(ProfileSettings::DataType);
+    for (std::string e : entries) {
+      for (char& c : e) c = c == '_' ? ' ' : c;
+      const size_t star = e.find('*');
+      add(*pop, star == std::string::npos ? e : e.substr(star + 1),
+          star == std::string::npos ? 1 : std::stoi(e.substr(0, star)));
+    }
+    return pop;
   }
 
   // Adds w identical diploid individuals to the sample.

@@ -1,171 +1,217 @@
-// Site evaluation inside a pass whose variable sites are known: reading only
-// those sites (the others are read once) must leave every per-site array and
-// counter exactly as reading every site of every haplotype does, for DNA and
-// RFLP samples with missing data, gaps, all-missing sites, haplotypes without
-// copies and contents of different lengths. The variable sites are found here
-// by a naive comparison of all contents of the pass.
+// Sequences read only at the sites that vary in the pass: every per-site array,
+// counter and pi must be exactly those of reading every site of every
+// haplotype, and those of a naive count over the sites and the expanded gene
+// copies; the whole within-sample pass must give the values of a naive pass
+// over every site (random data with missing data, gaps, all-missing sites,
+// haplotypes without copies and contents of different lengths).
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "globals.h"
+#include "model/samples.h"
 #include "settings/settings.h"
+#include "sumstat/sumstat.h"
 #include "withinpop/sample_builder.h"
 
 namespace {
 
-// Every site that does not hold the same character in all contents (a site
-// beyond a content's end varies).
-std::vector<int> naive_variable_sites(const std::vector<std::string>& contents) {
-  size_t length = 0;
-  for (const std::string& c : contents) length = std::max(length, c.size());
-  std::vector<int> sites;
-  for (size_t k = 0; k < length; ++k) {
-    bool varies = false;
-    for (const std::string& c : contents)
-      varies = varies || k >= c.size() || c[k] != contents.front()[k];
-    if (varies) sites.push_back(static_cast<int>(k));
-  }
-  return sites;
-}
+using Unit = std::vector<std::pair<std::string, int>>;
 
-struct SiteState {
-  std::vector<double> missing_fraction;
-  std::vector<std::uint8_t> usable, polymorphic, diff, counted;
-  std::vector<int> counters;
-  double pi;
-};
-
-SiteState state_of(const PopGenetics& p) {
-  return {p.missing_fraction,
-          p.locus_usable,
-          p.locus_polymorphic,
-          p.site_diff,
-          p.site_counted,
-          {p.num_loci, p.num_usable_loci, p.num_usable_poly_loci, p.num_transitions,
-           p.num_transversions, p.num_substitutions, p.num_indels, p.num_transition_sites,
-           p.num_transversion_sites, p.num_subst_sites, p.num_indel_sites, p.num_rflp_poly_sites},
-          p.mean_pair_diff};
-}
-
-void expect_same(const SiteState& a, const SiteState& b) {
-  EXPECT_EQ(a.missing_fraction, b.missing_fraction);
-  EXPECT_EQ(a.usable, b.usable);
-  EXPECT_EQ(a.polymorphic, b.polymorphic);
-  EXPECT_EQ(a.diff, b.diff);
-  EXPECT_EQ(a.counted, b.counted);
-  EXPECT_EQ(a.counters, b.counters);
-  EXPECT_EQ(a.pi, b.pi);
-}
-
-// Two units of a pass: a shared ancestor with scattered changes drawn from
-// alphabet, some shorter contents, some haplotypes without copies, and an
-// all-missing and an all-gap site.
-std::vector<std::vector<std::pair<std::string, int>>> random_pass(std::mt19937& gen,
-                                                                  const std::string& alphabet,
-                                                                  bool short_contents) {
-  const size_t L = 80;
+std::vector<Unit> random_pass(std::mt19937& gen, const std::string& alphabet, bool short_contents,
+                              int units, size_t L, int rate, int min_copies = 0) {
   std::string ancestor(L, 'A');
   for (char& c : ancestor) c = alphabet[gen() % 4];
-  ancestor[7] = '?';
-  ancestor[8] = '-';
-  std::vector<std::vector<std::pair<std::string, int>>> units(2);
-  for (auto& unit : units) {
+  std::vector<Unit> pass(static_cast<size_t>(units));
+  for (Unit& unit : pass) {
     const int haps = 2 + static_cast<int>(gen() % 6);
     for (int h = 0; h < haps; ++h) {
       std::string seq = ancestor;
       for (char& c : seq)
-        if (gen() % 100 < 6) c = alphabet[gen() % alphabet.size()];
-      seq[7] = '?';
-      seq[8] = '-';
+        if (static_cast<int>(gen() % 100) < rate) c = alphabet[gen() % alphabet.size()];
+      seq[7] = '?';  // all missing
+      seq[8] = '-';  // all gap
       if (short_contents && gen() % 5 == 0) seq.resize(L - 1 - gen() % 10);
-      unit.emplace_back(seq, static_cast<int>(gen() % 4));  // 0 copies now and then
+      unit.emplace_back(seq, min_copies + static_cast<int>(gen() % 4));  // 0 copies now and then
     }
     unit.front().second += 1;
   }
-  return units;
+  return pass;
 }
 
-template <class Pop, class Evaluate>
-void check_pass(const std::vector<std::vector<std::pair<std::string, int>>>& units,
-                Evaluate evaluate) {
-  std::vector<std::string> contents;
-  for (const auto& unit : units)
-    for (const auto& [seq, copies] : unit) contents.push_back(seq);
-  const std::vector<int> variable = naive_variable_sites(contents);
-  std::vector<const std::string*> pointers;
-  for (const std::string& c : contents) pointers.push_back(&c);
-  settings s;
-  s.AllowedLevelOfMissingData = 0.3;
-  for (const auto& unit : units) {
-    SampleBuilder build(ProfileSettings::DataType, '\0');
-    Pop pop;
-    pop.profile.MissingData = '?';
-    for (const auto& [seq, copies] : unit) build.add(pop, seq, copies);
-    PopGenetics::pass_sites_restricted = false;
-    evaluate(pop, s);
-    const SiteState full = state_of(pop);
-    PopGenetics::begin_pass_sites(pointers, '?');
-    EXPECT_EQ(PopGenetics::pass_variable_sites, variable);
-    PopGenetics::pass_sites_restricted = true;
-    evaluate(pop, s);
-    const SiteState restricted = state_of(pop);
-    PopGenetics::pass_sites_restricted = false;
-    PopGenetics::pass_variable_sites.clear();
-    expect_same(restricted, full);
-    EXPECT_EQ(full.missing_fraction[7], 1.0);  // the all-missing site
-    EXPECT_EQ(full.usable[8], 0);              // the all-gap site
+std::vector<double> state_of(const PopGenetics& p) {
+  std::vector<double> v(p.missing_fraction.begin(), p.missing_fraction.end());
+  for (const auto* a : {&p.locus_usable, &p.locus_polymorphic, &p.site_diff, &p.site_counted})
+    v.insert(v.end(), a->begin(), a->end());
+  for (int x :
+       {p.num_loci, p.num_usable_loci, p.num_usable_poly_loci, p.num_transitions,
+        p.num_transversions, p.num_substitutions, p.num_indels, p.num_transition_sites,
+        p.num_transversion_sites, p.num_subst_sites, p.num_indel_sites, p.num_rflp_poly_sites})
+    v.push_back(x);
+  v.push_back(p.mean_pair_diff);
+  return v;
+}
+
+// Without ambiguity codes: usable sites, S, indel and polymorphic sites, and
+// pi as the mean number of differences (a gap included, missing data not) at
+// usable sites over all pairs of expanded copies.
+void expect_naive_sites(const Population& pop, const Unit& unit, bool rflp, double allowed) {
+  const size_t L = unit[0].first.size();
+  int S = 0, indels = 0, usable = 0, poly = 0;
+  for (size_t i = 0; i < L; ++i) {
+    std::set<char> states;
+    bool gap = false;
+    double miss = 0;
+    for (const auto& [seq, c] : unit) {
+      if (c == 0) continue;
+      miss += seq[i] == '?' ? c : 0;
+      gap = gap || seq[i] == '-';
+      if (seq[i] != '?' && seq[i] != '-') states.insert(seq[i]);
+    }
+    const bool use = miss / pop.sample_size <= allowed && !states.empty();
+    EXPECT_EQ(pop.locus_usable[i], use ? 1 : 0) << "site " << i;
+    if (!use) continue;
+    ++usable;
+    S += states.size() > 1;
+    indels += gap;
+    poly += states.size() > 1 || gap;
+  }
+  EXPECT_EQ(pop.num_usable_loci, usable);
+  EXPECT_EQ(rflp ? pop.num_rflp_poly_sites : pop.num_subst_sites, S);
+  EXPECT_EQ(pop.num_indel_sites, indels);
+  EXPECT_EQ(pop.num_usable_poly_loci, poly);
+  std::vector<std::string> copies;
+  for (const auto& [seq, c] : unit) copies.insert(copies.end(), static_cast<size_t>(c), seq);
+  double sum = 0;
+  for (size_t x = 0; x < copies.size(); ++x)
+    for (size_t y = x + 1; y < copies.size(); ++y)
+      for (size_t i = 0; i < L; ++i) {
+        const char a = copies[x][i], c = copies[y][i];
+        sum += pop.locus_usable[i] && a != c && a != '?' && c != '?';  // a gap is a difference
+      }
+  const double pairs = copies.size() * (copies.size() - 1) / 2.0;
+  EXPECT_NEAR(pop.mean_pair_diff, sum / pairs, 1e-12);
+  if (!rflp) {
+    EXPECT_NEAR(static_cast<const PopulDNA&>(pop).nucl_diversity, sum / pairs / usable, 1e-12);
   }
 }
 
 }  // namespace
 
-TEST(PassSiteScan, DnaSitesMatchTheFullScan) {
+TEST(PassSiteScan, RestrictedScanMatchesTheFullScan) {
   std::mt19937 gen(31);
-  for (int round = 0; round < 12; ++round) {
+  for (int round = 0; round < 24; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
-    SampleBuilder type(DNA, '\0');
-    // pi from numbers of differences, and from Jukes-Cantor distances, which
-    // count the invariant sites too.
-    check_pass<PopulDNA>(random_pass(gen, "ACGTACGT-?RYN", round % 2 == 1),
-                         [round](PopulDNA& p, settings& s) {
-                           s.DistanceMethod = round % 4 < 2 ? 0 : 1;
-                           p.compare_DNA_sequences(s);
-                           p.compute_molecular_diversity(s);
-                         });
+    const bool rflp = round >= 12;
+    SampleBuilder type(rflp ? RFLP : DNA, '\0');
+    const auto units = random_pass(gen,
+                                   rflp        ? "0101-?"
+                                   : round % 4 ? "ACGTACGT-?RYN"
+                                               : "ACGTACGT-?",
+                                   round % 2, 2, 80, round % 4 ? 6 : 15, round % 4 ? 0 : 1);
+    std::vector<std::string> contents;
+    for (const Unit& unit : units)
+      for (const auto& [seq, copies] : unit) contents.push_back(seq);
+    std::vector<int> variable;  // sites not holding one character in every content
+    for (size_t k = 0; k < 80; ++k) {
+      bool varies = false;
+      for (const std::string& c : contents)
+        varies = varies || k >= c.size() || c[k] != contents[0][k];
+      if (varies) variable.push_back(static_cast<int>(k));
+    }
+    std::vector<const std::string*> pointers;
+    for (const std::string& c : contents) pointers.push_back(&c);
+    settings s;
+    s.AllowedLevelOfMissingData = 0.3;
+    s.DistanceMethod = round % 4 < 2 ? 0 : 1;  // Jukes-Cantor counts invariant sites too
+    for (const Unit& unit : units) {
+      SampleBuilder build(ProfileSettings::DataType, '\0');
+      PopulDNA dna;
+      PopulRFLP rf;
+      Population& pop = rflp ? static_cast<Population&>(rf) : dna;
+      pop.profile.MissingData = '?';
+      for (const auto& [seq, copies] : unit) build.add(pop, seq, copies);
+      std::vector<double> full;
+      for (bool restricted : {false, true}) {
+        if (restricted) PopGenetics::begin_pass_sites(pointers, '?');
+        if (restricted) {
+          EXPECT_EQ(PopGenetics::pass_variable_sites, variable);
+        }
+        PopGenetics::pass_sites_restricted = restricted;
+        rflp ? rf.compare_RFLP_haplotypes(s) : dna.compare_DNA_sequences(s);
+        rflp ? rf.compute_molecular_diversity(s) : dna.compute_molecular_diversity(s);
+        if (restricted) {
+          EXPECT_EQ(state_of(pop), full);
+        }
+        full = state_of(pop);
+      }
+      PopGenetics::pass_sites_restricted = false;
+      PopGenetics::pass_variable_sites.clear();
+      EXPECT_EQ(pop.missing_fraction[7], 1.0);
+      EXPECT_EQ(pop.locus_usable[8], 0);
+      if (round % 4 == 0) expect_naive_sites(pop, unit, rflp, 0.3);
+    }
   }
 }
 
-TEST(PassSiteScan, RflpSitesMatchTheFullScan) {
-  std::mt19937 gen(32);
-  for (int round = 0; round < 12; ++round) {
-    SCOPED_TRACE("round " + std::to_string(round));
-    SampleBuilder type(RFLP, '\0');
-    check_pass<PopulRFLP>(random_pass(gen, "0101-?", round % 2 == 1),
-                          [](PopulRFLP& p, settings& s) {
-                            p.compare_RFLP_haplotypes(s);
-                            p.compute_molecular_diversity(s);
-                          });
+// The whole pass over sequences against per-site values summed here over all
+// sites: mean and s.d. of k and H, mean copies, and the pooled H over the
+// sites where it is not 0.
+TEST(PassSiteScan, SequencePassMatchesNaivePerSiteSums) {
+  SampleBuilder b(DNA, '\0');
+  std::mt19937 rng(12345);
+  const auto units = random_pass(rng, "ACGTACGT-N?", false, 3, 400, 1);
+  Samples samples;
+  for (const Unit& unit : units) {
+    samples.pops.Add(new PopulDNA);
+    for (const auto& [seq, c] : unit) b.add(*samples.pops[samples.pops.size() - 1], seq, c);
   }
-}
-
-TEST(PassSiteScan, InvariantSitesOfThePassCountOnceEach) {
-  // Sites 0 and 2 hold one character in the whole pass: only site 1 is read
-  // haplotype by haplotype. Site 2 is all missing: 6 of 6 copies.
-  SampleBuilder build(DNA, '\0');
-  PopulDNA pop;
-  pop.profile.MissingData = '?';
-  build.add(pop, "AC?", 2);
-  build.add(pop, "AT?", 4);
-  PopGenetics::pass_variable_sites = {1};
-  PopGenetics::pass_sites_restricted = true;
   settings s;
-  pop.compare_DNA_sequences(s);
-  PopGenetics::pass_sites_restricted = false;
-  PopGenetics::pass_variable_sites.clear();
-  EXPECT_EQ(pop.missing_fraction, (std::vector<double>{0.0, 0.0, 1.0}));
-  EXPECT_EQ(pop.locus_usable, (std::vector<std::uint8_t>{1, 1, 0}));
-  EXPECT_EQ(pop.num_transition_sites, 1);  // C against T
-  EXPECT_EQ(pop.num_subst_sites, 1);
+  s.TaskNumber = kTaskStandardIndices;
+  samples.compute_stuff(nullptr, s);
+  std::map<size_t, std::map<char, double>> pooled;
+  const auto h_of = [](const std::map<char, double>& counts, double& n) {
+    double s2 = 0.0;
+    n = 0;
+    for (const auto& [x, c] : counts) n += c;
+    for (const auto& [x, c] : counts) s2 += (c / n) * (c / n);
+    return n > 1 ? n / (n - 1) * (1.0 - s2) : 0.0;
+  };
+  for (size_t p = 0; p < units.size(); ++p) {
+    double sh = 0, sh2 = 0, sk = 0, sk2 = 0, sn = 0;
+    for (size_t site = 0; site < 400; ++site) {
+      std::map<char, double> counts;
+      for (const auto& [seq, c] : units[p])
+        if (seq[site] != '?' && seq[site] != 'N' && c > 0) counts[seq[site]] += c;
+      for (const auto& [x, c] : counts) pooled[site][x] += c;
+      double n = 0;
+      const double h = h_of(counts, n);
+      sh += h;
+      sh2 += h * h;
+      sk += static_cast<double>(counts.size());
+      sk2 += static_cast<double>(counts.size() * counts.size());
+      sn += n;
+    }
+    const Population* pop = samples[static_cast<int>(p)];
+    EXPECT_EQ(pop->mean_exp_het, sh / 400);
+    EXPECT_EQ(pop->mean_num_alleles, sk / 400);
+    EXPECT_EQ(pop->mean_gene_copies, sn / 400);
+    EXPECT_NEAR(pop->sd_num_alleles, std::sqrt(400 / 399.0 * (sk2 / 400 - sk * sk / 160000)),
+                1e-12);
+    EXPECT_NEAR(pop->sd_exp_het, std::sqrt(400 / 399.0 * (sh2 / 400 - sh * sh / 160000)), 1e-12);
+  }
+  double sum_h = 0.0, loci_h = 0;
+  for (const auto& [site, counts] : pooled) {
+    double n = 0;
+    const double h = h_of(counts, n);
+    sum_h += h;
+    loci_h += h != 0.0;
+  }
+  EXPECT_NEAR(SumStat.totH, sum_h / loci_h, 1e-12);
+  EXPECT_EQ(PopGenetics::globalAllelicDB.loci[8].alleles.size(), 0);  // invariant: not entered
+  SumStat.clearValues();
 }
