@@ -7,11 +7,9 @@
 
 #include <algorithm>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "driver/driver_test_util.h"
-#include "base/errors.h"
 #include "globals.h"
 #include "model/project.h"
 #include "settings/settings.h"
@@ -23,233 +21,142 @@ using driver_test::read_file;
 using driver_test::TempDir;
 using driver_test::write_file;
 
-std::string run_list_name() { return "qnd_run_" + std::to_string(::getpid()) + ".txt"; }
-
-// Writes the run list of this process: core directory, command, then the lines
-// given (settings path, projects with their two numbers, end word).
-void write_run_list(const std::string& core, const std::string& command,
-                    const std::vector<std::string>& rest) {
-  std::string text = core + "\n" + command + "\n";
-  for (const std::string& line : rest) text += line + "\n";
-  write_file(run_list_name(), text);
-}
-
-int run_batch() {
-  char core[1] = "";
-  const int type = qndestart(core);
-  E.CloseLog_file();
-  return type;
-}
-
 const char* const kAnyProject = "[Profile]\n  NbSamples=1\n";
 
-}  // namespace
-
-TEST(BatchLoopSettings, MissingSettingsFileIsReportedInTheLogAndEndsTheBatch) {
-  TempDir dir;
-  write_file("a.qnp", kAnyProject);
-  write_file("b.qnp", kAnyProject);
-  write_run_list(dir.path(), "use_interf_settings", {"a.qnp", "0", "0", "b.qnp", "0", "0", "end"});
-  run_batch();
-  const std::string log = read_file("a.res/Quendris_log.txt");
-  EXPECT_NE(
-      log.find("Core Routine did not find its settings in:\n    " + dir.path() + "/qnd_run.qns\n"),
-      std::string::npos)
-      << log;
-  EXPECT_EQ(log.find("Opening next project..."), std::string::npos);
-  EXPECT_FALSE(exists("b.res")) << "the second project must not be started";
+// Writes the run list of this process (core directory, command, then the
+// lines given) and runs the batch.
+void run_batch(const std::string& core, const std::string& command, const std::vector<std::string>& rest) {
+  std::string text = core + "\n" + command + "\n";
+  for (const std::string& line : rest) text += line + "\n";
+  write_file("qnd_run_" + std::to_string(::getpid()) + ".txt", text);
+  char no_core[1] = "";
+  qndestart(no_core);
+  E.CloseLog_file();
 }
 
-TEST(BatchLoopSettings, AssociatedSettingsNeedTheDefaultFileFirst) {
-  TempDir dir;
-  write_file("a.qnp", kAnyProject);
-  write_file("a.qns", "TaskNumber=1\n");
-  write_run_list(dir.path(), "use_ass_settings", {"a.qnp", "0", "0", "end"});
-  run_batch();
-  EXPECT_NE(read_file("a.res/Quendris_log.txt").find("Core Routine did not find its settings in:"),
-            std::string::npos);
+// Each run list with the files around it: the log it leaves ("$DIR" is the
+// directory of the test), what the log holds and lacks, files made or not,
+// and the number of projects done (-1: not checked).
+TEST(BatchLoop, RunListsGiveTheirLogsAndFiles) {
+  struct Case {
+    std::vector<std::string> files;  // names; "qnd_run.qns", "*.qns" get settings, others a project
+    std::string core, command;
+    std::vector<std::string> list;
+    std::string log;
+    std::vector<std::string> has, lacks, made, not_made;
+    int done;
+  };
+  const Case cases[] = {
+      {{"a.qnp", "b.qnp"}, "$DIR", "use_interf_settings", {"a.qnp", "0", "0", "b.qnp", "0", "0", "end"},
+       "a.res/Quendris_log.txt", {"Core Routine did not find its settings in:\n    $DIR/qnd_run.qns\n"},
+       {"Opening next project..."}, {}, {"b.res"}, -1},
+      {{"a.qnp", "a.qns"}, "$DIR", "use_ass_settings", {"a.qnp", "0", "0", "end"}, "a.res/Quendris_log.txt",
+       {"Core Routine did not find its settings in:"}, {}, {}, {}, -1},
+      {{"a.qnp", "qnd_run.qns"}, "$DIR", "use_ass_settings", {"a.qnp", "0", "0", "end"}, "a.res/Quendris_log.txt",
+       {"The Core Routine did not find the associated settings:\n    a.qns\n"}, {"Opening next project..."}, {}, {}, -1},
+      {{"a.qnp", "qnd_run.qns"}, "$DIR", "use_interf_settings", {"a.qnp", "0", "0", "end"}, "a.res/Quendris_log.txt",
+       {"Log file path: a.res/Quendris_log.txt\nCore Program Directory: $DIR/\n", "Opening next project...\na.qnp\n"},
+       {}, {}, {}, 1},
+      // An empty core directory stays empty; the settings of the working directory are found.
+      {{"a.qnp", "qnd_run.qns"}, "", "use_interf_settings", {"a.qnp", "0", "0", "end"}, "a.res/Quendris_log.txt",
+       {"Core Program Directory: \n", "Opening next project..."}, {}, {}, {}, 1},
+      // Only an upper or lower case end stops the list: "End" is a project name.
+      {{"a.qnp", "b.qnp", "c.qnp", "qnd_run.qns"}, "$DIR", "use_interf_settings",
+       {"a.qnp", "0", "0", "b.qnp", "0", "0", "END", "c.qnp", "0", "0"}, "b.res/Quendris_log.txt", {}, {}, {}, {"c.res"}, 2},
+      {{"a.qnp", "qnd_run.qns"}, "$DIR", "use_interf_settings", {"a.qnp", "0", "0", "End", "0", "0", "end"},
+       "a.res/Quendris_log.txt", {}, {}, {}, {}, 2},
+      // A missing project leaves the error marker and counts as done.
+      {{"qnd_run.qns"}, "$DIR", "use_interf_settings", {"none.qnp", "0", "0", "end"}, "qnd_pro.txt", {"error\n"},
+       {}, {}, {"none.res"}, 1},
+      {{}, "$DIR", "translate", {"in.arp", "out.qnp", "end"}, "Quendris_log.txt",
+       {"\"translate\" command is not available"}, {}, {}, {"in.res"}, -1},
+      {{"a.qnp", "qnd_run.qns"}, "$DIR", "explore", {"a.qnp", "0", "0", "end"}, "a.res/Quendris_log.txt",
+       {"Exploring  a.qnp ...\n", "\"explore\" command is not available"}, {"Opening next project...", "RUN NUMBER"},
+       {}, {}, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command + " " + c.list[0] + " " + c.log);
+    TempDir dir;
+    const auto here = [&](std::string text) {
+      for (size_t at; (at = text.find("$DIR")) != std::string::npos;) text.replace(at, 4, dir.path());
+      return text;
+    };
+    for (const std::string& f : c.files) write_file(f, f.find(".qns") != std::string::npos ? "TaskNumber=0\n" : kAnyProject);
+    settings::num_proj_done = 0;
+    run_batch(here(c.core), c.command, c.list);
+    const std::string log = read_file(c.log);
+    for (const std::string& piece : c.has) EXPECT_NE(log.find(here(piece)), std::string::npos) << piece << "\n" << log;
+    for (const std::string& piece : c.lacks) EXPECT_EQ(log.find(piece), std::string::npos) << piece;
+    for (const std::string& f : c.made) EXPECT_TRUE(exists(f)) << f;
+    for (const std::string& f : c.not_made) EXPECT_FALSE(exists(f)) << f;
+    if (c.done >= 0) {
+      EXPECT_EQ(settings::num_proj_done, c.done);
+    }
+    EXPECT_EQ(QuendrisExeDirectory, c.core.empty() ? "" : dir.path() + "/");
+  }
 }
 
-TEST(BatchLoopSettings, MissingAssociatedSettingsAreReported) {
-  TempDir dir;
-  write_file("a.qnp", kAnyProject);
-  write_file("qnd_run.qns", "TaskNumber=1\n");
-  write_run_list(dir.path(), "use_ass_settings", {"a.qnp", "0", "0", "end"});
-  run_batch();
-  const std::string log = read_file("a.res/Quendris_log.txt");
-  EXPECT_NE(log.find("The Core Routine did not find the associated settings:\n    a.qns\n"),
-            std::string::npos)
-      << log;
-  EXPECT_EQ(log.find("Opening next project..."), std::string::npos);
-}
-
-TEST(BatchLoopSettings, SpecificSettingsFileIsReadAndKeptForThePopulationPass) {
+TEST(BatchLoop, SpecificSettingsAreReadAndTheListsNumbersOverrideThem) {
   TempDir dir;
   write_file("a.qnp", kAnyProject);
   write_file("mine.qns", "TaskNumber=513\n");
-  write_run_list(dir.path(), "use_spe_settings", {"mine.qns", "a.qnp", "7", "-3", "end"});
-  run_batch();
+  run_batch(dir.path(), "use_spe_settings", {"mine.qns", "a.qnp", "7", "-3", "end"});
   Project* project = current_project();
   ASSERT_NE(project, nullptr);
+  EXPECT_EQ(PPP, project);
   EXPECT_EQ(project->settings_file, "mine.qns");
   EXPECT_EQ(project->s.TaskNumber, 513);
-  // The run list's numbers override the file.
   EXPECT_EQ(project->s.appendResults, 7);
   EXPECT_EQ(project->s.KeepNullDistrib, -3);
-  EXPECT_NE(read_file("a.res/Quendris_log.txt").find("Opening next project...\na.qnp\n"),
-            std::string::npos);
+  delete_project();
+  EXPECT_EQ(current_project(), nullptr);
+  EXPECT_EQ(PPP, nullptr);
 }
 
-TEST(BatchLoopRunList, CoreDirectoryGetsATrailingSlash) {
-  TempDir dir;
-  write_file("a.qnp", kAnyProject);
-  write_run_list(dir.path(), "use_interf_settings", {"a.qnp", "0", "0", "end"});
-  run_batch();
-  EXPECT_EQ(QuendrisExeDirectory, dir.path() + "/");
-  EXPECT_NE(read_file("a.res/Quendris_log.txt")
-                .find("Log file path: a.res/Quendris_log.txt\nCore Program Directory: " +
-                      dir.path() + "/\n"),
-            std::string::npos);
-}
-
-TEST(BatchLoopRunList, EmptyCoreDirectoryStaysEmpty) {
+TEST(BatchLoop, MissingRunListRunsNothingAndLongProjectLinesEndTheBatch) {
   TempDir dir;
   write_file("a.qnp", kAnyProject);
   write_file("qnd_run.qns", "TaskNumber=0\n");
-  write_run_list("", "use_interf_settings", {"a.qnp", "0", "0", "end"});
-  run_batch();
-  EXPECT_EQ(QuendrisExeDirectory, "");
-  const std::string log = read_file("a.res/Quendris_log.txt");
-  EXPECT_NE(log.find("Core Program Directory: \n"), std::string::npos);
-  // The settings in the working directory were found.
-  EXPECT_NE(log.find("Opening next project..."), std::string::npos);
-}
-
-TEST(BatchLoopRunList, MissingRunListRunsNothing) {
-  TempDir dir;
-  write_file("a.qnp", kAnyProject);
   settings::num_proj_done = 5;
-  run_batch();
+  char no_core[1] = "";
+  qndestart(no_core);
   EXPECT_EQ(settings::num_proj_done, 5);
   EXPECT_FALSE(exists("a.res"));
-}
-
-TEST(BatchLoopRunList, OnlyAnUpperOrLowerCaseEndStopsTheList) {
-  const std::pair<std::vector<std::string>, int> cases[] = {
-      {{"a.qnp", "0", "0", "b.qnp", "0", "0", "END", "c.qnp", "0", "0"}, 2},
-      {{"a.qnp", "0", "0", "End", "0", "0", "end"}, 2},  // "End" is a project name
-  };
-  for (const auto& [list, projects] : cases) {
-    SCOPED_TRACE(list[3]);
-    TempDir dir;
-    write_file("qnd_run.qns", "TaskNumber=0\n");
-    write_run_list(dir.path(), "use_interf_settings", list);
-    run_batch();
-    EXPECT_EQ(settings::num_proj_done, projects);
-  }
-}
-
-// A project path of the given length, in nested directories (a single file
-// name may not be that long), with its project file created.
-std::string make_long_project_path(std::size_t length) {
-  const std::string outer(200, 'd');
-  const std::string inner(length - outer.size() - std::string("//p.qnp").size(), 'e');
-  std::filesystem::create_directories(outer + "/" + inner);
-  const std::string path = outer + "/" + inner + "/p.qnp";
-  write_file(path, kAnyProject);
-  return path;
-}
-
-TEST(BatchLoopRunList, ProjectLinesUpTo398CharactersRun) {
+  // A project line of up to 398 characters runs (in nested directories: a
+  // single file name may not be that long); a longer one ends the batch.
   for (const std::size_t length : {398u, 399u}) {
-    SCOPED_TRACE(length);
-    TempDir dir;
-    const std::string path = make_long_project_path(length);
-    ASSERT_EQ(path.size(), length);
-    write_file("qnd_run.qns", "TaskNumber=0\n");
-    write_run_list(dir.path(), "use_interf_settings", {path, "0", "0", "end"});
-    run_batch();
-    std::string res = path;
-    res.replace(res.size() - 4, 4, ".res");
-    const bool runs = length == 398;  // a longer line ends the batch
-    EXPECT_EQ(exists(res + "/Quendris_log.txt"), runs);
-    EXPECT_EQ(settings::num_proj_done, runs ? 1 : 0);
+    const std::string inner(length - 200 - 7, 'e'), path = std::string(200, 'd') + "/" + inner + "/p.qnp";
+    std::filesystem::create_directories(path.substr(0, path.size() - 6));
+    write_file(path, kAnyProject);
+    settings::num_proj_done = 0;
+    run_batch(dir.path(), "use_interf_settings", {path, "0", "0", "end"});
+    EXPECT_EQ(exists(path.substr(0, path.size() - 4) + ".res/Quendris_log.txt"), length == 398) << length;
+    EXPECT_EQ(settings::num_proj_done, length == 398 ? 1 : 0) << length;
   }
 }
 
-TEST(BatchLoopRunList, MissingProjectLeavesTheErrorMarkerAndFailsItsRun) {
+TEST(BatchSummary, FlagWordsAreFoundInTwoHundredLinesAfterTheTitleInAnyCase) {
   TempDir dir;
-  write_file("qnd_run.qns", "TaskNumber=0\n");
-  write_run_list(dir.path(), "use_interf_settings", {"none.qnp", "0", "0", "end"});
-  run_batch();
-  EXPECT_EQ(read_file("qnd_pro.txt"), "error\n");
-  EXPECT_FALSE(exists("none.res"));
-  EXPECT_EQ(settings::num_proj_done, 1);
-}
-
-TEST(BatchLoopCommands, TranslateIsRejectedInALog) {
-  TempDir dir;
-  write_run_list(dir.path(), "translate", {"in.arp", "out.qnp", "end"});
-  run_batch();
-  const std::string log = read_file("Quendris_log.txt");
-  EXPECT_NE(log.find("\"translate\" command is not available"), std::string::npos) << log;
-  EXPECT_FALSE(exists("in.res"));
-}
-
-TEST(BatchLoopCommands, ExploreIsRejectedAndNoProjectRuns) {
-  TempDir dir;
-  write_file("a.qnp", kAnyProject);
-  write_file("qnd_run.qns", "TaskNumber=0\n");
-  write_run_list(dir.path(), "explore", {"a.qnp", "0", "0", "end"});
-  run_batch();
-  const std::string log = read_file("a.res/Quendris_log.txt");
-  EXPECT_NE(log.find("Exploring  a.qnp ...\n"), std::string::npos) << log;
-  EXPECT_NE(log.find("\"explore\" command is not available"), std::string::npos);
-  EXPECT_EQ(log.find("Opening next project..."), std::string::npos);
-  EXPECT_EQ(log.find("RUN NUMBER"), std::string::npos);
-}
-
-TEST(BatchSummaryFlags, FlagWordsAreFoundAnywhereInAnyCase) {
-  TempDir dir;
-  write_file("glbstreams.txt", "flags\nsome _theta_ and _TAJIMA_\n_amova_res_\n");
-  BatchSummaryFiles summary;
-  read_global_flags((dir.path() + "/").c_str(), summary);
-  std::vector<std::string> set;
-  for (int f = 0; f < BatchSummaryFiles::kFlagCount; ++f)
-    if (summary.flags[static_cast<size_t>(f)])
-      set.push_back(BatchSummaryFiles::table()[static_cast<size_t>(f)].flag_word);
-  EXPECT_EQ(set, (std::vector<std::string>{"_THETA_", "_TAJIMA_", "_AMOVA_RES_"}));
-}
-
-TEST(BatchSummaryFlags, OnlyTwoHundredLinesAfterTheTitleAreSearched) {
-  TempDir dir;
-  std::string text = "title\n";
-  for (int i = 0; i < 199; ++i) text += "nothing\n";
-  text += "_THETA_\n_TAJIMA_\n";  // lines 200 and 201 after the title
-  write_file("glbstreams.txt", text);
-  BatchSummaryFiles summary;
-  read_global_flags("", summary);
-  EXPECT_TRUE(summary.flags[4]);   // _THETA_
-  EXPECT_FALSE(summary.flags[7]);  // _TAJIMA_
-}
-
-TEST(BatchSummaryFlags, TitleLineLongDirectoryOrMissingFileSetNothing) {
-  TempDir dir;
-  BatchSummaryFiles summary;
-  auto none_set = [&summary] {
-    return std::none_of(summary.flags.begin(), summary.flags.end(), [](bool f) { return f; });
+  const auto flags_set = [](const BatchSummaryFiles& summary) {
+    std::vector<std::string> set;
+    for (int f = 0; f < BatchSummaryFiles::kFlagCount; ++f)
+      if (summary.flags[static_cast<size_t>(f)]) set.push_back(BatchSummaryFiles::table()[static_cast<size_t>(f)].flag_word);
+    return set;
   };
-  read_global_flags("", summary);
-  EXPECT_TRUE(none_set()) << "no file";
-  const std::string long_dir(351, 'd');
-  read_global_flags(long_dir.c_str(), summary);
-  EXPECT_TRUE(none_set()) << "long directory";
-  write_file("glbstreams.txt", "_THETA_\n");
-  read_global_flags("", summary);
-  EXPECT_TRUE(none_set()) << "the title line is not searched";
+  BatchSummaryFiles summary;
+  read_global_flags((dir.path() + "/").c_str(), summary);  // no file
+  EXPECT_TRUE(flags_set(summary).empty());
+  std::string text = "_THETA_ on the title line is not searched\nsome _amova_res_ and _TAJIMA_\n";
+  for (int i = 0; i < 198; ++i) text += "nothing\n";
+  write_file("glbstreams.txt", text + "_Gene_Diversity_\n_MISMATCH_\n");  // lines 200 and 201 after the title
+  read_global_flags((dir.path() + "/").c_str(), summary);
+  EXPECT_EQ(flags_set(summary), (std::vector<std::string>{"_GENE_DIVERSITY_", "_TAJIMA_", "_AMOVA_RES_"}));
+  BatchSummaryFiles from_long;
+  read_global_flags(std::string(351, 'd').c_str(), from_long);
+  EXPECT_TRUE(flags_set(from_long).empty());
 }
 
-TEST(BatchSummaryFiles, SelectedFilesAreAppendedWithTheTitle) {
+TEST(BatchSummary, SelectedFilesAreAppendedWithTheTitleAndTheBatchOpensThem) {
   TempDir dir;
   write_file("theta.sum", "earlier batch\n");
   BatchSummaryFiles summary;
@@ -265,45 +172,28 @@ TEST(BatchSummaryFiles, SelectedFilesAreAppendedWithTheTitle) {
   EXPECT_EQ(read_file("theta.sum"), "earlier batch\n" + title);
   EXPECT_EQ(read_file("mismatch_sp4.sum"), title);
   EXPECT_FALSE(exists("tajima.sum"));
-}
-
-TEST(BatchSummaryFiles, BatchOpensFlaggedFilesInTheWorkingDirectory) {
-  TempDir dir;
   write_file("glbstreams.txt", "title\n_GENE_DIVERSITY_\n");
-  run_batch();  // no run list: only the set-up and the close
+  char no_core[1] = "";
+  qndestart(no_core);  // no run list: only the set-up and the close
   EXPECT_TRUE(exists("gen_div.sum"));
-  EXPECT_FALSE(exists("theta.sum"));
 }
 
-TEST(CreateLogDir, ResultDirectoryIsNamedAfterTheProject) {
+TEST(CreateLogDir, ResultDirectoryIsNamedAfterTheProjectOrTheErrorMarkerIsLeft) {
   TempDir dir;
-  std::filesystem::create_directory("sub");
+  std::filesystem::create_directories("sub");
+  std::filesystem::create_directories("core");
   write_file("sub/p.v1.qnp", kAnyProject);
   my_string log_dir;
-  ASSERT_TRUE(create_log_dir("", "sub/p.v1.qnp", log_dir));
-  EXPECT_EQ(log_dir, "sub/p.v1.res/");
-  EXPECT_TRUE(std::filesystem::is_directory("sub/p.v1.res"));
-  // An existing directory is fine.
-  EXPECT_TRUE(create_log_dir("", "sub/p.v1.qnp", log_dir));
+  for (int i = 0; i < 2; ++i) {  // an existing directory is fine
+    ASSERT_TRUE(create_log_dir("", "sub/p.v1.qnp", log_dir));
+    EXPECT_EQ(log_dir, "sub/p.v1.res/");
+    EXPECT_TRUE(std::filesystem::is_directory("sub/p.v1.res"));
+  }
   EXPECT_FALSE(exists("qnd_pro.txt"));
-}
-
-TEST(CreateLogDir, MissingProjectWritesErrorMarkerInTheCoreDirectory) {
-  TempDir dir;
-  std::filesystem::create_directory("core");
   write_file("core/qnd_pro.txt", "old content that must go\n");
-  my_string log_dir("unchanged");
   EXPECT_FALSE(create_log_dir("core/", "absent.qnp", log_dir));
   EXPECT_EQ(read_file("core/qnd_pro.txt"), "error\n");
-  EXPECT_EQ(log_dir, "unchanged");
+  EXPECT_EQ(log_dir, "sub/p.v1.res/");
 }
 
-TEST(ProjectOwnership, BatchCreatesAndDeleteProjectReleasesTheProject) {
-  TempDir dir;
-  run_batch();
-  EXPECT_NE(current_project(), nullptr);
-  EXPECT_EQ(PPP, current_project());
-  delete_project();
-  EXPECT_EQ(current_project(), nullptr);
-  EXPECT_EQ(PPP, nullptr);
-}
+}  // namespace
