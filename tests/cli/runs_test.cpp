@@ -109,8 +109,8 @@ class CaseRun {
       qnd_test::write_file(file, text.replace(at, arrow, s.text.substr(arrow + 4)));
     } else if (s.key == "run" || s.key == "sh") {
       std::string command = s.key == "run" ? "\"$QND\" " + both : both;
-      const int status = std::system(("cd '" + dir_.path().string() + "' && QND='" + QND_EXE +
-                                      "' && { " + command + " ; } > .stdout 2> .stderr")
+      const int status = std::system(("cd '" + dir_.path().string() + "' && QND='" + QND_EXE + "' MS2QNP='" +
+                                      QND_MS2QNP_EXE + "' CONVERT='" + QND_CONVERT_EXE + "' && { " + command + " ; } > .stdout 2> .stderr")
                                          .c_str());
       status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
       out_ = read_file(dir_.file(".stdout"));

@@ -1,19 +1,16 @@
 // End-to-end tests of qndconvert: conversions whose qndsumstat values are
 // worked out by hand (good_cases.txt), failing inputs with their messages
-// (bad_cases.txt), round trips of the example projects through FASTA and
-// Genepop, one VCF in its three encodings, and the ms conversion.
+// (bad_cases.txt), and one VCF in its three encodings. Round trips of the
+// example projects and the ms conversion are cases of tests/cli/runs.txt.
 #include <gtest/gtest.h>
 #include <htslib/hts.h>
 #include <htslib/vcf.h>
 #include <sys/wait.h>
 
-#include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -130,125 +127,6 @@ TEST(ConvertCases, BadInputGivesItsMessageStatusOneAndNoFile) {
 
 namespace {
 
-// The data of an example project: its samples, their gene copies (haploid) or
-// individuals (two copies each, alleles separated by blanks), and its groups.
-struct Example {
-  std::vector<std::string> samples;
-  std::vector<std::pair<std::size_t, std::vector<std::string>>> units;  // sample, copies
-  std::vector<std::vector<std::size_t>> groups;
-};
-
-std::vector<std::string> words(const std::string& text) {
-  std::istringstream in(text);
-  std::vector<std::string> result;
-  for (std::string word; in >> word;) result.push_back(word);
-  return result;
-}
-
-std::string joined(const std::vector<std::string>& w, std::size_t from) {
-  std::string text;
-  for (std::size_t i = from; i < w.size(); ++i) text += (i > from ? " " : "") + w[i];
-  return text;
-}
-
-// Reads the layout of the files in examples/ (a haplotype list, samples, groups
-// of quoted names), not project files in general.
-Example read_example(const std::string& path, bool genotypic) {
-  Example example;
-  std::map<std::string, std::string> defined;
-  std::string block;
-  std::ifstream in(path);
-  for (std::string line; std::getline(in, line);) {
-    const std::vector<std::string> w = words(line.substr(0, line.find('#')));
-    if (w.empty()) continue;
-    const std::vector<std::string> quoted = split(line, "\"");  // odd parts are quoted
-    if (w[0].rfind("Group={", 0) == 0) {
-      example.groups.emplace_back();
-      block = "Group";
-    }
-    if (block == "Group") {
-      for (std::size_t q = 1; q < quoted.size(); q += 2)
-        for (std::size_t s = 0; s < example.samples.size(); ++s)
-          if (example.samples[s] == quoted[q]) example.groups.back().push_back(s);
-      if (line.find('}') != std::string::npos) block.clear();
-    } else if (w[0] == "}") {
-      block.clear();
-    } else if (w[0].rfind("HaplList={", 0) == 0 || w[0].rfind("SampleData={", 0) == 0) {
-      block = w[0];
-    } else if (w[0].rfind("SampleName=", 0) == 0) {
-      example.samples.push_back(quoted.at(1));
-    } else if (block == "HaplList={") {
-      defined[w[0]] = joined(w, 1);
-    } else if (block == "SampleData={") {
-      if (w.size() > 2) defined[w[0]] = joined(w, 2);
-      std::vector<std::string> copies{defined[w[0]]};
-      if (genotypic && std::getline(in, line)) copies.push_back(joined(words(line), 0));
-      for (int i = 0; i < std::stoi(w[1]); ++i)
-        example.units.emplace_back(example.samples.size() - 1, copies);
-    }
-  }
-  return example;
-}
-
-}  // namespace
-
-TEST(ConvertRoundTrip, DemoProjectThroughFastaGivesTheSameStatistics) {
-  const std::string original = std::string(QND_EXAMPLES) + "/demo.qnp";
-  const Example demo = read_example(original, false);
-  ASSERT_EQ(demo.units.size(), 34u);  // the sample sizes of demo.qnp
-  TempDir dir(false);
-  fill(dir);
-  std::filesystem::copy_file(original, dir.file("demo.qnp"));
-  std::string fasta;
-  std::string map;
-  for (std::size_t u = 0; u < demo.units.size(); ++u) {
-    const std::size_t s = demo.units[u].first;
-    fasta += ">copy" + std::to_string(u) + "\n" + demo.units[u].second[0] + "\n";
-    const std::size_t group = s < 2 ? 1 : 2;  // demo.qnp: samples 1-2 and 3-4
-    map += "copy" + std::to_string(u) + " " + demo.samples[s] + " g" + std::to_string(group) + "\n";
-  }
-  write_file(dir.file("demo.fasta"), fasta);
-  write_file(dir.file("demo_map.txt"), map);
-  ASSERT_EQ(run(dir, QND_CONVERT_EXE, "fasta --popmap demo_map.txt -o back.qnp demo.fasta").status,
-            0);
-  const std::string expected = statistics(dir, "demo.qnp");
-  EXPECT_EQ(statistics(dir, "back.qnp"), expected);
-  EXPECT_EQ(std::count(expected.begin(), expected.end(), '\n'), 2);  // header and values
-}
-
-TEST(ConvertRoundTrip, MicrosatProjectThroughGenepopGivesTheSameStatistics) {
-  const std::string original = std::string(QND_EXAMPLES) + "/microsat.qnp";
-  const Example micro = read_example(original, true);
-  ASSERT_EQ(micro.units.size(), 17u);  // individuals of microsat.qnp, hi2_01 twice
-  TempDir dir(false);
-  fill(dir);
-  std::filesystem::copy_file(original, dir.file("microsat.qnp"));
-  std::string genepop = "microsat.qnp as Genepop\nloc1, loc2, loc3\n";
-  for (std::size_t u = 0; u < micro.units.size(); ++u) {
-    if (u == 0 || micro.units[u].first != micro.units[u - 1].first) genepop += "Pop\n";
-    genepop += "ind" + std::to_string(u) + ",";
-    const std::vector<std::string> a = words(micro.units[u].second[0]);
-    const std::vector<std::string> b = words(micro.units[u].second[1]);
-    for (std::size_t locus = 0; locus < a.size(); ++locus) {
-      char genotype[16];
-      std::snprintf(genotype, sizeof genotype, " %02d%02d", std::stoi(a[locus]),
-                    std::stoi(b[locus]));
-      genepop += genotype;
-    }
-    genepop += "\n";
-  }
-  write_file(dir.file("microsat.gen"), genepop);
-  ASSERT_EQ(micro.groups.size(), 2u);
-  const std::string groups =
-      std::to_string(micro.groups[0].size()) + "," + std::to_string(micro.groups[1].size());
-  const Outcome r =
-      run(dir, QND_CONVERT_EXE, "genepop --groups " + groups + " -o back.qnp microsat.gen");
-  ASSERT_EQ(r.status, 0) << r.err << genepop;
-  EXPECT_EQ(statistics(dir, "back.qnp"), statistics(dir, "microsat.qnp"));
-}
-
-namespace {
-
 // Rewrites a VCF with htslib in another encoding ("wz": bgzip VCF, "wb": BCF).
 void recode(const std::string& from, const std::string& to, const char* mode) {
   htsFile* in = hts_open(from.c_str(), "r");
@@ -288,18 +166,4 @@ TEST(ConvertVcf, BgzipAndBcfGiveTheSameProjectAsPlainText) {
   EXPECT_NE(plain.find("GameticPhase=1"), std::string::npos);
   EXPECT_EQ(data_part(read_file(dir.file("phased.qnp"))), plain);
   EXPECT_EQ(data_part(read_file(dir.file("bcf.qnp"))), plain);
-}
-
-TEST(ConvertMs, WritesTheSameProjectsAsQndms2qnp) {
-  TempDir dir(false);
-  write_file(dir.file("sim.txt"),
-             "ms 5 1 -t 2.0 -I 2 3 2 1.0\n1 2 3\n\n//\nsegsites: 2\npositions: 0.1 0.5\n"
-             "01\n01\n11\n00\n10\n");
-  ASSERT_EQ(run(dir, QND_MS2QNP_EXE, "--groups 2 --prefix a sim.txt").status, 0);
-  ASSERT_EQ(run(dir, QND_CONVERT_EXE, "ms --groups 2 --prefix b sim.txt").status, 0);
-  EXPECT_FALSE(read_file(dir.file("a_1.qnp")).empty());
-  EXPECT_EQ(read_file(dir.file("b_1.qnp")), read_file(dir.file("a_1.qnp")));
-  const Outcome bad = run(dir, QND_CONVERT_EXE, "ms --groups 3 --prefix c sim.txt");
-  EXPECT_EQ(bad.status, 1);
-  EXPECT_EQ(bad.err, "qndconvert ms: error: sim.txt: the groups hold 3 samples, the data 2\n");
 }
