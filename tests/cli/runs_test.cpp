@@ -22,18 +22,6 @@ namespace {
 namespace fs = std::filesystem;
 using qnd_test::read_file;
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAsan = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kAsan = true;
-#else
-constexpr bool kAsan = false;
-#endif
-#else
-constexpr bool kAsan = false;
-#endif
-
 std::string unescaped(const std::string& text) {
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {
@@ -188,7 +176,7 @@ TEST(Runs, EveryCaseOfTheTable) {
   ASSERT_GT(cases.size(), 40u);
   for (const std::vector<Step>& c : cases) {
     SCOPED_TRACE("case of line " + std::to_string(c[0].line) + ": " + c[0].arg + " " + c[0].text);
-    if (kAsan && std::any_of(c.begin(), c.end(), [](const Step& s) { return s.key == "noasan"; }))
+    if (qnd_test::kAddressSanitizer && std::any_of(c.begin(), c.end(), [](const Step& s) { return s.key == "noasan"; }))
       continue;
     CaseRun run(setups);
     for (const Step& s : c) run.step(s);

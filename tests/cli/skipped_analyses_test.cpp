@@ -24,60 +24,6 @@ using qnd_test::read_file;
 using qnd_test::TempDir;
 using qnd_test::write_file;
 
-// The log line of a skipped analysis holds the first text; the log section of
-// the analysis, when it runs, holds one of the others.
-const std::map<std::string, std::vector<std::string>> kAnalyses = {
-    {"LD", {"!!!Linkage disequilibrium (TaskNumber 16)", "Testing linkage disequilibrium"}},
-    {"TAJIMA",
-     {"!!!Tajima's test (TaskNumber 64)", "Tajima's test of selective neutrality",
-      "Tajima's test is not possible"}},
-    {"FU",
-     {"!!!Fu's Fs test (TaskNumber 16384)", "Fu's FS test of selective neutrality",
-      "Fu's Fs test is not possible"}},
-    {"MOLECULAR", {"!!!Molecular diversity (TaskNumber 2)"}},
-    {"STANDARD", {"!!!Standard diversity indices (TaskNumber 1)"}},
-    {"STRUCTURE", {"!!!Genetic structure: AMOVA, pairwise comparisons", "Computing F statistics"}},
-    {"DMUSQ", {"!!!(delta mu)^2 (ComputeDeltaMuSqr)", "(delta mu)^2 distances"}},
-};
-
-// Column names (without "gr_" and without their index) and the keyword that
-// prints them, from the column table of the value line.
-const char* const kColumnKeywords =
-    "K_ ALL_K Ksd_ ALLSD_K mean_K MEAN_K sd_K SD_K tot_K TOT_K H_ ALL_H Hsd_ ALLSD_H mean_H MEAN_H "
-    "sd_H SD_H tot_H TOT_H S_ ALL_S Ssd_ ALLSD_S prS_ PRIVATE_S mean_S MEAN_S sd_S SD_S tot_S TOT_S "
-    "D_ ALL_TAJIMAD Dsd_ ALLSD_TAJIMAD mean_D MEAN_TAJIMAD sd_D SD_TAJIMAD FS_ ALL_FUFS "
-    "FSsd_ ALLSD_FUFS mean_FS MEAN_FUFS sd_FS SD_FUFS Pi_ ALL_PI mean_Pi MEAN_PI sd_Pi SD_PI "
-    "GW_ ALL_GW GWsd_ ALLSD_GW mean_GW MEAN_GW sd_GW SD_GW tot_GW TOT_GW NGW_ ALL_NGW "
-    "NGWsd_ ALLSD_NGW mean_NGW MEAN_NGW sd_NGW SD_NGW R_ ALL_RANGE Rsd_ ALLSD_RANGE "
-    "mean_R MEAN_RANGE sd_R SD_RANGE tot_R TOT_RANGE mean_D'_ MEAN_ALL_DPRIME "
-    "mean_R2_ MEAN_ALL_R2 adj_D'_ ALL_ADJ_DPRIME adj_R2_ ALL_ADJ_R2 mean_adj_D'_ MEAN_ADJ_DPRIME "
-    "mean_adj_R2_ MEAN_ADJ_R2 flank_D'_ FLANK_DPRIME flank_R2_ FLANK_R2 FIS GLOBAL_FSTAT "
-    "FST GLOBAL_FSTAT FCT GLOBAL_FSTAT FSC GLOBAL_FSTAT FIT GLOBAL_FSTAT FST_i_j PAIRWISE_FST "
-    "PI_i_j PAIRWISE_PI DMUSQ_i_j PAIRWISE_DMUSQR";
-
-// The keyword that prints a column; every keyword of the table with an empty
-// name.
-std::string keyword_of(std::string name) {
-  static const std::map<std::string, std::string> table = [] {
-    std::map<std::string, std::string> t;
-    std::istringstream in(kColumnKeywords);
-    for (std::string column, keyword; in >> column >> keyword;) {
-      t[column] = keyword;
-      t[""] += keyword + " ";
-    }
-    return t;
-  }();
-  if (name.compare(0, 3, "gr_") == 0) name.erase(0, 3);
-  std::smatch m;
-  if (std::regex_match(name, m, std::regex(R"((FST|PI|DMUSQ)_\d+_\d+)"))) {
-    name = m[1].str() + "_i_j";
-  } else if (std::regex_match(name, m, std::regex(R"((.*_)\d+)"))) {
-    name = m[1].str();
-  }
-  const auto at = table.find(name);
-  return at == table.end() ? "unknown column " + name : at->second;
-}
-
 struct Case {
   std::string project, keywords, settings;
   std::set<std::string> skipped;
@@ -91,27 +37,45 @@ std::vector<std::string> words(const std::string& text) {
   return out;
 }
 
-// The cases: four fields separated by '|'; "-" for none.
-std::vector<Case> read_cases() {
-  std::ifstream in(std::string(QND_TEST_DATA) + "/cli/skipped_analyses.txt");
+std::vector<std::string> fields(const std::string& line) {
+  std::vector<std::string> out;
+  std::istringstream row(line);
+  for (std::string f; std::getline(row, f, '|');) out.push_back(f);
+  return out;
+}
+
+// The file: column and analysis tables, then the cases, four fields separated
+// by '|' ("-" for none).
+struct Table {
+  std::map<std::string, std::string> keyword;  // column name -> keyword; "" -> every keyword
+  std::map<std::string, std::vector<std::string>> analyses;
   std::vector<Case> cases;
+};
+
+Table read_table() {
+  std::ifstream in(std::string(QND_TEST_DATA) + "/cli/skipped_analyses.txt");
+  Table t;
   int line_no = 0;
   for (std::string line; std::getline(in, line);) {
     ++line_no;
-    if (words(line).empty() || words(line)[0][0] == '#') continue;
-    std::vector<std::string> fields;
-    std::istringstream row(line);
-    for (std::string f; std::getline(row, f, '|');) fields.push_back(f);
-    EXPECT_EQ(fields.size(), 4u) << "line " << line_no;
-    fields.resize(4);
-    const auto field = [&](int i) {
-      return words(fields[i]) == std::vector<std::string>{"-"} ? std::string() : fields[i];
-    };
-    Case c{words(fields[0])[0], fields[1], field(2), {}, line_no};
-    for (const std::string& a : words(field(3))) c.skipped.insert(a);
-    cases.push_back(c);
+    const std::vector<std::string> w = words(line);
+    if (w.empty() || w[0][0] == '#') continue;
+    std::vector<std::string> f = fields(line);
+    if (w[0] == "column") {
+      t.keyword[w[1]] = w[2];
+      t.keyword[""] += w[2] + " ";
+    } else if (w[0] == "analysis") {
+      for (size_t i = 1; i < f.size(); ++i) t.analyses[w[1]].push_back(f[i].substr(1, f[i].size() - (i + 1 < f.size() ? 2 : 1)));
+    } else {
+      EXPECT_EQ(f.size(), 4u) << "line " << line_no;
+      f.resize(4);
+      const auto field = [&](int i) { return words(f[i]) == std::vector<std::string>{"-"} ? std::string() : f[i]; };
+      Case c{words(f[0])[0], f[1], field(2), {}, line_no};
+      for (const std::string& a : words(field(3))) c.skipped.insert(a);
+      t.cases.push_back(c);
+    }
   }
-  return cases;
+  return t;
 }
 
 // examples/qnd_run.qns with the given keys replaced ("perms0" stands for no
@@ -155,19 +119,34 @@ Output run(const std::string& project, const std::string& keywords, const std::s
   return r;
 }
 
+// The keyword that prints a column.
+std::string keyword_of(const Table& t, std::string name) {
+  if (name.compare(0, 3, "gr_") == 0) name.erase(0, 3);
+  std::smatch m;
+  if (std::regex_match(name, m, std::regex(R"((FST|PI|DMUSQ)_\d+_\d+)"))) {
+    name = m[1].str() + "_i_j";
+  } else if (std::regex_match(name, m, std::regex(R"((.*_)\d+)"))) {
+    name = m[1].str();
+  }
+  const auto at = t.keyword.find(name);
+  return at == t.keyword.end() ? "unknown column " + name : at->second;
+}
+
 bool has(const std::string& text, const std::string& piece) {
   return text.find(piece) != std::string::npos;
 }
 
 TEST(SkippedAnalyses, UnprintedAnalysesDoNotRunAndPrintedValuesStayTheSame) {
-  const std::vector<Case> cases = read_cases();
+  const Table table = read_table();
+  const std::vector<Case>& cases = table.cases;
   ASSERT_GE(cases.size(), 10u);
+  ASSERT_EQ(table.analyses.size(), 7u);
   std::map<std::string, Output> references;
   for (const Case& c : cases) {
     SCOPED_TRACE("skipped_analyses.txt line " + std::to_string(c.line));
     const std::string settings = settings_text(c.settings);
     const std::string key = c.project + "|" + c.settings;
-    if (references.count(key) == 0) references[key] = run(c.project, keyword_of(""), settings);
+    if (references.count(key) == 0) references[key] = run(c.project, table.keyword.at(""), settings);
     const Output& all = references[key];
     const Output one = run(c.project, c.keywords, settings);
 
@@ -177,7 +156,7 @@ TEST(SkippedAnalyses, UnprintedAnalysesDoNotRunAndPrintedValuesStayTheSame) {
     const std::vector<std::string> selected = words(c.keywords);
     std::vector<std::string> names, values;
     for (size_t i = 0; i < all.names.size() && i < all.values.size(); ++i) {
-      const std::string keyword = keyword_of(all.names[i]);
+      const std::string keyword = keyword_of(table, all.names[i]);
       ASSERT_EQ(keyword.find("unknown"), std::string::npos) << keyword;
       if (std::find(selected.begin(), selected.end(), keyword) == selected.end()) continue;
       names.push_back(all.names[i]);
@@ -186,7 +165,7 @@ TEST(SkippedAnalyses, UnprintedAnalysesDoNotRunAndPrintedValuesStayTheSame) {
     EXPECT_FALSE(names.empty());
     EXPECT_EQ(one.names, names);
     EXPECT_EQ(one.values, values);
-    for (const auto& [analysis, texts] : kAnalyses) {
+    for (const auto& [analysis, texts] : table.analyses) {
       const bool skipped = c.skipped.count(analysis) > 0;
       EXPECT_EQ(has(one.log, texts[0]), skipped) << analysis;
       // More keywords never skip more (data of some types print no value of

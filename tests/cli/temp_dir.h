@@ -13,6 +13,21 @@
 
 namespace qnd_test {
 
+// Whether this build runs under AddressSanitizer, which reserves far more
+// address space up front than any cap a test may set.
+#if defined(__SANITIZE_ADDRESS__)
+#define QND_TEST_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QND_TEST_ASAN 1
+#endif
+#endif
+#ifdef QND_TEST_ASAN
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
 class TempDir {
  public:
   TempDir() {
