@@ -13,8 +13,8 @@ namespace {
 TEST(ArgumentValue, ReadsLikeAtofAndTruncatesTowardZero) {
   // Out of range and not-a-number: no header mode, and not 0 for the append flag.
   const std::pair<const char*, int> cases[] = {
-      {"1.7", 1},  {"0.9", 0},       {"-1.9", -1},       {"  2xyz", 2},   {"run_silent", 0},
-      {"", 0},     {"3e2", 300},     {"1e300", INT_MIN}, {"-1e300", INT_MIN}, {"nan", INT_MIN}};
+      {"1.7", 1}, {"0.9", 0},   {"-1.9", -1},       {"  2xyz", 2},       {"run_silent", 0},
+      {"", 0},    {"3e2", 300}, {"1e300", INT_MIN}, {"-1e300", INT_MIN}, {"nan", INT_MIN}};
   for (const auto& [text, value] : cases) EXPECT_EQ(cli::truncated_value(text), value) << text;
 }
 

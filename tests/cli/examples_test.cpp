@@ -38,7 +38,8 @@ std::vector<std::string> data_lines(const std::string& text) {
 
 TEST(ExampleProjects, EveryProjectGivesItsExpectedColumns) {
   int projects = 0;
-  for (const std::string& folder : {std::string(QND_EXAMPLES), std::string(QND_TEST_DATA) + "/cli/projects"})
+  for (const std::string& folder :
+       {std::string(QND_EXAMPLES), std::string(QND_TEST_DATA) + "/cli/projects"})
     for (const auto& entry : fs::directory_iterator(folder)) {
       if (entry.path().extension() != ".expected") continue;
       const std::string name = entry.path().stem().string();

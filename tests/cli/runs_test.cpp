@@ -43,7 +43,8 @@ struct Step {
 };
 
 // Cases and named set-ups, each a list of steps.
-void read_runs(std::vector<std::vector<Step>>& cases, std::map<std::string, std::vector<Step>>& setups) {
+void read_runs(std::vector<std::vector<Step>>& cases,
+               std::map<std::string, std::vector<Step>>& setups) {
   std::ifstream in(std::string(QND_TEST_DATA) + "/cli/runs.txt");
   std::vector<Step>* current = nullptr;
   int line_no = 0;
@@ -78,7 +79,8 @@ class CaseRun {
   explicit CaseRun(const std::map<std::string, std::vector<Step>>& setups) : setups_(setups) {}
 
   void step(Step s) {
-    for (size_t at; (at = s.text.find("$DIR")) != std::string::npos;) s.text.replace(at, 4, dir_.path().string());
+    for (size_t at; (at = s.text.find("$DIR")) != std::string::npos;)
+      s.text.replace(at, 4, dir_.path().string());
     SCOPED_TRACE("runs.txt line " + std::to_string(s.line) + ": " + s.key + " " + s.arg);
     const std::string file = dir_.file(s.arg);
     const std::string both = unescaped(s.arg) + (s.text.empty() ? "" : " " + s.text);
@@ -97,9 +99,10 @@ class CaseRun {
       qnd_test::write_file(file, text.replace(at, arrow, s.text.substr(arrow + 4)));
     } else if (s.key == "run" || s.key == "sh") {
       std::string command = s.key == "run" ? "\"$QND\" " + both : both;
-      const int status = std::system(("cd '" + dir_.path().string() + "' && QND='" + QND_EXE + "' MS2QNP='" +
-                                      QND_MS2QNP_EXE + "' CONVERT='" + QND_CONVERT_EXE + "' && { " + command + " ; } > .stdout 2> .stderr")
-                                         .c_str());
+      const int status = std::system(
+          ("cd '" + dir_.path().string() + "' && QND='" + QND_EXE + "' MS2QNP='" + QND_MS2QNP_EXE +
+           "' CONVERT='" + QND_CONVERT_EXE + "' && { " + command + " ; } > .stdout 2> .stderr")
+              .c_str());
       status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
       out_ = read_file(dir_.file(".stdout"));
       err_ = read_file(dir_.file(".stderr"));
@@ -123,12 +126,15 @@ class CaseRun {
       EXPECT_EQ(read_file(file).find(s.text), std::string::npos) << read_file(file);
     } else if (s.key == "ends") {
       const std::string text = read_file(file);
-      EXPECT_TRUE(text.size() >= s.text.size() && text.substr(text.size() - s.text.size()) == s.text) << text;
+      EXPECT_TRUE(text.size() >= s.text.size() &&
+                  text.substr(text.size() - s.text.size()) == s.text)
+          << text;
     } else if (s.key == "exists" || s.key == "absent") {
       EXPECT_EQ(fs::exists(file), s.key == "exists");
     } else if (s.key == "ls") {  // the sorted names in a directory ("." for the case's own)
       std::vector<std::string> names;
-      for (const auto& e : fs::directory_iterator(file)) names.push_back(e.path().filename().string());
+      for (const auto& e : fs::directory_iterator(file))
+        names.push_back(e.path().filename().string());
       std::sort(names.begin(), names.end());
       std::string listed;
       for (const std::string& n : names) listed += (listed.empty() ? "" : " ") + n;
@@ -155,7 +161,8 @@ class CaseRun {
       EXPECT_EQ(read_file(file), read_file(dir_.file(s.text)));
     } else if (s.key == "norunlist") {
       for (const auto& e : fs::directory_iterator(dir_.path()))
-        EXPECT_FALSE(std::regex_match(e.path().filename().string(), std::regex("qnd_run_[0-9]+\\.txt")));
+        EXPECT_FALSE(
+            std::regex_match(e.path().filename().string(), std::regex("qnd_run_[0-9]+\\.txt")));
     } else if (s.key != "case" && s.key != "setup" && s.key != "noasan") {
       ADD_FAILURE() << "unknown key";
     }
@@ -176,7 +183,8 @@ TEST(Runs, EveryCaseOfTheTable) {
   ASSERT_GT(cases.size(), 40u);
   for (const std::vector<Step>& c : cases) {
     SCOPED_TRACE("case of line " + std::to_string(c[0].line) + ": " + c[0].arg + " " + c[0].text);
-    if (qnd_test::kAddressSanitizer && std::any_of(c.begin(), c.end(), [](const Step& s) { return s.key == "noasan"; }))
+    if (qnd_test::kAddressSanitizer &&
+        std::any_of(c.begin(), c.end(), [](const Step& s) { return s.key == "noasan"; }))
       continue;
     CaseRun run(setups);
     for (const Step& s : c) run.step(s);

@@ -65,11 +65,14 @@ Table read_table() {
       t.keyword[w[1]] = w[2];
       t.keyword[""] += w[2] + " ";
     } else if (w[0] == "analysis") {
-      for (size_t i = 1; i < f.size(); ++i) t.analyses[w[1]].push_back(f[i].substr(1, f[i].size() - (i + 1 < f.size() ? 2 : 1)));
+      for (size_t i = 1; i < f.size(); ++i)
+        t.analyses[w[1]].push_back(f[i].substr(1, f[i].size() - (i + 1 < f.size() ? 2 : 1)));
     } else {
       EXPECT_EQ(f.size(), 4u) << "line " << line_no;
       f.resize(4);
-      const auto field = [&](int i) { return words(f[i]) == std::vector<std::string>{"-"} ? std::string() : f[i]; };
+      const auto field = [&](int i) {
+        return words(f[i]) == std::vector<std::string>{"-"} ? std::string() : f[i];
+      };
       Case c{words(f[0])[0], f[1], field(2), {}, line_no};
       for (const std::string& a : words(field(3))) c.skipped.insert(a);
       t.cases.push_back(c);
@@ -82,7 +85,8 @@ Table read_table() {
 // permutation and no simulation).
 std::string settings_text(std::string changes) {
   const std::string perms0 = "NumPermutationsAMOVA=0 NumPermutationsFST=0 NumSimulFuTest=0";
-  if (changes.find("perms0") != std::string::npos) changes.replace(changes.find("perms0"), 6, perms0);
+  if (changes.find("perms0") != std::string::npos)
+    changes.replace(changes.find("perms0"), 6, perms0);
   std::string text = read_file(std::string(QND_EXAMPLES) + "/qnd_run.qns");
   for (const std::string& change : words(changes)) {
     const size_t key = text.find("\n" + change.substr(0, change.find('=') + 1));
@@ -146,7 +150,8 @@ TEST(SkippedAnalyses, UnprintedAnalysesDoNotRunAndPrintedValuesStayTheSame) {
     SCOPED_TRACE("skipped_analyses.txt line " + std::to_string(c.line));
     const std::string settings = settings_text(c.settings);
     const std::string key = c.project + "|" + c.settings;
-    if (references.count(key) == 0) references[key] = run(c.project, table.keyword.at(""), settings);
+    if (references.count(key) == 0)
+      references[key] = run(c.project, table.keyword.at(""), settings);
     const Output& all = references[key];
     const Output one = run(c.project, c.keywords, settings);
 

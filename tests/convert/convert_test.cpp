@@ -26,8 +26,10 @@ using driver_test::write_file;
 const std::string kTests = std::string(QND_TEST_DATA) + "/convert/";
 
 // Runs exe with args in dir; returns the exit status and standard error.
-std::pair<int, std::string> run(const TempDir& dir, const std::string& exe, const std::string& args) {
-  const int status = std::system(("cd '" + dir.path() + "' && '" + exe + "' " + args + " > /dev/null 2> .err").c_str());
+std::pair<int, std::string> run(const TempDir& dir, const std::string& exe,
+                                const std::string& args) {
+  const int status = std::system(
+      ("cd '" + dir.path() + "' && '" + exe + "' " + args + " > /dev/null 2> .err").c_str());
   const std::string err = read_file(dir.file(".err"));
   std::filesystem::remove(dir.file(".err"));
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, err};

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,7 +27,8 @@ const char* const kAnyProject = "[Profile]\n  NbSamples=1\n";
 
 // Writes the run list of this process (core directory, command, then the
 // lines given) and runs the batch.
-void run_batch(const std::string& core, const std::string& command, const std::vector<std::string>& rest) {
+void run_batch(const std::string& core, const std::string& command,
+               const std::vector<std::string>& rest) {
   std::string text = core + "\n" + command + "\n";
   for (const std::string& line : rest) text += line + "\n";
   write_file("qnd_run_" + std::to_string(::getpid()) + ".txt", text);
@@ -34,65 +37,55 @@ void run_batch(const std::string& core, const std::string& command, const std::v
   E.CloseLog_file();
 }
 
-// Each run list with the files around it: the log it leaves ("$DIR" is the
-// directory of the test), what the log holds and lacks, files made or not,
-// and the number of projects done (-1: not checked).
+std::string here(std::string text, const TempDir& dir) {
+  for (size_t at; (at = text.find("\\n")) != std::string::npos;) text.replace(at, 2, "\n");
+  for (size_t at; (at = text.find("$DIR")) != std::string::npos;) text.replace(at, 4, dir.path());
+  return text;
+}
+
+// The cases of run_lists.txt (its header describes them).
 TEST(BatchLoop, RunListsGiveTheirLogsAndFiles) {
-  struct Case {
-    std::vector<std::string> files;  // names; "qnd_run.qns", "*.qns" get settings, others a project
-    std::string core, command;
-    std::vector<std::string> list;
-    std::string log;
-    std::vector<std::string> has, lacks, made, not_made;
-    int done;
-  };
-  const Case cases[] = {
-      {{"a.qnp", "b.qnp"}, "$DIR", "use_interf_settings", {"a.qnp", "0", "0", "b.qnp", "0", "0", "end"},
-       "a.res/Quendris_log.txt", {"Core Routine did not find its settings in:\n    $DIR/qnd_run.qns\n"},
-       {"Opening next project..."}, {}, {"b.res"}, -1},
-      {{"a.qnp", "a.qns"}, "$DIR", "use_ass_settings", {"a.qnp", "0", "0", "end"}, "a.res/Quendris_log.txt",
-       {"Core Routine did not find its settings in:"}, {}, {}, {}, -1},
-      {{"a.qnp", "qnd_run.qns"}, "$DIR", "use_ass_settings", {"a.qnp", "0", "0", "end"}, "a.res/Quendris_log.txt",
-       {"The Core Routine did not find the associated settings:\n    a.qns\n"}, {"Opening next project..."}, {}, {}, -1},
-      {{"a.qnp", "qnd_run.qns"}, "$DIR", "use_interf_settings", {"a.qnp", "0", "0", "end"}, "a.res/Quendris_log.txt",
-       {"Log file path: a.res/Quendris_log.txt\nCore Program Directory: $DIR/\n", "Opening next project...\na.qnp\n"},
-       {}, {}, {}, 1},
-      // An empty core directory stays empty; the settings of the working directory are found.
-      {{"a.qnp", "qnd_run.qns"}, "", "use_interf_settings", {"a.qnp", "0", "0", "end"}, "a.res/Quendris_log.txt",
-       {"Core Program Directory: \n", "Opening next project..."}, {}, {}, {}, 1},
-      // Only an upper or lower case end stops the list: "End" is a project name.
-      {{"a.qnp", "b.qnp", "c.qnp", "qnd_run.qns"}, "$DIR", "use_interf_settings",
-       {"a.qnp", "0", "0", "b.qnp", "0", "0", "END", "c.qnp", "0", "0"}, "b.res/Quendris_log.txt", {}, {}, {}, {"c.res"}, 2},
-      {{"a.qnp", "qnd_run.qns"}, "$DIR", "use_interf_settings", {"a.qnp", "0", "0", "End", "0", "0", "end"},
-       "a.res/Quendris_log.txt", {}, {}, {}, {}, 2},
-      // A missing project leaves the error marker and counts as done.
-      {{"qnd_run.qns"}, "$DIR", "use_interf_settings", {"none.qnp", "0", "0", "end"}, "qnd_pro.txt", {"error\n"},
-       {}, {}, {"none.res"}, 1},
-      {{}, "$DIR", "translate", {"in.arp", "out.qnp", "end"}, "Quendris_log.txt",
-       {"\"translate\" command is not available"}, {}, {}, {"in.res"}, -1},
-      {{"a.qnp", "qnd_run.qns"}, "$DIR", "explore", {"a.qnp", "0", "0", "end"}, "a.res/Quendris_log.txt",
-       {"Exploring  a.qnp ...\n", "\"explore\" command is not available"}, {"Opening next project...", "RUN NUMBER"},
-       {}, {}, -1},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.command + " " + c.list[0] + " " + c.log);
+  std::ifstream in(std::string(QND_TEST_DATA) + "/driver/run_lists.txt");
+  std::vector<std::vector<std::pair<std::string, std::string>>> cases;
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    const size_t blank = std::min(line.find(' '), line.size());
+    if (line.compare(0, blank, "case") == 0) cases.emplace_back();
+    if (!cases.empty())
+      cases.back().emplace_back(line.substr(0, blank),
+                                line.substr(std::min(blank + 1, line.size())));
+  }
+  ASSERT_GE(cases.size(), 10u);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c[0].second);
     TempDir dir;
-    const auto here = [&](std::string text) {
-      for (size_t at; (at = text.find("$DIR")) != std::string::npos;) text.replace(at, 4, dir.path());
-      return text;
-    };
-    for (const std::string& f : c.files) write_file(f, f.find(".qns") != std::string::npos ? "TaskNumber=0\n" : kAnyProject);
-    settings::num_proj_done = 0;
-    run_batch(here(c.core), c.command, c.list);
-    const std::string log = read_file(c.log);
-    for (const std::string& piece : c.has) EXPECT_NE(log.find(here(piece)), std::string::npos) << piece << "\n" << log;
-    for (const std::string& piece : c.lacks) EXPECT_EQ(log.find(piece), std::string::npos) << piece;
-    for (const std::string& f : c.made) EXPECT_TRUE(exists(f)) << f;
-    for (const std::string& f : c.not_made) EXPECT_FALSE(exists(f)) << f;
-    if (c.done >= 0) {
-      EXPECT_EQ(settings::num_proj_done, c.done);
+    std::string core, command, list, log;
+    for (const auto& [key, value] : c) {
+      std::istringstream words(value);
+      if (key == "files") {
+        for (std::string f; words >> f;)
+          write_file(f, f.find(".qns") != std::string::npos ? "TaskNumber=0\n" : kAnyProject);
+      } else if (key == "core") {
+        core = here(value, dir);
+      } else if (key == "command") {
+        command = value;
+      } else if (key == "list") {
+        std::vector<std::string> lines;
+        for (std::string w; words >> w;) lines.push_back(w);
+        settings::num_proj_done = 0;
+        run_batch(core, command, lines);
+        EXPECT_EQ(QuendrisExeDirectory, core.empty() ? "" : dir.path() + "/");
+      } else if (key == "log") {
+        log = read_file(value);
+      } else if (key == "has" || key == "lacks") {
+        EXPECT_EQ(log.find(here(value, dir)) != std::string::npos, key == "has") << value << "\n"
+                                                                                 << log;
+      } else if (key == "made" || key == "absent") {
+        EXPECT_EQ(exists(value), key == "made") << value;
+      } else if (key == "done") {
+        EXPECT_EQ(settings::num_proj_done, std::stoi(value));
+      }
     }
-    EXPECT_EQ(QuendrisExeDirectory, c.core.empty() ? "" : dir.path() + "/");
   }
 }
 
@@ -125,12 +118,14 @@ TEST(BatchLoop, MissingRunListRunsNothingAndLongProjectLinesEndTheBatch) {
   // A project line of up to 398 characters runs (in nested directories: a
   // single file name may not be that long); a longer one ends the batch.
   for (const std::size_t length : {398u, 399u}) {
-    const std::string inner(length - 200 - 7, 'e'), path = std::string(200, 'd') + "/" + inner + "/p.qnp";
+    const std::string inner(length - 200 - 7, 'e'),
+        path = std::string(200, 'd') + "/" + inner + "/p.qnp";
     std::filesystem::create_directories(path.substr(0, path.size() - 6));
     write_file(path, kAnyProject);
     settings::num_proj_done = 0;
     run_batch(dir.path(), "use_interf_settings", {path, "0", "0", "end"});
-    EXPECT_EQ(exists(path.substr(0, path.size() - 4) + ".res/Quendris_log.txt"), length == 398) << length;
+    EXPECT_EQ(exists(path.substr(0, path.size() - 4) + ".res/Quendris_log.txt"), length == 398)
+        << length;
     EXPECT_EQ(settings::num_proj_done, length == 398 ? 1 : 0) << length;
   }
 }
@@ -140,7 +135,8 @@ TEST(BatchSummary, FlagWordsAreFoundInTwoHundredLinesAfterTheTitleInAnyCase) {
   const auto flags_set = [](const BatchSummaryFiles& summary) {
     std::vector<std::string> set;
     for (int f = 0; f < BatchSummaryFiles::kFlagCount; ++f)
-      if (summary.flags[static_cast<size_t>(f)]) set.push_back(BatchSummaryFiles::table()[static_cast<size_t>(f)].flag_word);
+      if (summary.flags[static_cast<size_t>(f)])
+        set.push_back(BatchSummaryFiles::table()[static_cast<size_t>(f)].flag_word);
     return set;
   };
   BatchSummaryFiles summary;
@@ -148,9 +144,11 @@ TEST(BatchSummary, FlagWordsAreFoundInTwoHundredLinesAfterTheTitleInAnyCase) {
   EXPECT_TRUE(flags_set(summary).empty());
   std::string text = "_THETA_ on the title line is not searched\nsome _amova_res_ and _TAJIMA_\n";
   for (int i = 0; i < 198; ++i) text += "nothing\n";
-  write_file("glbstreams.txt", text + "_Gene_Diversity_\n_MISMATCH_\n");  // lines 200 and 201 after the title
+  write_file("glbstreams.txt",
+             text + "_Gene_Diversity_\n_MISMATCH_\n");  // lines 200 and 201 after the title
   read_global_flags((dir.path() + "/").c_str(), summary);
-  EXPECT_EQ(flags_set(summary), (std::vector<std::string>{"_GENE_DIVERSITY_", "_TAJIMA_", "_AMOVA_RES_"}));
+  EXPECT_EQ(flags_set(summary),
+            (std::vector<std::string>{"_GENE_DIVERSITY_", "_TAJIMA_", "_AMOVA_RES_"}));
   BatchSummaryFiles from_long;
   read_global_flags(std::string(351, 'd').c_str(), from_long);
   EXPECT_TRUE(flags_set(from_long).empty());

@@ -20,7 +20,8 @@ using qnd_test::write_file;
 
 class TempDir {
  public:
-  explicit TempDir(bool enter = true) : previous_(std::filesystem::current_path()), entered_(enter) {
+  explicit TempDir(bool enter = true)
+      : previous_(std::filesystem::current_path()), entered_(enter) {
     if (enter) std::filesystem::current_path(dir_.path());
   }
   ~TempDir() {
@@ -40,7 +41,8 @@ inline bool exists(const std::string& path) { return std::filesystem::exists(pat
 // Names of the entries of a directory, sorted.
 inline std::vector<std::string> list_dir(const std::string& path) {
   std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(path)) names.push_back(entry.path().filename().string());
+  for (const auto& entry : std::filesystem::directory_iterator(path))
+    names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
 }

@@ -74,7 +74,8 @@ TEST(ToProject, ReplicatesAsDnaRflpGroupsAndEmptySamples) {
   rflp.encoding = ms2qnp::Encoding::Rflp;
   const std::string states = ms2qnp::to_project(data, 1, rflp);
   EXPECT_NE(states.find("  DataType=RFLP\n"), std::string::npos);
-  EXPECT_NE(states.find("      h1  010\n      h2  111\n      h3  000\n      h4  001\n    }\n"), std::string::npos);
+  EXPECT_NE(states.find("      h1  010\n      h2  111\n      h3  000\n      h4  001\n    }\n"),
+            std::string::npos);
   // No segregating site: one invariant site.
   const std::string none = ms2qnp::to_project(data, 2, {});
   EXPECT_NE(none.find("0 segregating sites (one invariant site written)"), std::string::npos);
@@ -82,11 +83,13 @@ TEST(ToProject, ReplicatesAsDnaRflpGroupsAndEmptySamples) {
   EXPECT_NE(none.find("SampleSize=3\n    SampleData={\n      h1  3\n    }\n"), std::string::npos);
   EXPECT_NE(none.find("SampleSize=2\n    SampleData={\n      h1  2\n    }\n"), std::string::npos);
   // Groups list consecutive samples.
-  const MsData three = parse("ms 6 1 -I 3 2 1 3\n1\n\n//\nsegsites: 1\npositions: 0.5\n0\n1\n0\n0\n1\n1\n");
+  const MsData three =
+      parse("ms 6 1 -I 3 2 1 3\n1\n\n//\nsegsites: 1\npositions: 0.5\n0\n1\n0\n0\n1\n1\n");
   ms2qnp::ProjectOptions groups;
   groups.group_sizes = {1, 2};
   const std::string structure =
-      "\n  [[Structure]]\n    StructureName=\"groups\"\n    NbGroups=2\n    Group={\n      \"pop1\"\n    }\n"
+      "\n  [[Structure]]\n    StructureName=\"groups\"\n    NbGroups=2\n    Group={\n      "
+      "\"pop1\"\n    }\n"
       "    Group={\n      \"pop2\"\n      \"pop3\"\n    }\n";
   const std::string grouped = ms2qnp::to_project(three, 1, groups);
   ASSERT_GE(grouped.size(), structure.size());
@@ -94,13 +97,15 @@ TEST(ToProject, ReplicatesAsDnaRflpGroupsAndEmptySamples) {
   groups.group_sizes = {2, 2};
   EXPECT_THROW(ms2qnp::to_project(three, 1, groups), FormatError);
   // An empty population makes no sample.
-  const std::string empty = ms2qnp::to_project(parse("ms 2 1 -I 3 1 0 1\n1\n\n//\nsegsites: 1\npositions: 0.5\n0\n1\n"), 1, {});
+  const std::string empty = ms2qnp::to_project(
+      parse("ms 2 1 -I 3 1 0 1\n1\n\n//\nsegsites: 1\npositions: 0.5\n0\n1\n"), 1, {});
   EXPECT_NE(empty.find("NbSamples=2\n"), std::string::npos);
   EXPECT_NE(empty.find("SampleName=\"pop1\""), std::string::npos);
   EXPECT_EQ(empty.find("SampleName=\"pop2\""), std::string::npos);
   EXPECT_NE(empty.find("SampleName=\"pop3\""), std::string::npos);
   // Every site has two different nucleotides.
-  for (std::size_t site = 0; site < 8; ++site) EXPECT_NE(ms2qnp::dna_letter('0', site), ms2qnp::dna_letter('1', site));
+  for (std::size_t site = 0; site < 8; ++site)
+    EXPECT_NE(ms2qnp::dna_letter('0', site), ms2qnp::dna_letter('1', site));
 }
 
 }  // namespace

@@ -96,10 +96,12 @@ TEST_F(Cleaner, LinesFollowTheRulesForEverySeparatorAndLength) {
 }
 
 TEST_F(Cleaner, SeparatorKeyIsRewrittenOnlyWhenItIsTheSeparator) {
-  EXPECT_EQ(clean("LocusSeparator=:\n1_1 1 12:14:16\n", ':'), "LocusSeparator=WHITESPACE\n1_1 1 12 14 16\n");
+  EXPECT_EQ(clean("LocusSeparator=:\n1_1 1 12:14:16\n", ':'),
+            "LocusSeparator=WHITESPACE\n1_1 1 12 14 16\n");
   EXPECT_EQ(clean("  locusseparator = :  # loci\n", ':'), "LocusSeparator=WHITESPACE\n");
   EXPECT_EQ(clean("LocusSeparator=NONE\n", ':'), "LocusSeparator=NONE\n");
-  EXPECT_EQ(clean("LocusSeparator=:\n1_1 1 12:14:16\n", '\0'), "LocusSeparator=:\n1_1 1 12:14:16\n");
+  EXPECT_EQ(clean("LocusSeparator=:\n1_1 1 12:14:16\n", '\0'),
+            "LocusSeparator=:\n1_1 1 12:14:16\n");
 }
 
 TEST_F(Cleaner, CopyLivesInTheResultDirectoryWhichStaysEmpty) {
@@ -135,11 +137,13 @@ TEST_F(Cleaner, ExternalFilesAreCleanedBesideTheCopyAndNeverTouched) {
   write_file(path("dist.txt"), "# header comment\n\n1\t\t2   3\r\n   \nLocusSeparator=:\n");
   write_file(path("far.txt"), "x\ty\n");
   const std::string far = std::string(1500, 'A') + " EXTERN \"far.txt\"";
-  EXPECT_EQ(clean("\tMatrixData =  EXTERN  \"dist.txt\"  # matrix\n" + far +
-                      "\nA= EXTERN \"nowhere.txt\"\nB= EXTERN \"\"\nC= EXTERN \"open\nD= EXTERN \"old.txt\"\n",
-                  ':'),
-            " MatrixData = EXTERN \"dist.txt\"\n" + far +
-                "\nA= EXTERN \"nowhere.txt\"\nB= EXTERN \"\"\nC= EXTERN \"open\nD= EXTERN \"old.txt\"\n");
+  EXPECT_EQ(
+      clean("\tMatrixData =  EXTERN  \"dist.txt\"  # matrix\n" + far +
+                "\nA= EXTERN \"nowhere.txt\"\nB= EXTERN \"\"\nC= EXTERN \"open\nD= EXTERN "
+                "\"old.txt\"\n",
+            ':'),
+      " MatrixData = EXTERN \"dist.txt\"\n" + far +
+          "\nA= EXTERN \"nowhere.txt\"\nB= EXTERN \"\"\nC= EXTERN \"open\nD= EXTERN \"old.txt\"\n");
   // Empty lines stay in an external file, whose separator key is not rewritten.
   EXPECT_EQ(read_as_reader(path("proj.res/dist.txt")), "\n\n1 2 3\n\nLocusSeparator=\n");
   EXPECT_EQ(read_as_reader(path("proj.res/far.txt")), "x y\n");

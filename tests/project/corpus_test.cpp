@@ -27,7 +27,8 @@ const std::string kCorpus = std::string(QND_TEST_DATA) + "/project/corpus/";
 
 std::string quoted(const std::string& text) {
   std::string out = "\"";
-  for (const char c : text) out += c == '\t' ? std::string("\\t") : c == '\0' ? "\\0" : std::string(1, c);
+  for (const char c : text)
+    out += c == '\t' ? std::string("\\t") : c == '\0' ? "\\0" : std::string(1, c);
   return out + "\"";
 }
 
@@ -53,7 +54,7 @@ std::string describe(const Project& p) {
   for (int s = 0; s < static_cast<int>(p.samples.size()); ++s) {
     const Population& pop = *p.samples.pops[s];
     o << "sample " << pop.index << " " << pop.name.str() << " size=" << number(pop.sample_size)
-      << " lines=" << pop.line_count << "\n";
+      << " lines=" << pop.line_count << " haps=" << pop.num_haplotypes() << "\n";
     for (int i = 0; i < pop.num_haplotypes(); ++i)
       o << "hap " << s << " " << pop.haplotypes[i]->hap->name.str() << " "
         << pop.haplotypes[i]->count << " " << quoted(pop.haplotypes[i]->hap->content) << "\n";
@@ -91,9 +92,11 @@ struct Reading {
   std::string log, state;
 };
 
-// Reads path in a capped child; the log and the description come back through
-// files of dir.
-Reading read_project(const std::string& path, const qnd_test::TempDir& dir) {
+// Reads path in a capped child; with settings, then reads them and checks the
+// selected analyses against the data. The log and the description come back
+// through files of dir.
+Reading read_project(const std::string& path, const qnd_test::TempDir& dir,
+                     const std::string& settings_text = "") {
   const pid_t pid = ::fork();
   if (pid == 0) {
     const rlimit cap{1UL << 30, 1UL << 30};
@@ -107,8 +110,23 @@ Reading read_project(const std::string& path, const qnd_test::TempDir& dir) {
     auto project = std::make_unique<Project>();
     project->project_path = path.c_str();
     const int result = project->newOpen();
+    std::string checked;
+    if (!settings_text.empty()) {
+      qnd_test::write_file(dir.file("settings.qns"), settings_text);
+      settings& s = project->s;
+      s.read_settings(my_string(dir.file("settings.qns").c_str()));
+      const int ok = project->make_run_possible();
+      checked = "checked=" + std::to_string(ok) + "\nTaskNumber=" + std::to_string(s.TaskNumber) +
+                "\nStepsLD=" + std::to_string(s.MarkovChainDememorisationStepsLD) +
+                "\nStepsHW=" + std::to_string(s.MarkovChainDememorisationStepsHW) +
+                "\nComputeDistanceMatrixAMOVA=" + std::to_string(s.ComputeDistanceMatrixAMOVA) +
+                "\nComputeConventionalFST=" + std::to_string(s.ComputeConventionalFST) +
+                "\nPrint=" + std::to_string(s.PrintHaplDistMat) +
+                std::to_string(s.PrintMinSpannNetworkPop) +
+                "\npseudo=" + std::to_string(project->pseudo_haplotypes_built) + "\n";
+    }
     qnd_test::write_file(dir.file("log"), log.str());
-    qnd_test::write_file(dir.file("state"), describe(*project));
+    qnd_test::write_file(dir.file("state"), describe(*project) + checked);
     ::_exit(result);
   }
   int status = 0;
@@ -187,9 +205,12 @@ void check(const Case& c, const Reading& r, const std::string& each = "") {
       const size_t eq = value.find('=');
       const int n = std::stoi(value.substr(absent ? 1 : 0));
       const int times = count(r.log, "\" : " + E.message(n) + "\n");
-      if (absent) EXPECT_EQ(times, 0);
-      else if (eq != std::string::npos) EXPECT_EQ(times, std::stoi(value.substr(eq + 1))) << r.log;
-      else EXPECT_GT(times, 0) << r.log;
+      if (absent)
+        EXPECT_EQ(times, 0);
+      else if (eq != std::string::npos)
+        EXPECT_EQ(times, std::stoi(value.substr(eq + 1))) << r.log;
+      else
+        EXPECT_GT(times, 0) << r.log;
     } else if (key == "log" || key == "next") {
       const size_t at = r.log.find(value, key == "next" ? after : 0);
       EXPECT_NE(at, std::string::npos) << r.log;
@@ -200,7 +221,7 @@ void check(const Case& c, const Reading& r, const std::string& each = "") {
       EXPECT_NE(r.state.find("\n" + value), std::string::npos) << r.state;
     } else if (key == "nostate") {
       EXPECT_EQ(r.state.find("\n" + value), std::string::npos) << r.state;
-    } else if (key != "each") {
+    } else if (key != "each" && key != "settings") {
       ADD_FAILURE() << "unknown key";
     }
   }
@@ -213,11 +234,15 @@ TEST(ProjectCorpus, EveryFileReadsAsTheManifestSays) {
     SCOPED_TRACE("manifest line " + std::to_string(c.line) + ": " + c.file);
     qnd_test::TempDir dir;
     // "each A|B|...": the file is a template, read once with each value in place of "@@".
+    // "settings LINE": a line of the settings file for the check of the analyses.
     std::vector<std::string> values;
-    for (const auto& [key, value] : c.checks)
+    std::string settings;
+    for (const auto& [key, value] : c.checks) {
       if (key == "each") values = split(value, '|');
+      if (key == "settings") settings += value + "\n";
+    }
     if (values.empty()) {
-      check(c, read_project(kCorpus + c.file, dir));
+      check(c, read_project(kCorpus + c.file, dir, settings));
       continue;
     }
     const std::string text = qnd_test::read_file(kCorpus + c.file);
@@ -243,17 +268,21 @@ TEST(ProjectCorpus, LongLinesAndManyLinesAreReadWhole) {
   qnd_test::TempDir dir;
   std::string sequence;
   for (int i = 0; i < 1000000; ++i) sequence += "ACGT"[(i * 7 + i / 3) % 4];
-  qnd_test::write_file(dir.file("long.qnp"), "[Profile]\nNbSamples=1\nDataType=DNA\nGenotypicData=0\n"
+  qnd_test::write_file(dir.file("long.qnp"),
+                       "[Profile]\nNbSamples=1\nDataType=DNA\nGenotypicData=0\n"
                        "LocusSeparator=NONE\n[Data]\n[[Samples]]\nSampleName=\"p\"\nSampleSize=2\n"
-                       "SampleData={\nh1 2 " + sequence + "\n}\n");
+                       "SampleData={\nh1 2 " +
+                           sequence + "\n}\n");
   Reading r = read_project(dir.file("long.qnp"), dir);
   EXPECT_EQ(r.result, 1);
   EXPECT_NE(r.state.find("\nhap 0 h1 2 \"" + sequence + "\"\n"), std::string::npos);
-  std::string text = "[Profile]\nNbSamples=1\nDataType=STANDARD\nGenotypicData=0\n"
-                     "LocusSeparator=WHITESPACE\nMissingData='?'\n";
+  std::string text =
+      "[Profile]\nNbSamples=1\nDataType=STANDARD\nGenotypicData=0\n"
+      "LocusSeparator=WHITESPACE\nMissingData='?'\n";
   for (int i = 0; i < 300000; ++i) text += "# filler\n";
   text += "[Data]\n[[Samples]]\nSampleName=\"big\"\nSampleSize=300000\nSampleData={\n";
-  for (int i = 0; i < 300000; ++i) text += "h" + std::to_string(i) + " 1 " + std::to_string(i) + "\n";
+  for (int i = 0; i < 300000; ++i)
+    text += "h" + std::to_string(i) + " 1 " + std::to_string(i) + "\n";
   qnd_test::write_file(dir.file("many.qnp"), text + "}\n");
   r = read_project(dir.file("many.qnp"), dir);
   EXPECT_EQ(r.result, 1);

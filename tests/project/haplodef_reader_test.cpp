@@ -45,9 +45,9 @@ TEST(HaploContent, EveryByteFollowsTheRuleOfItsDataType) {
     TDataType type;
     char sep, missing;
   };
-  const Config configs[] = {{DNA, '\0', '?'},      {DNA, '\0', ' '},
-                            {RFLP, ':', '?'},      {RFLP, '\0', static_cast<char>(0xE9)},
-                            {MICROSAT, ' ', '?'},  {MICROSAT, '\t', '\0'}};
+  const Config configs[] = {{DNA, '\0', '?'},     {DNA, '\0', ' '},
+                            {RFLP, ':', '?'},     {RFLP, '\0', static_cast<char>(0xE9)},
+                            {MICROSAT, ' ', '?'}, {MICROSAT, '\t', '\0'}};
   for (const Config& k : configs) {
     DataTypeScope scope(k.type, k.sep);
     LogCapture log;
