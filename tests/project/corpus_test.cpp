@@ -286,7 +286,7 @@ TEST(ProjectCorpus, LongLinesAndManyLinesAreReadWhole) {
   qnd_test::write_file(dir.file("many.qnp"), text + "}\n");
   r = read_project(dir.file("many.qnp"), dir);
   EXPECT_EQ(r.result, 1);
-  EXPECT_NE(r.state.find("\nsample 0 big size=300000 lines=300000\n"), std::string::npos);
+  EXPECT_NE(r.state.find("\nsample 0 big size=300000 lines=300000 haps=300000\n"), std::string::npos);
   EXPECT_NE(r.state.find("\nhap 0 h299999 1 \" 299999\"\n"), std::string::npos);
   EXPECT_EQ(r.log.find(E.message(141)), std::string::npos);
 }
