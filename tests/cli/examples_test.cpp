@@ -57,6 +57,10 @@ TEST(ExampleProjects, EveryProjectGivesItsExpectedColumns) {
       const std::vector<std::string> names = fields(lines[0]), values = fields(lines[1]);
       EXPECT_EQ(lines[0].back(), '\t');
       ASSERT_EQ(names.size(), values.size());
+      // Every group column comes before the first sample column.
+      for (size_t i = 1; i < names.size(); ++i)
+        EXPECT_FALSE(names[i].rfind("gr_", 0) == 0 && names[i - 1].rfind("gr_", 0) != 0)
+            << names[i];
       int non_zero = 0;
       for (const std::string& v : values) {
         char* end = nullptr;
