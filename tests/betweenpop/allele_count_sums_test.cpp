@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <fstream>
 #include <memory>
 #include <random>
 #include <sstream>
@@ -62,6 +60,7 @@ struct Data {
   Structure structure;
   std::vector<std::vector<int>> copies;  // per sample, the list index of each gene copy
   std::vector<int> pooled;               // copies per haplotype
+  std::vector<std::vector<std::string>> alleles;  // per haplotype, its allele at each locus
 };
 
 std::unique_ptr<Data> make_data(const Case& c, std::mt19937& rng) {
@@ -73,9 +72,10 @@ std::unique_ptr<Data> make_data(const Case& c, std::mt19937& rng) {
   const int loci = per_char ? 10 : 4;
   for (int h = 0; h < 10; ++h) {
     std::string content;
+    d->alleles.emplace_back();
     for (int k = 0; k < loci; ++k) {
-      if (!per_char && k > 0) content += ' ';
-      content += pool[rng() % pool.size()];
+      d->alleles.back().push_back(pool[rng() % pool.size()]);
+      content += (per_char || k == 0 ? "" : " ") + d->alleles.back().back();
     }
     auto def = std::make_unique<HaploDef>(my_string("h" + std::to_string(h)));
     def->content = content;
@@ -102,10 +102,9 @@ std::unique_ptr<Data> make_data(const Case& c, std::mt19937& rng) {
         ++d->pooled[static_cast<size_t>(h)];
         if (diploid) pop->gametes.Add(new PHaploDef(d->list[h], 1));
       }
-      for (int h = 0; h < 10; ++h) {
+      for (int h = 0; h < 10; ++h)
         if (count[static_cast<size_t>(h)] > 0)
           pop->haplotypes.Add(new PHaploDef(d->list[h], count[static_cast<size_t>(h)]));
-      }
       pop->gametes_built = diploid ? 1 : 0;
       d->copies.push_back(copies);
       d->structure.groups.back()->Add(pop.get());
@@ -131,14 +130,7 @@ std::unique_ptr<Data> make_data(const Case& c, std::mt19937& rng) {
 // alleles of every haplotype and the usable sites (missing fraction among the
 // pooled copies at most 0.5).
 struct Naive {
-  Naive(const Case& row, const Data& d) : c(row) {
-    const bool per_char = c.type_name == "DNA" || c.type_name == "RFLP";
-    for (int h = 0; h < d.list.size(); ++h) {
-      const std::string& t = d.list[h]->content;
-      alleles.push_back(per_char ? std::vector<std::string>() : split(t, ' '));
-      if (per_char)
-        for (char a : t) alleles.back().emplace_back(1, a);
-    }
+  Naive(const Case& row, const Data& d) : c(row), alleles(d.alleles) {
     double total = 0;
     for (int n : d.pooled) total += n;
     for (size_t k = 0; k < alleles[0].size(); ++k) {
@@ -147,7 +139,7 @@ struct Naive {
         if (alleles[h][k] == "?") missing += d.pooled[h];
       usable.push_back(missing / total <= 0.5);
     }
-    all_differ = per_char && c.conventional;
+    all_differ = (c.type_name == "DNA" || c.type_name == "RFLP") && c.conventional;
   }
   // The later haplotype's character comes first.
   double distance(int x, int y) const {
@@ -240,23 +232,22 @@ TEST(AlleleCountSums, SameValuesAsTheMatrixOnRandomData) {
       ASSERT_TRUE(by_matrix.pairwise_done && by_counts.pairwise_done);
       EXPECT_EQ(values_of(by_matrix, c.groups * c.pops), values_of(by_counts, c.groups * c.pops));
 
-      // The total over every pair of gene copies, by hand.
+      // The sum over every pair of gene copies of a list, by hand.
+      const Naive by_hand(c, *d);
+      const auto pairs = [&](const std::vector<int>& v) {
+        double sum = 0;
+        for (size_t i = 0; i < v.size(); ++i)
+          for (size_t j = 0; j < i; ++j) sum += by_hand.distance(v[i], v[j]);
+        return sum;
+      };
+      const auto ssd = [&](const std::vector<int>& v) { return pairs(v) / v.size(); };
       std::vector<int> all;
       for (const auto& v : d->copies) all.insert(all.end(), v.begin(), v.end());
-      const Naive by_hand(c, *d);
-      double naive = 0.0;
-      for (size_t i = 0; i < all.size(); ++i)
-        for (size_t j = 0; j < i; ++j) naive += by_hand.distance(all[i], all[j]);
+      const double naive = pairs(all);
       EXPECT_EQ(n.compute_total_SSD(), naive);
       if (c.design != 5) continue;
       // Copies in samples in groups: the components from sums over all pairs
       // of copies within each sample and each group.
-      const auto ssd = [&](const std::vector<int>& v) {
-        double sum = 0;
-        for (size_t i = 0; i < v.size(); ++i)
-          for (size_t j = 0; j < i; ++j) sum += by_hand.distance(v[i], v[j]);
-        return sum / v.size();
-      };
       double wp = 0, wg = 0, ng2 = 0, np2 = 0, np2_ng = 0;
       for (int g = 0; g < c.groups; ++g) {
         std::vector<int> gv;
@@ -304,14 +295,4 @@ TEST(AlleleCountSums, PermutationsBeyondReachFailTheRunBeforeAllocating) {
   in.s.NumPermutationsAMOVA = 10;
   EXPECT_THROW(in.run(), ExceptionType);
   EXPECT_TRUE(log.has_numbered("MEMORY", "Amova::initialize()", 0));
-  // A design with an individual level reads each individual's copies from one
-  // entry per copy: 2^23 + 1 individuals AB fail the same way without tests.
-  qnd_amova_test::AmovaInput ind("AB");
-  ind.set_d2('A', 'B', 1);
-  Population& p = ind.diploid({"AB"});
-  for (PHaploDef* e : p.gametes) e->count = Amova::kMaxPermutedGeneCopies / 2 + 1;
-  for (PHaploDef* e : p.haplotypes) e->count = Amova::kMaxPermutedGeneCopies / 2 + 1;
-  ind.genotypic(true);
-  ind.s.IncludeIndividualLevel = 1;
-  EXPECT_THROW(ind.run(), ExceptionType);
 }

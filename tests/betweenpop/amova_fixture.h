@@ -25,7 +25,7 @@ namespace qnd_amova_test {
 class AmovaInput {
  public:
   // Haplotypes named by the characters of names, in matrix order.
-  explicit AmovaInput(const std::string& names) {
+  explicit AmovaInput(const std::string& haplotype_names) : names(haplotype_names) {
     for (char c : names) {
       auto h = std::make_unique<HaploDef>(my_string(std::string(1, c)));
       h->content = std::string(1, c);
@@ -35,18 +35,11 @@ class AmovaInput {
     distmat.tri.resize(static_cast<int>(names.size()));
     distmat.size = static_cast<int>(names.size());
     s.TaskNumber = kTaskAmova;
-    s.NumPermutationsAMOVA = 0;
-    s.NumPermutationsFST = 0;
+    s.NumPermutationsAMOVA = s.NumPermutationsFST = 0;
   }
 
   void set_d2(char a, char b, double value) {
-    distmat.tri.at(list_index(a), list_index(b)) = value;
-  }
-  int list_index(char a) const {
-    for (int i = 0; i < list.size(); ++i) {
-      if (list[i] == by_name.at(a)) return i;
-    }
-    return -1;
+    distmat.tri.at(static_cast<int>(names.find(a)), static_cast<int>(names.find(b))) = value;
   }
 
   // Appends a new group.
@@ -105,6 +98,7 @@ class AmovaInput {
                                    PopGenetics::globalAllelicDB, nullptr, 0, 0, &results);
   }
 
+  std::string names;
   settings s;
   Haplo_DB list;
   std::map<char, HaploDef*> by_name;
@@ -141,8 +135,6 @@ class SumStatScope {
     SumStat.pairPI.Flush();
     SumStat.pairDMUSQ.Flush();
   }
-  SumStatScope(const SumStatScope&) = delete;
-  SumStatScope& operator=(const SumStatScope&) = delete;
 };
 
 }  // namespace qnd_amova_test

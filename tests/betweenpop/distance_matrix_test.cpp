@@ -154,21 +154,6 @@ TEST(DistanceMatrix, VariableSitePathEqualsPerPairRoutines) {
   EXPECT_GE(matrices, 3 * 7 * 2 * 2 - 12);  // nearly every method succeeds on this data
 }
 
-TEST(DistanceMatrix, ReportAndLog) {
-  SampleBuilder b(DNA);
-  settings s;
-  LogCapture log;
-  const auto sample = b.sample({"ACGTACGTAC", "GCGTACGTAC", "GCGTACGTTT"});
-  sample->dist_method = 3;
-  std::ostringstream out;
-  ASSERT_EQ(sample->compute_distance_matrix(&out, s, true), 1);
-  EXPECT_EQ(out.str().rfind("\nInter-haplotypic distance matrix:\n", 0), 0u);
-  EXPECT_NE(out.str().find("  0.0000  0.9487  1.4491\n"), std::string::npos) << out.str();
-  for (const char* line : {"\t\t\tBeginning distance computations ...\n", "\t\t\tdone ! (",
-                           "\t\t\tWriting matrix to file ...\n"})
-    EXPECT_NE(log.text().find(line), std::string::npos) << line;
-}
-
 namespace {
 
 // Random microsatellite haplotypes (" 101 97 ? ..."), about one allele in ten
@@ -269,7 +254,7 @@ TEST(DistanceMatrix, MicrosatelliteRandomDataEqualsLocusOrderSums) {
   expect_naive_microsat_matrix(b, {" ? ? ?", " 10 12 ?", " ? 15 9"});
 }
 
-TEST(AmovaMatrix, KimuraPerSequenceDistancesAndRestoredSettings) {
+TEST(AmovaMatrix, KimuraConventionalAndFailingMatrices) {
   SampleBuilder type(DNA);
   LogCapture log;
   ListInput in;
@@ -294,32 +279,28 @@ TEST(AmovaMatrix, KimuraPerSequenceDistancesAndRestoredSettings) {
             std::string::npos)
       << log.text();
   EXPECT_NE(log.text().find("List of loci with too much missing data :NONE"), std::string::npos);
-}
-
-// A conventional matrix of frequency data is constant and not reported; a
-// failing distance is error 136 with the settings put back.
-TEST(AmovaMatrix, ConventionalFrequencyMatrixAndFailure) {
-  LogCapture log;
+  // A conventional matrix of frequency data is constant and not reported; a
+  // failing distance is error 136 with the settings put back.
   {
-    SampleBuilder type(FREQUENCY);
-    ListInput in;
-    in.add("x");
-    in.add("y");
-    in.s.ComputeConventionalFST = 1;
-    in.s.TaskNumber = 1024;
-    ASSERT_EQ(in.run({1, 1}, 0), 1);
-    EXPECT_TRUE(in.distmat.tri.is_constant());
-    EXPECT_EQ(log.text().find("Number of usable loci"), std::string::npos);
-    EXPECT_FALSE(std::filesystem::exists(in.temp.path() / "MissDataPerLocus.txt"));
+    SampleBuilder frequency(FREQUENCY);
+    LogCapture quiet;
+    ListInput conv;
+    conv.add("x");
+    conv.add("y");
+    conv.s.ComputeConventionalFST = 1;
+    conv.s.TaskNumber = 1024;
+    ASSERT_EQ(conv.run({1, 1}, 0), 1);
+    EXPECT_TRUE(conv.distmat.tri.is_constant());
+    EXPECT_EQ(quiet.text().find("Number of usable loci"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(conv.temp.path() / "MissDataPerLocus.txt"));
   }
-  SampleBuilder type(DNA);
-  ListInput in;
-  in.add("ACGT");
-  in.add("CATG");
-  in.s.TaskNumber = 7;
-  ASSERT_EQ(in.run({1, 1}, 1), 0);
-  EXPECT_EQ(in.s.TaskNumber, 7);
-  EXPECT_EQ(in.s.DistanceMethodAMOVA, 0);
+  ListInput fail;
+  fail.add("ACGT");
+  fail.add("CATG");
+  fail.s.TaskNumber = 7;
+  ASSERT_EQ(fail.run({1, 1}, 1), 0);
+  EXPECT_EQ(fail.s.TaskNumber, 7);
+  EXPECT_EQ(fail.s.DistanceMethodAMOVA, 0);
   EXPECT_TRUE(log.has_numbered("ERROR", "Project::calc_dist_matrix()", 136)) << log.text();
 }
 
