@@ -64,14 +64,11 @@ class AmovaInput {
     std::map<HaploDef*, PHaploDef*> entry;
     for (size_t i = 0; i < individuals.size(); ++i) {
       const std::string& ind = individuals[i];
-      if (i > 0 && ind == individuals[i - 1]) {
-        const int n = p.gametes.size();
-        ++p.gametes[n - 2]->count;
-        ++p.gametes[n - 1]->count;
-      }
-      for (char c : ind) {
-        HaploDef* h = by_name.at(c);
-        if (i == 0 || ind != individuals[i - 1]) p.gametes.Add(new PHaploDef(h, 1));
+      const bool repeated = i > 0 && ind == individuals[i - 1];
+      for (int k = 0; k < 2; ++k) {
+        HaploDef* h = by_name.at(ind[static_cast<size_t>(k)]);
+        if (repeated) ++p.gametes[p.gametes.size() - 2 + k]->count;
+        if (!repeated) p.gametes.Add(new PHaploDef(h, 1));
         if (entry.count(h) == 0) {
           entry[h] = new PHaploDef(h, 0);
           p.haplotypes.Add(entry[h]);

@@ -76,86 +76,6 @@ void expect_naive_weighted(const Population& pop, const std::string& x, const st
               1e-10);
 }
 
-}  // namespace
-
-// Every method, with and without gamma and scaling, on DNA under several
-// weights; both RFLP methods: every cell (distance below, s.d. above the
-// diagonal) as the per-pair routine gives it, and a failing pair fails the
-// matrix; the per-pair number and proportion of differences as written out.
-TEST(DistanceMatrix, VariableSitePathEqualsPerPairRoutines) {
-  settings s;
-  LogCapture log;
-  int matrices = 0;
-  for (unsigned seed : {1u, 2u, 3u, 4u}) {
-    const bool rflp = seed == 4;
-    SampleBuilder b(rflp ? RFLP : DNA);
-    std::vector<std::string> seqs = random_sequences(12, 400, seed);
-    if (rflp)
-      for (std::string& q : seqs)
-        for (char& c : q)
-          c = c == 'A' || c == 'G'   ? '0'
-              : c == 'C' || c == 'T' ? '1'
-              : c == '-' || c == '?' ? c
-                                     : '0';
-    std::vector<std::string> entries;
-    for (size_t i = 0; i < seqs.size(); ++i)
-      entries.push_back(std::to_string(rflp ? 1 : "121131112111"[i] - '0') + "*" + seqs[i]);
-    const auto sample = b.sample(entries);
-    Population& pop = *sample;
-    auto& dna = static_cast<PopulDNA&>(pop);
-    auto& rf = static_cast<PopulRFLP&>(pop);
-    pop.allowed_missing = 0.15;
-    pop.evaluate_usable_mask();
-    ASSERT_GT(pop.num_usable_loci, 0);
-    ASSERT_LT(pop.num_usable_loci, 400);  // the mask leaves some sites out
-    if (!rflp) dna.comp_nucl_freq();
-    const double weights[][3] = {{1, 1, 1},   {2, 0.5, 3}, {0.5, 2, 0},
-                                 {0, 1.5, 1}, {0, 0, 0},   {1, 0, 2}};
-    for (const double* w : weights) {
-      if (rflp && w != weights[0]) break;
-      pop.w_ts = w[0], pop.w_tv = w[1], pop.w_del = w[2];
-      for (int method = 0; method < (rflp ? 2 : 7); ++method)
-        for (double a : {0.0, 0.7})
-          for (bool scale : {false, true}) {
-            pop.dist_method = method;
-            pop.gamma_a = a;
-            const double factor = scale && (method != 0) ? pop.num_usable_loci : 1.0;
-            std::vector<double> d, sd;
-            bool all_ok = true;
-            for (int i = 1; i < 12; ++i)
-              for (int j = 0; j < i; ++j) {
-                const std::string &x = seqs[static_cast<size_t>(i)],
-                                  &y = seqs[static_cast<size_t>(j)];
-                const int ok = rflp ? (method ? rf.p_diff(x, y) : rf.diff_no_weight(x, y))
-                                    : dna.distance(x, y);
-                all_ok = ok && all_ok;
-                if (!rflp && (method == 0 || method == 3) && ok)
-                  expect_naive_weighted(pop, x, y, w);
-                d.push_back(pop.dist_d * factor);
-                sd.push_back(pop.dist_v > 0 ? std::sqrt(pop.dist_v) * factor : 0.0);
-              }
-            const int ok = pop.compute_distance_matrix(nullptr, s, scale);
-            ASSERT_EQ(ok, all_ok ? 1 : 0) << method;
-            if (!ok) continue;
-            ++matrices;
-            for (int i = 1, at = 0; i < 12; ++i) {
-              for (int j = 0; j < i; ++j, ++at) {
-                EXPECT_EQ(pop.dist_matrix(i, j), d[at])
-                    << method << " " << a << " " << i << "," << j;
-                if (!rflp) {
-                  EXPECT_EQ(pop.dist_matrix(j, i), sd[at]) << method << " " << a;
-                }
-              }
-              EXPECT_EQ(pop.dist_matrix(i, i), 0.0);
-            }
-          }
-    }
-  }
-  EXPECT_GE(matrices, 3 * 7 * 2 * 2 - 12);  // nearly every method succeeds on this data
-}
-
-namespace {
-
 // Random microsatellite haplotypes (" 101 97 ? ..."), about one allele in ten
 // missing; sizes of a kind: whole repeat numbers, with decimals, far apart, up to 1e200.
 std::vector<std::string> random_microsats(int n, int loci, unsigned kind) {
@@ -240,7 +160,85 @@ void expect_naive_microsat_matrix(SampleBuilder& b, const std::vector<std::strin
   }
 }
 
+// The list of loci as a stream with default flags writes it.
+std::string stream_list(const std::vector<int>& loci) {
+  std::ostringstream out;
+  for (size_t i = 0; i < loci.size(); ++i) {
+    out << std::setw(4) << loci[i] << ", ";
+    if ((i + 1) % 15 == 0) out << '\n';
+  }
+  return out.str();
+}
+
 }  // namespace
+
+// Every method, with and without gamma and scaling, on DNA under several
+// weights; both RFLP methods: every cell (distance below, s.d. above the
+// diagonal) as the per-pair routine gives it, and a failing pair fails the
+// matrix; the per-pair number and proportion of differences as written out.
+TEST(DistanceMatrix, VariableSitePathEqualsPerPairRoutines) {
+  settings s;
+  LogCapture log;
+  int matrices = 0;
+  for (unsigned seed : {1u, 2u, 3u, 4u}) {
+    const bool rflp = seed == 4;
+    SampleBuilder b(rflp ? RFLP : DNA);
+    std::vector<std::string> seqs = random_sequences(12, 400, seed);
+    if (rflp)
+      for (std::string& q : seqs)
+        for (char& c : q)
+          c = c == 'A' || c == 'G'   ? '0'
+              : c == 'C' || c == 'T' ? '1'
+              : c == '-' || c == '?' ? c
+                                     : '0';
+    std::vector<std::string> entries;
+    for (size_t i = 0; i < seqs.size(); ++i)
+      entries.push_back(std::to_string(rflp ? 1 : "121131112111"[i] - '0') + "*" + seqs[i]);
+    const auto sample = b.sample(entries);
+    Population& pop = *sample;
+    auto& dna = static_cast<PopulDNA&>(pop);
+    auto& rf = static_cast<PopulRFLP&>(pop);
+    pop.allowed_missing = 0.15;
+    pop.evaluate_usable_mask();
+    ASSERT_GT(pop.num_usable_loci, 0);
+    ASSERT_LT(pop.num_usable_loci, 400);  // the mask leaves some sites out
+    if (!rflp) dna.comp_nucl_freq();
+    const double weights[][3] = {{1, 1, 1},   {2, 0.5, 3}, {0.5, 2, 0},
+                                 {0, 1.5, 1}, {0, 0, 0},   {1, 0, 2}};
+    for (const double* w : weights) {
+      if (rflp && w != weights[0]) break;
+      pop.w_ts = w[0], pop.w_tv = w[1], pop.w_del = w[2];
+      for (int method = 0; method < (rflp ? 2 : 7); ++method)
+        for (double a : {0.0, 0.7})
+          for (bool scale : {false, true}) {
+            pop.dist_method = method;
+            pop.gamma_a = a;
+            const double factor = scale && (method != 0) ? pop.num_usable_loci : 1.0;
+            const int ok = pop.compute_distance_matrix(nullptr, s, scale);
+            matrices += ok;
+            bool all_ok = true;
+            for (int i = 1; i < 12; ++i)
+              for (int j = 0; j < i; ++j) {
+                const std::string &x = seqs[static_cast<size_t>(i)],
+                                  &y = seqs[static_cast<size_t>(j)];
+                const int pair_ok = rflp ? (method ? rf.p_diff(x, y) : rf.diff_no_weight(x, y))
+                                         : dna.distance(x, y);
+                all_ok = pair_ok && all_ok;
+                if (!rflp && (method == 0 || method == 3) && pair_ok)
+                  expect_naive_weighted(pop, x, y, w);
+                if (!ok) continue;
+                EXPECT_EQ(pop.dist_matrix(i, j), pop.dist_d * factor)
+                    << method << " " << a << " " << i << "," << j;
+                const double sd = pop.dist_v > 0 ? std::sqrt(pop.dist_v) * factor : 0.0;
+                EXPECT_TRUE(rflp || pop.dist_matrix(j, i) == sd) << method << " " << a;
+                EXPECT_EQ(pop.dist_matrix(i, i), 0.0);
+              }
+            ASSERT_EQ(ok, all_ok ? 1 : 0) << method;
+          }
+    }
+  }
+  EXPECT_GE(matrices, 3 * 7 * 2 * 2 - 12);  // nearly every method succeeds on this data
+}
 
 // Whole repeat numbers (summed in integers inside), sizes with decimals, sizes
 // so far apart that squared sums leave the 32-bit range, sizes up to 1e200
@@ -335,20 +333,6 @@ TEST(CategoryTable, EveryPairMatchesTheRule) {
   EXPECT_EQ(qnd_dist::category_table_for('-')('-', 'A'),
             qnd_dist::kIndel + qnd_dist::kSkipJC + qnd_dist::kSkipKimura + qnd_dist::kSkipTamura);
 }
-
-namespace {
-
-// The list of loci as a stream with default flags writes it.
-std::string stream_list(const std::vector<int>& loci) {
-  std::ostringstream out;
-  for (size_t i = 0; i < loci.size(); ++i) {
-    out << std::setw(4) << loci[i] << ", ";
-    if ((i + 1) % 15 == 0) out << '\n';
-  }
-  return out.str();
-}
-
-}  // namespace
 
 // 10,012 sites: locus numbers of five digits and missing-data levels 0, 1/7
 // and 3/7 of seven copies; the report and MissDataPerLocus.txt as a stream
