@@ -149,14 +149,13 @@ void expect_naive_microsat_matrix(SampleBuilder& b, const std::vector<std::strin
     ASSERT_EQ(sample->compute_distance_matrix(nullptr, s, false), 1);
     ASSERT_EQ(in.run(copies, method), 1);
     ASSERT_EQ(in.distmat.tri.size(), static_cast<int>(contents.size()));
-    for (int i = 1; i < static_cast<int>(contents.size()); ++i) {
+    for (int i = 1; i < static_cast<int>(contents.size()); ++i)
       for (int j = 0; j < i; ++j) {
         const double expected = naive_microsat(contents[static_cast<size_t>(i)],
                                                contents[static_cast<size_t>(j)], method == 1);
         ASSERT_EQ(sample->dist_matrix(i, j), expected) << method << " pair " << i << "," << j;
         ASSERT_EQ(in.distmat.tri(i, j), expected) << method << " pair " << i << "," << j;
       }
-    }
   }
 }
 
@@ -187,10 +186,7 @@ TEST(DistanceMatrix, VariableSitePathEqualsPerPairRoutines) {
     if (rflp)
       for (std::string& q : seqs)
         for (char& c : q)
-          c = c == 'A' || c == 'G'   ? '0'
-              : c == 'C' || c == 'T' ? '1'
-              : c == '-' || c == '?' ? c
-                                     : '0';
+          c = c == '-' || c == '?' ? c : c == 'C' || c == 'T' ? '1' : '0';
     std::vector<std::string> entries;
     for (size_t i = 0; i < seqs.size(); ++i)
       entries.push_back(std::to_string(rflp ? 1 : "121131112111"[i] - '0') + "*" + seqs[i]);
@@ -359,9 +355,8 @@ TEST(AmovaMatrix, UsableLociReportAndFileAsTheStreamWritesThem) {
     expected_file << k + 1 << '\t' << missing / 7.0 << '\n';
     (missing / 7.0 <= 0.5 ? usable : unusable).push_back(static_cast<int>(k) + 1);
   }
-  std::ifstream file_in(in.temp.path() / "MissDataPerLocus.txt");
-  std::stringstream file;
-  file << file_in.rdbuf();
+  std::ostringstream file;
+  file << std::ifstream(in.temp.path() / "MissDataPerLocus.txt").rdbuf();
   EXPECT_EQ(file.str(), expected_file.str());
   EXPECT_FALSE(std::filesystem::exists("MissDataPerLocus.txt"));  // only in the result directory
   ASSERT_EQ(unusable.size(), 2u);

@@ -142,7 +142,7 @@ TEST(CompareNucleotides, BaseAgainstCodeFollowsTheBaseSetRule) {
       {'R', "AG"},  {'Y', "CT"},  {'M', "AC"},  {'K', "GT"},  {'S', "CG"},  {'W', "AT"},
       {'H', "ACT"}, {'B', "CGT"}, {'V', "ACG"}, {'D', "AGT"}, {'N', "ACGT"}};
   const std::string transitions = "AGGACTTC";
-  for (char x : std::string("ACGT")) {
+  for (char x : std::string("ACGT"))
     for (const auto& [code, bases] : codes) {
       int expected = bases.find(x) != std::string::npos ? 0 : 2;
       for (char y : bases)
@@ -151,7 +151,6 @@ TEST(CompareNucleotides, BaseAgainstCodeFollowsTheBaseSetRule) {
       EXPECT_EQ(PopulDNA::compare_nucleotides(code, x), expected) << code << x;
       EXPECT_EQ(PopulDNA::compare_nucleotides('-', code), 3) << code;
     }
-  }
   for (char a : std::string("0123"))
     for (char b : std::string("0123"))
       EXPECT_EQ(PopulDNA::compare_nucleotides(a, b), a == b ? 0 : 4);

@@ -12,6 +12,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -60,12 +61,9 @@ Table naive_table(const Entries& e, size_t a, size_t b, char missing) {
 }
 
 void expect_table(const PopGenetics::LdWorkspace& ld, const Table& t) {
-  EXPECT_EQ(ld.rows, static_cast<int>(t.rows.size()));
-  EXPECT_EQ(ld.cols, static_cast<int>(t.cols.size()));
-  EXPECT_EQ(ld.n, t.n);
-  EXPECT_EQ(ld.table, t.cells);
-  EXPECT_EQ(ld.row_totals, t.row_totals);
-  EXPECT_EQ(ld.col_totals, t.col_totals);
+  EXPECT_EQ(std::tie(ld.rows, ld.cols, ld.n, ld.table, ld.row_totals, ld.col_totals),
+            std::make_tuple(static_cast<int>(t.rows.size()), static_cast<int>(t.cols.size()), t.n,
+                            t.cells, t.row_totals, t.col_totals));
 }
 
 // |D'| and r^2 of the last cell of a pair's table; 0 without two alleles at both.
