@@ -37,17 +37,19 @@ std::vector<std::string> split(const std::string& text, char sep) {
 struct Case {
   explicit Case(const std::vector<std::string>& t)
       : type_name(t.at(0)), ploidy(t.at(2)), alleles(t.at(6)) {
-    int* ints[] = {&method, nullptr,       &individual, &groups, &pops,  nullptr,
-                   nullptr, &conventional, nullptr,     &counts, &design};
+    int* ints[] = {&method,  nullptr,       &s.IncludeIndividualLevel, &groups, &pops,  nullptr,
+                   nullptr, &conventional, nullptr,                   &counts, &design};
     for (size_t i = 0; i < 11; ++i)
       if (ints[i]) *ints[i] = std::stoi(t.at(i + 1));
     const auto w = split(t.at(7), ','), p = split(t.at(9), ',');
-    wts = std::stod(w.at(0)), wtv = std::stod(w.at(1)), wdel = std::stod(w.at(2));
-    perm_amova = std::stoi(p.at(0)), perm_fst = std::stoi(p.at(1));
+    wts = s.TransitionWeight = std::stod(w.at(0)), wtv = s.TranversionWeight = std::stod(w.at(1));
+    wdel = s.DeletionWeight = std::stod(w.at(2));
+    s.NumPermutationsAMOVA = std::stoi(p.at(0)), s.NumPermutationsFST = std::stoi(p.at(1));
   }
   std::string type_name, ploidy, alleles;
-  int method, individual, groups, pops, conventional, counts, design, perm_amova, perm_fst;
+  int method, groups, pops, conventional, counts, design;
   double wts, wtv, wdel;
+  settings s;  // the settings the row gives
 };
 
 // A random project: 10 haplotypes, samples of haplotypes or of individuals
@@ -111,18 +113,12 @@ std::unique_ptr<Data> make_data(const Case& c, std::mt19937& rng) {
       d->samples.pops.Add(pop.release());
     }
   }
-  settings& s = d->s;
+  settings& s = d->s = c.s;
   s.TaskNumber = kTaskAmova | kTaskPairwiseFst;
   s.ComputePairwiseFST = 1;
-  s.IncludeIndividualLevel = c.individual;
   s.ComputeConventionalFST = c.conventional;
   s.PopSpecificFST = s.PopSpecificFIS = 1;
-  s.TransitionWeight = c.wts;
-  s.TranversionWeight = c.wtv;
-  s.DeletionWeight = c.wdel;
   s.AllowedLevelOfMissingData = 0.5;
-  s.NumPermutationsAMOVA = c.perm_amova;
-  s.NumPermutationsFST = c.perm_fst;
   return d;
 }
 
