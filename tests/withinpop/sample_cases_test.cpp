@@ -77,12 +77,12 @@ void run_row(const qnd_table::Row& row) {
         PopGenetics::pass_sites_restricted = true;
       }
       if (k == "sel")  // every mean and s.d. column
-        for (bool* b :
+        for (bool* flag :
              {&SumStat.MEAN_K, &SumStat.SD_K, &SumStat.MEAN_H, &SumStat.SD_H, &SumStat.MEAN_S,
               &SumStat.SD_S, &SumStat.MEAN_PI, &SumStat.SD_PI, &SumStat.MEAN_GW, &SumStat.SD_GW,
               &SumStat.MEAN_NGW, &SumStat.SD_NGW, &SumStat.MEAN_TAJIMAD, &SumStat.SD_TAJIMAD,
               &SumStat.MEAN_FUFS, &SumStat.SD_FUFS})
-          *b = true;
+          *flag = true;
       if (pass == "theta") est[k] = v;
     } else {
       ADD_FAILURE() << "bad token " << x;
@@ -140,7 +140,7 @@ void run_row(const qnd_table::Row& row) {
     for (int i = 0; i < samples.pops.size(); ++i)
       private_sites.push_back(samples.pops[i]->num_private_subst_sites);
   }
-  if (pass == "all") EXPECT_EQ(samples.compute_stuff(nullptr, s), 1);
+  EXPECT_EQ(pass == "all" ? samples.compute_stuff(nullptr, s) : 1, 1);
   qnd_table::Fields f;
   qnd_table::add_fields(
       f,
@@ -216,7 +216,7 @@ TEST(SampleCases, AlleleDatabaseAndSecondPass) {
     ASSERT_TRUE(a && bb && q);
     EXPECT_EQ(std::vector<double>({a->count * 1.0, bb->count * 1.0, q->count * 1.0, a->pop_freq[0],
                                    bb->pop_freq[0], a->pop_freq[1], bb->pop_freq[1],
-                                   gd::pooled_num_alleles(db.loci[0], '?', STANDARD),
+                                   1.0 * gd::pooled_num_alleles(db.loci[0], '?', STANDARD),
                                    gd::pooled_gene_diversity(db.loci[0], '?', STANDARD)}),
               std::vector<double>({3, 3, 0, 0.75, 0.25, 0, 1, 2, 6.0 / 5.0 * 0.5}));
   }

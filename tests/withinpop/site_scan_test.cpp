@@ -92,10 +92,9 @@ void expect_naive_sites(const Population& pop, const Unit& unit, bool rflp, doub
         const char a = copies[x][i], c = copies[y][i];
         sum += pop.locus_usable[i] && a != c && a != '?' && c != '?';  // a gap is a difference
       }
-  const double pairs = copies.size() * (copies.size() - 1) / 2.0;
+  const double pairs = copies.size() * (copies.size() - 1) / 2.0, nd = sum / pairs / usable;
   EXPECT_NEAR(pop.mean_pair_diff, sum / pairs, 1e-12);
-  if (!rflp)
-    EXPECT_NEAR(static_cast<const PopulDNA&>(pop).nucl_diversity, sum / pairs / usable, 1e-12);
+  EXPECT_NEAR(rflp ? nd : static_cast<const PopulDNA&>(pop).nucl_diversity, nd, 1e-12);
 }
 
 }  // namespace
@@ -118,7 +117,7 @@ TEST(PassSiteScan, RestrictedScanMatchesTheFullScan) {
     for (size_t k = 0; k < 80; ++k) {
       bool varies = false;
       for (const std::string* c : pointers)
-        varies |= k >= c->size() || (*c)[k] != (*pointers[0])[k];
+        varies = varies || k >= c->size() || (*c)[k] != (*pointers[0])[k];
       if (varies) variable.push_back(static_cast<int>(k));
     }
     settings s;
@@ -134,11 +133,11 @@ TEST(PassSiteScan, RestrictedScanMatchesTheFullScan) {
       std::vector<double> full;
       for (bool restricted : {false, true}) {
         if (restricted) PopGenetics::begin_pass_sites(pointers, '?');
-        if (restricted) EXPECT_EQ(PopGenetics::pass_variable_sites, variable);
+        EXPECT_EQ(restricted ? PopGenetics::pass_variable_sites : variable, variable);
         PopGenetics::pass_sites_restricted = restricted;
         rflp ? rf.compare_RFLP_haplotypes(s) : dna.compare_DNA_sequences(s);
         rflp ? rf.compute_molecular_diversity(s) : dna.compute_molecular_diversity(s);
-        if (restricted) EXPECT_EQ(state_of(pop), full);
+        EXPECT_EQ(restricted ? state_of(pop) : full, full);
         full = state_of(pop);
       }
       EXPECT_TRUE(pop.missing_fraction[7] == 1.0 && pop.locus_usable[8] == 0);
