@@ -26,34 +26,18 @@ class SampleBuilder {
  public:
   SampleBuilder(TDataType type, char separator = ' ')
       : saved_type_(ProfileSettings::DataType), saved_sep_(ProfileSettings::LocusSeparator) {
-    ProfileSettings::DataType = type;
-    ProfileSettings::LocusSeparator = separator;
-    PopGenetics::globalAllelicDB.destroy();
-    PopGenetics::pass_sites_restricted = false;
-    PopGenetics::pass_variable_sites.clear();
+    set(type, separator);
   }
-  ~SampleBuilder() {
-    ProfileSettings::DataType = saved_type_;
-    ProfileSettings::LocusSeparator = saved_sep_;
-    PopGenetics::globalAllelicDB.destroy();
-    PopGenetics::pass_sites_restricted = false;
-    PopGenetics::pass_variable_sites.clear();
-  }
+  ~SampleBuilder() { set(saved_type_, saved_sep_); }
   SampleBuilder(const SampleBuilder&) = delete;
   SampleBuilder& operator=(const SampleBuilder&) = delete;
 
-  // The project haplotype of that content (created once).
-  HaploDef* haplotype(const std::string& content) {
-    if (HaploDef* h = db_.find(content)) return h;
-    auto* h = new HaploDef(my_string(("h" + std::to_string(db_.size())).c_str()));
-    h->content = content;
-    db_.add(h);
-    return h;
-  }
-
-  // Adds a haplotype with copies to the sample.
+  // Adds a haplotype with copies to the sample; one project haplotype per content.
   void add(PopGenetics& pop, const std::string& content, int copies) {
-    pop.haplotypes.Add(new PHaploDef(haplotype(content), copies));
+    HaploDef* h = db_.find(content);
+    if (!h) db_.add(h = new HaploDef(my_string(("h" + std::to_string(db_.size())).c_str())));
+    h->content = content;
+    pop.haplotypes.Add(new PHaploDef(h, copies));
     pop.sample_size += copies;
   }
 
@@ -78,18 +62,15 @@ class SampleBuilder {
     return pop;
   }
 
-  // Adds w identical diploid individuals to the sample.
-  static void add_individual(PopGenetics& pop, const std::string& copy1, const std::string& copy2,
-                             double w = 1.0) {
-    auto* t = new TPhenotype;
-    t->copy1 = copy1;
-    t->copy2 = copy2;
-    t->count = w;
-    pop.individuals.Add(t);
-    pop.sample_size += w;
-  }
-
  private:
+  // Sets the data type and separator; clears the allele database and the pass sites.
+  static void set(TDataType type, char separator) {
+    ProfileSettings::DataType = type;
+    ProfileSettings::LocusSeparator = separator;
+    PopGenetics::globalAllelicDB.destroy();
+    PopGenetics::pass_sites_restricted = false;
+    PopGenetics::pass_variable_sites.clear();
+  }
   TDataType saved_type_;
   char saved_sep_;
   Haplo_DB db_;

@@ -33,8 +33,7 @@ std::vector<Unit> random_pass(std::mt19937& gen, const std::string& alphabet, bo
       std::string seq = ancestor;
       for (char& c : seq)
         if (static_cast<int>(gen() % 100) < rate) c = alphabet[gen() % alphabet.size()];
-      seq[7] = '?';  // all missing
-      seq[8] = '-';  // all gap
+      seq[7] = '?', seq[8] = '-';  // all missing, all gap
       if (short_contents && gen() % 5 == 0) seq.resize(L - 1 - gen() % 10);
       unit.emplace_back(seq, min_copies + static_cast<int>(gen() % 4));  // 0 copies now and then
     }
@@ -80,10 +79,10 @@ void expect_naive_sites(const Population& pop, const Unit& unit, bool rflp, doub
     indels += gap;
     poly += states.size() > 1 || gap;
   }
-  EXPECT_EQ(pop.num_usable_loci, usable);
-  EXPECT_EQ(rflp ? pop.num_rflp_poly_sites : pop.num_subst_sites, S);
-  EXPECT_EQ(pop.num_indel_sites, indels);
-  EXPECT_EQ(pop.num_usable_poly_loci, poly);
+  EXPECT_EQ(
+      std::vector<int>({pop.num_usable_loci, rflp ? pop.num_rflp_poly_sites : pop.num_subst_sites,
+                        pop.num_indel_sites, pop.num_usable_poly_loci}),
+      std::vector<int>({usable, S, indels, poly}));
   std::vector<std::string> copies;
   for (const auto& [seq, c] : unit) copies.insert(copies.end(), static_cast<size_t>(c), seq);
   double sum = 0;
@@ -93,11 +92,9 @@ void expect_naive_sites(const Population& pop, const Unit& unit, bool rflp, doub
         const char a = copies[x][i], c = copies[y][i];
         sum += pop.locus_usable[i] && a != c && a != '?' && c != '?';  // a gap is a difference
       }
-  const double pairs = copies.size() * (copies.size() - 1) / 2.0;
+  const double pairs = copies.size() * (copies.size() - 1) / 2.0, nd = sum / pairs / usable;
   EXPECT_NEAR(pop.mean_pair_diff, sum / pairs, 1e-12);
-  if (!rflp) {
-    EXPECT_NEAR(static_cast<const PopulDNA&>(pop).nucl_diversity, sum / pairs / usable, 1e-12);
-  }
+  EXPECT_NEAR(rflp ? nd : static_cast<const PopulDNA&>(pop).nucl_diversity, nd, 1e-12);
 }
 
 }  // namespace
@@ -113,18 +110,16 @@ TEST(PassSiteScan, RestrictedScanMatchesTheFullScan) {
                                    : round % 4 ? "ACGTACGT-?RYN"
                                                : "ACGTACGT-?",
                                    round % 2, 2, 80, round % 4 ? 6 : 15, round % 4 ? 0 : 1);
-    std::vector<std::string> contents;
+    std::vector<const std::string*> pointers;
     for (const Unit& unit : units)
-      for (const auto& [seq, copies] : unit) contents.push_back(seq);
+      for (const auto& [seq, copies] : unit) pointers.push_back(&seq);
     std::vector<int> variable;  // sites not holding one character in every content
     for (size_t k = 0; k < 80; ++k) {
       bool varies = false;
-      for (const std::string& c : contents)
-        varies = varies || k >= c.size() || c[k] != contents[0][k];
+      for (const std::string* c : pointers)
+        varies = varies || k >= c->size() || (*c)[k] != (*pointers[0])[k];
       if (varies) variable.push_back(static_cast<int>(k));
     }
-    std::vector<const std::string*> pointers;
-    for (const std::string& c : contents) pointers.push_back(&c);
     settings s;
     s.AllowedLevelOfMissingData = 0.3;
     s.DistanceMethod = round % 4 < 2 ? 0 : 1;  // Jukes-Cantor counts invariant sites too
@@ -138,21 +133,14 @@ TEST(PassSiteScan, RestrictedScanMatchesTheFullScan) {
       std::vector<double> full;
       for (bool restricted : {false, true}) {
         if (restricted) PopGenetics::begin_pass_sites(pointers, '?');
-        if (restricted) {
-          EXPECT_EQ(PopGenetics::pass_variable_sites, variable);
-        }
+        EXPECT_EQ(restricted ? PopGenetics::pass_variable_sites : variable, variable);
         PopGenetics::pass_sites_restricted = restricted;
         rflp ? rf.compare_RFLP_haplotypes(s) : dna.compare_DNA_sequences(s);
         rflp ? rf.compute_molecular_diversity(s) : dna.compute_molecular_diversity(s);
-        if (restricted) {
-          EXPECT_EQ(state_of(pop), full);
-        }
+        EXPECT_EQ(restricted ? state_of(pop) : full, full);
         full = state_of(pop);
       }
-      PopGenetics::pass_sites_restricted = false;
-      PopGenetics::pass_variable_sites.clear();
-      EXPECT_EQ(pop.missing_fraction[7], 1.0);
-      EXPECT_EQ(pop.locus_usable[8], 0);
+      EXPECT_TRUE(pop.missing_fraction[7] == 1.0 && pop.locus_usable[8] == 0);
       if (round % 4 == 0) expect_naive_sites(pop, unit, rflp, 0.3);
     }
   }
@@ -197,20 +185,16 @@ TEST(PassSiteScan, SequencePassMatchesNaivePerSiteSums) {
       sn += n;
     }
     const Population* pop = samples[static_cast<int>(p)];
-    EXPECT_EQ(pop->mean_exp_het, sh / 400);
-    EXPECT_EQ(pop->mean_num_alleles, sk / 400);
-    EXPECT_EQ(pop->mean_gene_copies, sn / 400);
+    EXPECT_EQ(
+        std::vector<double>({pop->mean_exp_het, pop->mean_num_alleles, pop->mean_gene_copies}),
+        std::vector<double>({sh / 400, sk / 400, sn / 400}));
     EXPECT_NEAR(pop->sd_num_alleles, std::sqrt(400 / 399.0 * (sk2 / 400 - sk * sk / 160000)),
                 1e-12);
     EXPECT_NEAR(pop->sd_exp_het, std::sqrt(400 / 399.0 * (sh2 / 400 - sh * sh / 160000)), 1e-12);
   }
-  double sum_h = 0.0, loci_h = 0;
-  for (const auto& [site, counts] : pooled) {
-    double n = 0;
-    const double h = h_of(counts, n);
-    sum_h += h;
-    loci_h += h != 0.0;
-  }
+  double sum_h = 0.0, loci_h = 0, n = 0;
+  for (const auto& [site, counts] : pooled)
+    sum_h += h_of(counts, n), loci_h += h_of(counts, n) != 0;
   EXPECT_NEAR(SumStat.totH, sum_h / loci_h, 1e-12);
   EXPECT_EQ(PopGenetics::globalAllelicDB.loci[8].alleles.size(), 0);  // invariant: not entered
   SumStat.clearValues();

@@ -33,9 +33,7 @@ TEST(SpecialFunctionCases, EveryRow) {
     qnd_table::Fields fields;
     qnd_table::add_fields(fields, "p gln value logged", p, gln, value, logged);
     qnd_table::expect_fields(t, t.at(2) == ":" ? 3 : 4, fields);
-    if (!row.log.empty()) {
-      EXPECT_NE(log.text().find(row.log), std::string::npos) << log.text();
-    }
+    EXPECT_TRUE(log.contains(row.log)) << log.text();
   }
 }
 
@@ -48,12 +46,10 @@ TEST(LogGammaAndFactorials, MatchStandardLibraryAndProducts) {
   double log_fact = 0.0;
   for (int n = 2; n <= 100; ++n) {
     log_fact += std::log(static_cast<double>(n));
-    EXPECT_NEAR(factln(n), log_fact, 1e-9 * log_fact) << n;
-    EXPECT_NEAR(static_cast<double>(factlnl(n)), log_fact, 1e-9 * log_fact) << n;
-    EXPECT_NEAR(factorial(static_cast<float>(n)), log_fact, 1e-9 * log_fact) << n;
+    for (double v : {factln(n), static_cast<double>(factlnl(n)), factorial(static_cast<float>(n))})
+      EXPECT_NEAR(v, log_fact, 1e-9 * log_fact) << n;
   }
-  EXPECT_EQ(factln(101), gammln(102.0));
-  EXPECT_EQ(factln(5000), gammln(5001.0));
+  EXPECT_TRUE(factln(101) == gammln(102.0) && factln(5000) == gammln(5001.0));
   EXPECT_EQ(factlnl(101), gammlnl(102.0L));
 }
 

@@ -35,13 +35,9 @@ inline std::vector<Row> read_rows(const std::string& name) {
   std::string text;
   for (int line = 1; std::getline(in, text); ++line) {
     if (text.empty() || text[0] == '#') continue;
-    Row row{line, text, {}, {}};
     const size_t log = text.find(" log=");
-    if (log != std::string::npos) {
-      row.log = text.substr(log + 5);
-      text.resize(log);
-    }
-    std::istringstream fields(text);
+    Row row{line, text, {}, log == std::string::npos ? "" : text.substr(log + 5)};
+    std::istringstream fields(text.substr(0, log));
     for (std::string t; fields >> t;) row.tokens.push_back(t);
     rows.push_back(row);
   }
@@ -101,11 +97,10 @@ std::vector<double> list(const V& v) {
 }
 template <class T>
 std::vector<double> values_of(const T& x) {
-  if constexpr (std::is_arithmetic_v<T> || std::is_enum_v<T>) {
+  if constexpr (std::is_arithmetic_v<T> || std::is_enum_v<T>)
     return {static_cast<double>(x)};
-  } else {
+  else
     return list(x);
-  }
 }
 // A field reading x (a number or a list) when the row is checked.
 template <class T>
@@ -130,10 +125,8 @@ inline void expect_fields(const std::vector<std::string>& tokens, size_t from, c
     const std::string& t = tokens[i];
     const size_t op = t.find_first_of("=<>"), tilde = t.find('~');
     const auto field = f.find(t.substr(0, op));
-    if (op == std::string::npos || field == f.end()) {
-      ADD_FAILURE() << "unknown field " << t;
-      continue;
-    }
+    if (op == std::string::npos || field == f.end()) ADD_FAILURE() << "unknown field " << t;
+    if (op == std::string::npos || field == f.end()) continue;
     const std::vector<double> want = eval_list(t.substr(op + 1, tilde - op - 1));
     const double tol = tilde == std::string::npos ? -1 : eval(t.substr(tilde + 1));
     const std::vector<double> got = field->second();
@@ -141,11 +134,10 @@ inline void expect_fields(const std::vector<std::string>& tokens, size_t from, c
     for (size_t k = 0; k < got.size(); ++k) {
       if (t[op] != '=') {
         EXPECT_TRUE(t[op] == '<' ? got[k] < want[k] : got[k] > want[k]) << t << " got " << got[k];
-        continue;
+      } else if (got[k] != want[k]) {
+        EXPECT_NEAR(got[k], want[k], tol >= 0 ? tol : 1e-12 * std::fmax(1, std::fabs(want[k])))
+            << t << " [" << k << "]";
       }
-      if (got[k] == want[k]) continue;
-      EXPECT_NEAR(got[k], want[k], tol >= 0 ? tol : 1e-12 * std::fmax(1, std::fabs(want[k])))
-          << t << " [" << k << "]";
     }
   }
 }
