@@ -9,6 +9,8 @@
 #include <cstring>
 #include <fstream>
 
+#include "text/byte_table.h"
+
 my_string settings::input_file;
 int settings::num_proj_done = 0;
 
@@ -62,16 +64,6 @@ double part_value(std::string_view part, int max_digits, int& digits) {
 
 namespace qnd_settings {
 
-std::uint64_t SettingsFileLines::byte_pairs(std::string_view text) {
-  std::uint64_t bits = 0;
-  for (size_t i = 1; i < text.size(); ++i) {
-    const auto a = static_cast<unsigned char>(text[i - 1]);
-    const auto b = static_cast<unsigned char>(text[i]);
-    bits |= std::uint64_t{1} << ((a * 31u + b) & 63u);
-  }
-  return bits;
-}
-
 bool SettingsFileLines::load(const char* fileName) {
   lines_.clear();
   std::ifstream in(fileName == nullptr ? "" : fileName);
@@ -81,7 +73,7 @@ bool SettingsFileLines::load(const char* fileName) {
     // Text-mode reading: a CR LF line end arrives as a line feed.
     if (!line.empty() && line.back() == '\r') line.pop_back();
     const size_t eq = line.find('=');
-    const std::uint64_t pairs = byte_pairs(line);
+    const std::uint64_t pairs = qnd_text::byte_pairs(line);
     lines_.push_back(Line{std::move(line), eq, pairs});
   }
   return true;
@@ -91,7 +83,7 @@ bool SettingsFileLines::find(std::string_view key, std::string& value, int size)
   value.clear();
   if (key.empty() || size <= 0) return false;
   const size_t limit = static_cast<size_t>(size);
-  const std::uint64_t key_pairs = byte_pairs(key);
+  const std::uint64_t key_pairs = qnd_text::byte_pairs(key);
   for (const Line& entry : lines_) {
     const size_t eq = entry.equal_sign;
     if (eq == std::string::npos || (entry.pairs & key_pairs) != key_pairs) continue;

@@ -234,8 +234,8 @@ class SettingsFileLines {
     std::uint64_t pairs;  // one bit per pair of adjacent bytes (hashed)
   };
   // About 150 keys are looked up in each file: a line is searched for a key
-  // only when it holds every pair of adjacent bytes of the key.
-  static std::uint64_t byte_pairs(std::string_view text);
+  // only when it holds every pair of adjacent bytes of the key
+  // (qnd_text::byte_pairs).
 
   std::vector<Line> lines_;
 };

@@ -18,6 +18,7 @@
 #include <string_view>
 
 #include "base/number_text.h"
+#include "text/byte_table.h"
 
 namespace {
 
@@ -205,26 +206,10 @@ void TSumStat::readDefSSFile(const my_string& fileName) {
   }
 }
 
-namespace {
-
-// One bit per pair of adjacent bytes: a text can contain a keyword only when
-// it holds every pair of the keyword's bytes.
-std::uint64_t byte_pairs(std::string_view text) {
-  std::uint64_t bits = 0;
-  for (size_t i = 1; i < text.size(); ++i) {
-    const auto a = static_cast<unsigned char>(text[i - 1]);
-    const auto b = static_cast<unsigned char>(text[i]);
-    bits |= std::uint64_t{1} << ((a * 31u + b) & 63u);
-  }
-  return bits;
-}
-
-}  // namespace
-
 void TSumStat::checkForStat(const my_string& line) {
   static const std::array<std::uint64_t, std::size(kKeywords)> keyword_pairs = [] {
     std::array<std::uint64_t, std::size(kKeywords)> pairs{};
-    for (size_t k = 0; k < pairs.size(); ++k) pairs[k] = byte_pairs(kKeywords[k].text);
+    for (size_t k = 0; k < pairs.size(); ++k) pairs[k] = qnd_text::byte_pairs(kKeywords[k].text);
     return pairs;
   }();
   std::string text = line.str();
@@ -232,7 +217,7 @@ void TSumStat::checkForStat(const my_string& line) {
   if (pound != std::string::npos) text.erase(pound);
   for (char& c : text)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  std::uint64_t text_pairs = byte_pairs(text);
+  std::uint64_t text_pairs = qnd_text::byte_pairs(text);
   for (size_t k = 0; k < std::size(kKeywords); ++k) {
     if ((text_pairs & keyword_pairs[k]) != keyword_pairs[k]) continue;
     const Keyword& keyword = kKeywords[k];
@@ -241,7 +226,7 @@ void TSumStat::checkForStat(const my_string& line) {
     this->*keyword.flag = true;
     if (keyword.delete_after_match) {
       text.erase(at, std::string_view(keyword.text).size());
-      text_pairs = byte_pairs(text);  // the erasure joins two bytes into a new pair
+      text_pairs = qnd_text::byte_pairs(text);  // the erasure joins two bytes into a new pair
     }
   }
 }

@@ -22,6 +22,20 @@ inline std::uint8_t class_of(const ByteTable& table, char c) {
   return table[static_cast<unsigned char>(c)];
 }
 
+// One bit per pair of adjacent bytes of text (a hash of the pair picks the
+// bit): a text can contain a keyword only when it holds every bit of the
+// keyword's pairs, so a line is searched for a keyword only when
+// (byte_pairs(keyword) & ~byte_pairs(line)) == 0.
+inline std::uint64_t byte_pairs(std::string_view text) {
+  std::uint64_t bits = 0;
+  for (std::size_t i = 1; i < text.size(); ++i) {
+    const auto a = static_cast<unsigned char>(text[i - 1]);
+    const auto b = static_cast<unsigned char>(text[i]);
+    bits |= std::uint64_t{1} << ((a * 31u + b) & 63u);
+  }
+  return bits;
+}
+
 // Position of the first byte at or after from whose class is not 0, or
 // text.size() when there is none.
 std::size_t find_marked(std::string_view text, const ByteTable& table, std::size_t from = 0);
