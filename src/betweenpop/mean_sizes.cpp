@@ -59,35 +59,17 @@ std::vector<double> mean_sizes_by_allele(const std::vector<Row>& rows, char miss
   for (const Row& row : rows) {
     const std::string_view c = row.content;
     const bool by_character = c.find(' ') == std::string_view::npos;
-    size_t locus = 0;
-    size_t i = 0;
-    while (i < c.size()) {
-      if (!by_character && c[i] == ' ') {
-        ++i;
-        continue;
-      }
-      // The allele [i, e), its digits read along the way.
-      size_t e = i;
-      int whole = 0;
-      bool digits = true;
-      do {
-        const unsigned digit = static_cast<unsigned char>(c[e]) - unsigned{'0'};
-        digits = digits && digit < 10;
-        if (digits && e - i < 9) whole = whole * 10 + static_cast<int>(digit);
-        ++e;
-      } while (!by_character && e < c.size() && c[e] != ' ');
-      const std::string_view allele = c.substr(i, e - i);
-      i = e;
-      if (locus >= sum.size()) {
-        sum.resize(locus + 1, 0.0);
-        copies.resize(locus + 1, 0.0);
-      }
-      const size_t l = locus++;
-      if (qnd_diversity::is_missing_allele(allele, missing, type)) continue;
-      const int size = digits && allele.size() <= 9 ? whole : reader.read(allele);
-      sum[l] += row.count * static_cast<double>(size);
-      copies[l] += row.count;
-    }
+    qnd_diversity::for_each_allele(
+        c, by_character, ' ', [&](size_t l, std::string_view allele, bool digits, int whole) {
+          if (l >= sum.size()) {
+            sum.resize(l + 1, 0.0);
+            copies.resize(l + 1, 0.0);
+          }
+          if (qnd_diversity::is_missing_allele(allele, missing, type)) return;
+          const int size = digits && allele.size() <= 9 ? whole : reader.read(allele);
+          sum[l] += row.count * static_cast<double>(size);
+          copies[l] += row.count;
+        });
   }
   for (size_t l = 0; l < sum.size(); ++l) sum[l] = copies[l] > 0 ? sum[l] / copies[l] : 0.0;
   return sum;

@@ -43,6 +43,34 @@ double gene_diversity_of_counts(const std::vector<double>& counts);
 // truncated (21 -> 21, 20.5 -> 21). Text that is not a number gives 0.
 int allele_size(std::string_view allele);
 
+// Calls f(locus, allele, digits, whole) for each allele of a content, in
+// order: one allele per character when by_character, else the runs between
+// separators (repeated separators are skipped). digits is true when the allele
+// is all digits, and then whole holds the number its first 9 digits write, read
+// while the allele is scanned, so whole numbers need no parsing afterwards.
+template <class F>
+void for_each_allele(std::string_view c, bool by_character, char separator, F&& f) {
+  size_t locus = 0;
+  size_t i = 0;
+  while (i < c.size()) {
+    if (!by_character && c[i] == separator) {
+      ++i;
+      continue;
+    }
+    size_t e = i;
+    int whole = 0;
+    bool digits = true;
+    do {
+      const unsigned digit = static_cast<unsigned char>(c[e]) - unsigned{'0'};
+      digits = digits && digit < 10;
+      if (digits && e - i < 9) whole = whole * 10 + static_cast<int>(digit);
+      ++e;
+    } while (!by_character && e < c.size() && c[e] != separator);
+    f(locus++, c.substr(i, e - i), digits, whole);
+    i = e;
+  }
+}
+
 // The alleles of a list of gene copies (allelic contents), locus by locus. Data
 // written one character per locus (DNA, RFLP, or a NUL locus separator) are read
 // in place; other data are split once at the locus separator.

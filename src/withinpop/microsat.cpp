@@ -88,34 +88,17 @@ void PopGenetics::computeMeanAlleleSizes() {
   std::vector<double> sum;
   std::vector<double> copies;
   const auto add = [&](std::string_view c, double weight) {
-    size_t locus = 0;
-    size_t i = 0;
-    while (i < c.size()) {
-      if (!by_character && c[i] == separator) {
-        ++i;
-        continue;
-      }
-      size_t e = i;
-      int whole = 0;
-      bool digits = true;
-      do {
-        const unsigned digit = static_cast<unsigned char>(c[e]) - unsigned{'0'};
-        digits = digits && digit < 10;
-        if (digits && e - i < 9) whole = whole * 10 + static_cast<int>(digit);
-        ++e;
-      } while (!by_character && e < c.size() && c[e] != separator);
-      const std::string_view a = c.substr(i, e - i);
-      i = e;
-      if (locus >= sum.size()) {
-        sum.resize(locus + 1, 0.0);
-        copies.resize(locus + 1, 0.0);
-      }
-      const size_t l = locus++;
-      if (a[0] == missing || (!digits && qnd_diversity::is_missing_allele(a, missing, type)))
-        continue;
-      sum[l] += weight * (digits && a.size() <= 9 ? whole : qnd_diversity::allele_size(a));
-      copies[l] += weight;
-    }
+    qnd_diversity::for_each_allele(
+        c, by_character, separator, [&](size_t l, std::string_view a, bool digits, int whole) {
+          if (l >= sum.size()) {
+            sum.resize(l + 1, 0.0);
+            copies.resize(l + 1, 0.0);
+          }
+          if (a[0] == missing || (!digits && qnd_diversity::is_missing_allele(a, missing, type)))
+            return;
+          sum[l] += weight * (digits && a.size() <= 9 ? whole : qnd_diversity::allele_size(a));
+          copies[l] += weight;
+        });
   };
   if (profile.GenotypicData != 0 && individuals.GetItemsInContainer() > 0) {
     for (const TPhenotype* t : individuals) {
