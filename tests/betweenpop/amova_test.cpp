@@ -132,12 +132,7 @@ void run_row(const qnd_table::Row& row) {
 }  // namespace
 
 TEST(AmovaCases, EveryRow) {
-  const auto rows = qnd_table::read_rows("betweenpop/amova_cases.txt");
-  EXPECT_GE(rows.size(), 30u);
-  for (const qnd_table::Row& row : rows) {
-    SCOPED_TRACE("amova_cases.txt line " + std::to_string(row.line) + ": " + row.text);
-    run_row(row);
-  }
+  qnd_table::each_row("betweenpop/amova_cases.txt", 30u, run_row);
 }
 
 // Batches: rows of amova_cases.txt; no permutation, no batch.

@@ -233,12 +233,7 @@ std::vector<std::string> patterned_sequences(std::mt19937& gen, int haps, int si
 }  // namespace
 
 TEST(LinkageCases, EveryRow) {
-  const auto rows = qnd_table::read_rows("betweenpop/linkage_cases.txt");
-  EXPECT_GE(rows.size(), 25u);
-  for (const qnd_table::Row& row : rows) {
-    SCOPED_TRACE("linkage_cases.txt line " + std::to_string(row.line) + ": " + row.text);
-    run_row(row);
-  }
+  qnd_table::each_row("betweenpop/linkage_cases.txt", 25u, run_row);
 }
 
 // Small random samples (gaps, missing data, monomorphic sites) and patterned

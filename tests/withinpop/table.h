@@ -44,6 +44,18 @@ inline std::vector<Row> read_rows(const std::string& name) {
   return rows;
 }
 
+// Runs run_row on every row of tests/<name>, of which there must be at least
+// min_rows, naming the file, line and text of a row that fails.
+template <class F>
+void each_row(const std::string& name, size_t min_rows, F run_row) {
+  const std::vector<Row> rows = read_rows(name);
+  EXPECT_GE(rows.size(), min_rows) << name;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(name + " line " + std::to_string(row.line) + ": " + row.text);
+    run_row(row);
+  }
+}
+
 inline double eval_sum(const char*& p);
 inline double eval_atom(const char*& p) {
   if (*p == '(') {
