@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "base/case_table.h"
 #include "base/errors.h"
 #include "cli/temp_dir.h"
 #include "globals.h"
@@ -137,19 +138,6 @@ Reading read_project(const std::string& path, const qnd_test::TempDir& dir,
   return r;
 }
 
-std::string unescaped(const std::string& text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\\' || i + 1 == text.size()) {
-      out += text[i];
-      continue;
-    }
-    const char c = text[++i];
-    out += c == 't' ? '\t' : c == 'n' ? '\n' : c == 'r' ? '\r' : c == '0' ? '\0' : c;
-  }
-  return out;
-}
-
 std::vector<std::string> split(const std::string& text, char separator) {
   std::vector<std::string> parts;
   std::istringstream in(text);
@@ -178,7 +166,7 @@ std::vector<Case> read_manifest() {
       cases.push_back(Case{line_no, value, {}});
     } else {
       EXPECT_FALSE(cases.empty()) << "manifest line " << line_no;
-      if (!cases.empty()) cases.back().checks.emplace_back(key, unescaped(value));
+      if (!cases.empty()) cases.back().checks.emplace_back(key, qnd_test::unescape(value));
     }
   }
   return cases;
