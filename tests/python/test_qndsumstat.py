@@ -47,7 +47,8 @@ def cli(args, cwd):
 def work(tmp_path):
     """A directory holding copies of the examples, their definitions and settings."""
     for f in EXAMPLES.iterdir():
-        shutil.copy(f, tmp_path)
+        if f.is_file():  # not the result directory "make demo" leaves there
+            shutil.copy(f, tmp_path)
     return tmp_path
 
 
